@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/core/sharedstate.h"
+
+#include <functional>
+
+namespace kov {
+
+// The computation of one cycle n = state.CycleNo. Callers guarantee
+// 1 <= CycleNo <= 100 and steps within 0..2000; an index outside the arrays
+// fails with error 9 and changes nothing further.
+
+/// CycleEnergy(n), TotalEnergy(n), CycleDamping(n), ResultDamping(n) <- 0.
+void ResetCycleResults(SharedState &state);
+
+/// Adds the trapezoid of the segment from step i-1 to step i to CycleEnergy(n):
+/// (X(i) - X(i-1)) * (Y(i-1) + Y(i)) / 2 + CycleEnergy(n), in double from the
+/// stored floats, rounded to float when stored (saturating at +-FLT_MAX).
+void AddSegment(SharedState &state, int i);
+
+/// TotalEnergy(n), StrainEnergy and the equivalent damping factor
+/// CycleDamping(n) = ResultDamping(n) = CycleEnergy(n) / 6.28318 / StrainEnergy.
+/// A StrainEnergy of 0 or a quotient that is not finite gives damping 0.
+void FinishCycle(SharedState &state);
+
+/// Proposes the end step and the two peak steps of cycle n = CycleNo from its
+/// start step CycleEndStep(n-1): the next upward zero crossing of the load,
+/// the step of the largest X and the step of the most negative X, and sets
+/// MaxAbsX/MaxAbsY to the cycle's extremes. Returns true when the search
+/// reached the last data row (the record has no further cycle). A search
+/// that cannot run (start step + 1 > RowCount) ends the cycle at its start
+/// step with both peaks 0 and returns true.
+bool FindNextCycle(SharedState &state);
+
+/// Automatic plot range from MaxAbsX/MaxAbsY: ScaleXMax = MaxAbsX x 1.1,
+/// ScaleXMin = MaxAbsX x (-1.1), likewise for Y; products in double, each
+/// rounded to float.
+void AutoRange(SharedState &state);
+
+/// MarkerRadius = (ScaleXMax - ScaleXMin) / 100, rounded to float.
+void SetMarkerRadius(SharedState &state);
+
+/// Hooks a caller may give runCycleComputation to show the cycle as it is
+/// computed. Every hook may be empty.
+struct CycleSteps {
+    /// Called for every step i = s..e before its segment is added (draws it).
+    std::function<void(int i)> drawStep;
+    /// Called after the segment ending at step i (s < i <= e) was added.
+    /// Returning false stops the computation there (it was superseded).
+    std::function<bool(int i)> segmentAdded;
+};
+
+/// The whole computation of cycle n in the order the cycle view uses:
+/// ResetCycleResults, for i = s..e the step hook and (i != s) AddSegment(i)
+/// with its hook, then FinishCycle. s = CycleEndStep(n-1), e = CycleEndStep(n).
+/// Returns false when a hook stopped it (FinishCycle has then not run).
+bool runCycleComputation(SharedState &state, const CycleSteps &steps = {});
+
+} // namespace kov

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kov {
+
+/// Error numbers of the program's failures. The numbers are those the user
+/// sees in messages; each has a plain English description.
+namespace err {
+inline constexpr int Overflow = 6;         ///< a value does not fit its type
+inline constexpr int OutOfRange = 9;       ///< an index outside its array
+inline constexpr int TypeMismatch = 13;    ///< a field that is not a number
+inline constexpr int BadFileName = 52;     ///< a file name that cannot be used
+inline constexpr int FileNotFound = 53;    ///< the file does not exist
+inline constexpr int DeviceIO = 57;        ///< the device failed to read or write
+inline constexpr int DiskFull = 61;        ///< no space left on the device
+inline constexpr int PastEnd = 62;         ///< input past end of file
+inline constexpr int AccessDenied = 70;    ///< permission denied
+inline constexpr int PathAccess = 75;      ///< the path cannot be accessed
+inline constexpr int PathNotFound = 76;    ///< a folder of the path does not exist
+} // namespace err
+
+/// Plain English description of an error number ("Overflow", "File not found"...).
+std::string errorDescription(int number);
+
+/// The one failure type of the program: thrown by the core, caught only at the
+/// boundaries (a window handler that shows a message, kov-batch's record loop).
+class Failure : public std::runtime_error {
+public:
+    /// A failure with the standard description of its number.
+    explicit Failure(int number);
+    /// A failure with a description of its own (for instance naming a file).
+    Failure(int number, const std::string &description);
+
+    int number() const noexcept { return m_number; }
+
+private:
+    int m_number;
+};
+
+/// Maps an errno value of a failed file operation to the program's error number.
+int errorNumberOfErrno(int errnoValue, int fallback);
+
+} // namespace kov

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "app/core/sharedstate.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kov {
+
+class PictureBox;
+
+/// Events of an analysis that change which buttons are enabled. The table
+/// of their effects lives in one place (Form1::applyButtonEvent).
+enum class ButtonEvent {
+    Start,              ///< the window's design state
+    BrowseClosed,       ///< "Browse" closed the file chooser
+    DrawStarts,         ///< "Draw" or "Clear scale" starts
+    DrawDone,           ///< "Draw" or "Clear scale" has drawn the loop
+    NextCycleStarts,    ///< "Next cycle" starts
+    NextCycleAtEnd,     ///< "Next cycle" reached the last step of the record
+    CycleLimitReached,  ///< cycle 100 analysed while the record goes on
+    WriteToFile,        ///< "Write to file" pressed
+};
+
+/// The main window "kov". Every control carries the name it has in the
+/// program's vocabulary (also as its objectName, for tests); control arrays
+/// are std::arrays indexed as the handlers index them.
+///
+/// Building is split in two: the constructor creates the controls, the other
+/// subsystems then connect their handlers, and Form_Load() runs the start-up,
+/// whose field writes already go through every change handler.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(SharedState &state, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    SharedState &state() { return m_state; }
+
+    /// Start-up: centres the window and writes the start values into the
+    /// fields, each write running its change handler.
+    void Form_Load();
+
+    /// Sets the enabled state of the buttons as the table of button events says.
+    void applyButtonEvent(ButtonEvent event);
+
+    // Handlers of this window's own commands.
+    void Command4_Click(); ///< "Exit"
+    void Command8_Click(); ///< "Write to file"
+
+    /// Called by "Write to file" before it reads the results, so that an
+    /// analysis paused at one of its yields can settle first. Empty by default.
+    std::function<void()> beforeWriteResults;
+
+    // Controls, top left to bottom.
+    QPushButton *Command2 = nullptr;             ///< "Browse"
+    QPushButton *Command4 = nullptr;             ///< "Exit"
+    PictureBox *Picture1 = nullptr;              ///< plot area
+    std::array<QLineEdit *, 2> Text12{};         ///< (0) X-axis maximum, (1) Y-axis maximum
+    QFrame *Shape1 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label9 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *Text4 = nullptr;                  ///< X column
+    QLineEdit *Text13 = nullptr;                 ///< X coefficient
+    QComboBox *Combo1 = nullptr;                 ///< X unit
+    QLabel *Label6 = nullptr;
+    QLabel *Label11 = nullptr;
+    QLabel *Label13 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *Text5 = nullptr;                  ///< Y column
+    QLineEdit *Text14 = nullptr;                 ///< Y coefficient
+    QComboBox *Combo2 = nullptr;                 ///< Y unit
+    QLabel *Label12 = nullptr;
+    QLineEdit *Text10 = nullptr;                 ///< skip lines
+    std::array<QPushButton *, 2> Command3{};     ///< (0) "Draw", (1) "Clear scale"
+    QPushButton *Command6 = nullptr;             ///< "Next cycle"
+    QLineEdit *Text1 = nullptr;                  ///< cycle number (display)
+    QLabel *Label16 = nullptr;
+    std::array<QLabel *, 2> Label17{};
+    QLabel *Label7 = nullptr;
+    QLineEdit *Text9 = nullptr;                  ///< cycle end step
+    std::array<QPushButton *, 7> Command1{};     ///< step buttons
+    std::array<QLineEdit *, 2> Text15{};         ///< peak steps 1 and 2
+    QLineEdit *Text7 = nullptr;                  ///< energy (display)
+    QLabel *Label8 = nullptr;
+    QPushButton *Command8 = nullptr;             ///< "Write to file"
+    QLineEdit *Text8 = nullptr;                  ///< equivalent damping factor (display)
+    QLabel *Label14 = nullptr;
+    QLabel *Label1 = nullptr;
+    std::array<QLineEdit *, 1> Text2{};          ///< path of the data file (display)
+    std::array<QLineEdit *, 6> Text11{};         ///< preview lines (displays)
+
+private:
+    void createControls();
+    void connectHandlers();
+
+    void Text4_Change();
+    void Text5_Change();
+    void Text10_Change();
+    void Text13_Change();
+    void Text14_Change();
+    void Text12_Change(int index);
+    void Text9_Change();
+
+    SharedState &m_state;
+};
+
+} // namespace kov

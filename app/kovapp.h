@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/core/sharedstate.h"
+
+#include <memory>
+
+namespace kov {
+
+class Form1;
+
+/// Builds the complete main window on state: creates the controls, connects
+/// the handlers of every subsystem, then runs the start-up. The program and
+/// the window tests use it alike.
+std::unique_ptr<Form1> createMainWindow(SharedState &state);
+
+} // namespace kov

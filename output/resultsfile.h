@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/core/sharedstate.h"
+
+#include <ctime>
+#include <string>
+
+namespace kov {
+
+/// The results file's name: DataFileName without its last four characters
+/// (Unicode code points of the UTF-8 text) followed by "-kov.prn".
+/// Fails with error 52 when DataFileName is shorter than four characters.
+std::string resultsFileName(const std::string &dataFileName);
+
+/// The complete results text (CR LF line ends, UTF-8) for cycles 1..CycleNo,
+/// with the date and time of line 2 taken from now. Stores the X and Y
+/// labels built from XUnit/YUnit back into XUnit/YUnit.
+std::string resultsText(SharedState &state, const std::tm &now);
+
+/// Writes the results file beside the test record and returns its path.
+/// The text goes to a temporary file in the same folder, renamed over the
+/// target only when complete, so a failure never destroys earlier results.
+/// Throws Failure (52 name too short, 76 folder missing, 70 no permission,
+/// 61 disk full, 9 a peak step outside 0..2000) with a description that
+/// names the file.
+std::string WriteResultsFile(SharedState &state);
+
+} // namespace kov

@@ -1,0 +1,1 @@
+#include "reader/numtext.h"

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/core/sharedstate.h"
+
+namespace kov {
+
+/// Reads the test record named by state.DataFileName into XData/YData
+/// (steps 1..RowCount), with RowCount, ColumnCount, MaxAbsX, MaxAbsY and
+/// DataLoaded, using SkipLines, XColumn, YColumn, XCoef, YCoef and DataLoaded
+/// as they stand. While DataLoaded is 1 the two counting passes are skipped.
+///
+/// Throws Failure with the error number on the first failure (53 missing
+/// file, 76 missing folder, 70 access denied or a folder, 62 past end of file,
+/// 13 a chosen field that is not a number, 9 more than 2000 rows, 6 overflow).
+/// Whatever was stored before the failure stays stored; the file is closed.
+void LoadTestRecord(SharedState &state);
+
+} // namespace kov
