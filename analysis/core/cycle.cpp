@@ -1,1 +1,102 @@
 #include "analysis/core/cycle.h"
+
+#include "reader/numtext.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kov {
+
+namespace {
+
+/// Rounds a double result to the float it is stored as. The intermediates
+/// are finite doubles; a magnitude beyond the float range is held at the
+/// largest float, so the stored results stay numbers.
+float store(double value)
+{
+    return clampToFloat(value);
+}
+
+double d(float value)
+{
+    return static_cast<double>(value);
+}
+
+} // namespace
+
+void ResetCycleResults(SharedState &state)
+{
+    const int n = state.CycleNo;
+    state.CycleEnergy(n) = 0.0f;
+    state.TotalEnergy(n) = 0.0f;
+    state.CycleDamping(n) = 0.0f;
+    state.ResultDamping(n) = 0.0f;
+}
+
+void AddSegment(SharedState &state, int i)
+{
+    // Trapezoid rule: the signed X increment times the mean load, added to
+    // the stored partial sum.
+    const int n = state.CycleNo;
+    const double dx = d(state.XData(i)) - d(state.XData(i - 1));
+    const double sumY = d(state.YData(i - 1)) + d(state.YData(i));
+    state.CycleEnergy(n) = store(dx * sumY / 2.0 + d(state.CycleEnergy(n)));
+}
+
+void FinishCycle(SharedState &state)
+{
+    const int n = state.CycleNo;
+    state.TotalEnergy(n) = store(d(state.TotalEnergy(n - 1)) + d(state.CycleEnergy(n)));
+
+    // Elastic strain energy: the triangles between the origin and each peak.
+    const int p1 = state.PeakStep(0, n);
+    const int p2 = state.PeakStep(1, n);
+    state.StrainEnergy = store(d(state.YData(p2)) * d(state.XData(p2)) / 2.0 +
+                               d(state.XData(p1)) * d(state.YData(p1)) / 2.0);
+
+    // Equivalent viscous damping: absorbed energy over 2 pi times the strain
+    // energy, with 2 pi taken as 6.28318. Without strain energy (or when the
+    // quotient is not a float) the factor is 0.
+    float damping = 0.0f;
+    if (state.StrainEnergy != 0.0f) {
+        const double q = d(state.CycleEnergy(n)) / 6.28318 / d(state.StrainEnergy);
+        if (std::isfinite(q) && std::fabs(q) < static_cast<double>(std::numeric_limits<float>::max()))
+            damping = static_cast<float>(q);
+    }
+    state.CycleDamping(n) = damping;
+    state.ResultDamping(n) = state.CycleDamping(n);
+}
+
+void AutoRange(SharedState &state)
+{
+    state.ScaleXMax = store(d(state.MaxAbsX) * 1.1);
+    state.ScaleYMax = store(d(state.MaxAbsY) * 1.1);
+    state.ScaleXMin = store(d(state.MaxAbsX) * -1.1);
+    state.ScaleYMin = store(d(state.MaxAbsY) * -1.1);
+}
+
+void SetMarkerRadius(SharedState &state)
+{
+    state.MarkerRadius = store((d(state.ScaleXMax) - d(state.ScaleXMin)) / 100.0);
+}
+
+bool runCycleComputation(SharedState &state, const CycleSteps &steps)
+{
+    const int n = state.CycleNo;
+    ResetCycleResults(state);
+    const int s = state.CycleEndStep(n - 1);
+    const int e = state.CycleEndStep(n);
+    for (int i = s; i <= e; ++i) {
+        if (steps.drawStep)
+            steps.drawStep(i);
+        if (i != s) {
+            AddSegment(state, i);
+            if (steps.segmentAdded && !steps.segmentAdded(i))
+                return false;
+        }
+    }
+    FinishCycle(state);
+    return true;
+}
+
+} // namespace kov

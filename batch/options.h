@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kov::batch {
+
+/// The settings of one kov-batch run. The defaults are the window's start values.
+struct Options {
+    std::int16_t xColumn = 1;
+    std::int16_t yColumn = 2;
+    std::int16_t skipLines = 5;
+    float xCoef = 1.0f;
+    float yCoef = 1.0f;
+    std::string xUnit = "mm";
+    std::string yUnit = "tonf";
+    bool toStdout = false;
+    bool help = false;
+    bool version = false;
+    std::string plotFile;     ///< --plot: picture of each record (.png or .svg)
+    double plotScale = 3.0;   ///< --plot-scale: size factor of that picture
+    std::vector<std::string> records;
+};
+
+/// Parses the arguments after the program name. Returns the options, or
+/// sets error to a one-line message for a usage error.
+std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error);
+
+/// Strict number grammars of the options: an optional sign and digits; a
+/// decimal [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?.
+std::optional<long long> parseWhole(const std::string &text);
+std::optional<double> parseDecimal(const std::string &text);
+
+/// The usage text printed by --help.
+std::string usageText();
+
+} // namespace kov::batch
