@@ -1,0 +1,125 @@
+#include "app/core/failure.h"
+#include "reader/numtext.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+
+using namespace kov;
+
+namespace {
+
+struct PrefixCase {
+    const char *text;
+    double value;
+};
+
+class NumberPrefix : public ::testing::TestWithParam<PrefixCase> {};
+
+TEST_P(NumberPrefix, ReadsTheLeadingNumber)
+{
+    EXPECT_EQ(numberPrefix(GetParam().text), GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NumberPrefix,
+    ::testing::Values(PrefixCase{"12", 12}, PrefixCase{"1 2", 12}, PrefixCase{" 1\t2\n3", 123},
+                      PrefixCase{"0.5e1", 5}, PrefixCase{"2.5kg", 2.5}, PrefixCase{"1.5D3", 1500},
+                      PrefixCase{"1.5d-1", 0.15}, PrefixCase{"-.5", -0.5}, PrefixCase{"+7", 7},
+                      PrefixCase{"5.", 5}, PrefixCase{"1e", 1}, PrefixCase{"1e+", 1},
+                      PrefixCase{"1.2.3", 1.2}, PrefixCase{"abc", 0}, PrefixCase{"", 0},
+                      PrefixCase{"-", 0}, PrefixCase{".", 0}, PrefixCase{"&H10", 16},
+                      PrefixCase{"&hff", 255}, PrefixCase{"&O17", 15}, PrefixCase{"&O19", 1},
+                      PrefixCase{"&X1", 0}, PrefixCase{"1,5", 1}, PrefixCase{"0.1", 0.1},
+                      PrefixCase{"1e-400", 0}));
+
+TEST(NumberPrefixTest, OverflowsToInfinity)
+{
+    EXPECT_EQ(numberPrefix("1e400"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(numberPrefix("-1e400"), -std::numeric_limits<double>::infinity());
+}
+
+TEST(NumberPrefixTest, IgnoresTheLocale)
+{
+    // A locale with a decimal comma must not change how the point is read.
+    const char *old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no de_DE locale";
+    EXPECT_EQ(numberPrefix("2.5"), 2.5);
+    EXPECT_EQ(shortNumberText(2.5f), "2.5");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(Int16Test, RoundsHalvesToEven)
+{
+    EXPECT_EQ(roundToInt16(2.5), 2);
+    EXPECT_EQ(roundToInt16(3.5), 4);
+    EXPECT_EQ(roundToInt16(-2.5), -2);
+    EXPECT_EQ(roundToInt16(12.5), 12);
+    EXPECT_EQ(roundToInt16(13.5), 14);
+    EXPECT_EQ(roundToInt16(-32768.4), -32768);
+    EXPECT_EQ(roundToInt16(32767.4), 32767);
+}
+
+TEST(Int16Test, OutsideTheRangeIsOverflow)
+{
+    for (double v : {32767.5, -32768.6, 1e10, std::nan("")}) {
+        try {
+            roundToInt16(v);
+            FAIL() << v;
+        } catch (const Failure &f) {
+            EXPECT_EQ(f.number(), 6);
+        }
+    }
+}
+
+TEST(Int16Test, TypedTextIsClamped)
+{
+    EXPECT_EQ(int16OfText("99999"), 32767);
+    EXPECT_EQ(int16OfText("-99999"), -32768);
+    EXPECT_EQ(int16OfText("1e400"), 32767);
+    EXPECT_EQ(int16OfText("x"), 0);
+}
+
+TEST(FloatTest, OverflowAndClamp)
+{
+    EXPECT_EQ(toFloat(0.1), 0.1f);
+    EXPECT_EQ(toFloat(3.4028235e38), std::numeric_limits<float>::max());
+    EXPECT_THROW(toFloat(3.5e38), Failure);
+    EXPECT_THROW(toFloat(std::numeric_limits<double>::infinity()), Failure);
+    EXPECT_EQ(floatOfText("1e39"), std::numeric_limits<float>::max());
+    EXPECT_EQ(floatOfText("-1e400"), -std::numeric_limits<float>::max());
+    EXPECT_EQ(toFloat(1e-50), 0.0f);
+}
+
+struct ShortCase {
+    float value;
+    const char *text;
+};
+
+class ShortNumber : public ::testing::TestWithParam<ShortCase> {};
+
+TEST_P(ShortNumber, Formats)
+{
+    EXPECT_EQ(shortNumberText(GetParam().value), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ShortNumber,
+    ::testing::Values(ShortCase{0.0f, "0"}, ShortCase{-0.0f, "0"}, ShortCase{5.0f, "5"},
+                      ShortCase{0.154f, "0.154"}, ShortCase{-2.1f, "-2.1"}, ShortCase{7.7f, "7.7"},
+                      ShortCase{66.0f, "66"}, ShortCase{1234567.0f, "1234567"},
+                      ShortCase{12345678.0f, "1.234568E+07"}, ShortCase{1e-5f, "0.00001"},
+                      ShortCase{1e-6f, "1E-06"}, ShortCase{1.5e-7f, "1.5E-07"},
+                      ShortCase{3.4028235e38f, "3.402823E+38"}, ShortCase{9999999.0f, "9999999"},
+                      ShortCase{0.1f, "0.1"}, ShortCase{1.0f / 3.0f, "0.3333333"}));
+
+TEST(IntegerTextTest, Digits)
+{
+    EXPECT_EQ(integerText(5), "5");
+    EXPECT_EQ(integerText(-32768), "-32768");
+    EXPECT_EQ(integerText(0), "0");
+}
+
+} // namespace

@@ -1,0 +1,272 @@
+#include "reader/testrecord.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kov;
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("kov-reader-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        state.XColumn = 1;
+        state.YColumn = 2;
+        state.XCoef = 1.0f;
+        state.YCoef = 1.0f;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(m_dir, fs::perms::all, ec);
+        fs::remove_all(m_dir, ec);
+    }
+
+    std::string write(const std::string &name, const std::string &bytes)
+    {
+        const fs::path p = m_dir / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p.string();
+    }
+
+    /// Loads the bytes as a record and returns the error number (0 on success).
+    int load(const std::string &bytes, std::int16_t skip = 0)
+    {
+        state.DataFileName = write("record.prn", bytes);
+        state.SkipLines = skip;
+        state.DataLoaded = 0;
+        return loadAgain();
+    }
+    int loadAgain()
+    {
+        try {
+            LoadTestRecord(state);
+            return 0;
+        } catch (const Failure &f) {
+            return f.number();
+        }
+    }
+
+    fs::path m_dir;
+    SharedState state;
+};
+
+TEST_F(ReaderTest, CountsRowsAndColumnsWithOrWithoutFinalLineEnd)
+{
+    for (const char *bytes : {"1 2 3\r\n4 5 6\r\n7 8 9\r\n", "1 2 3\r\n4 5 6\r\n7 8 9",
+                              "1,2,3\n4,5,6\n7,8,9\n", "1 2 3\r4 5 6\r7 8 9\r",
+                              "  1  ,2\t3\n4\t5 6 \n7 , 8 ,9\n"}) {
+        ASSERT_EQ(load(bytes), 0) << bytes;
+        EXPECT_EQ(state.RowCount, 3.0f) << bytes;
+        EXPECT_EQ(state.ColumnCount, 3) << bytes;
+        EXPECT_EQ(state.DataLoaded, 1);
+        EXPECT_EQ(state.XData(3), 7.0f) << bytes;
+        EXPECT_EQ(state.YData(3), 8.0f) << bytes;
+        EXPECT_EQ(state.MaxAbsX, 7.0f);
+        EXPECT_EQ(state.MaxAbsY, 8.0f);
+    }
+}
+
+TEST_F(ReaderTest, SkipsHeaderLinesWithAnyText)
+{
+    ASSERT_EQ(load("title\xff" "\0 text\r\n\r\nstep x y\r\n1 -2.5 3e1\r\n2 4 .5\r\n"s, 3), 0);
+    state.XColumn = 2;
+    state.YColumn = 3;
+    state.DataLoaded = 1;
+    ASSERT_EQ(loadAgain(), 0);
+    EXPECT_EQ(state.XData(1), -2.5f);
+    EXPECT_EQ(state.YData(1), 30.0f);
+    EXPECT_EQ(state.YData(2), 0.5f);
+    EXPECT_EQ(state.MaxAbsX, 4.0f);
+}
+
+TEST_F(ReaderTest, GroupsFieldsAcrossLineEnds)
+{
+    // 10 fields in 4 rows: two per row, read two at a time whatever the lines hold.
+    ASSERT_EQ(load("1 2\n3 4 5\n6 7\n8 9 10\n"), 0);
+    EXPECT_EQ(state.ColumnCount, 2);
+    EXPECT_EQ(state.RowCount, 4.0f);
+    EXPECT_EQ(state.XData(2), 3.0f);
+    EXPECT_EQ(state.YData(2), 4.0f);
+    EXPECT_EQ(state.XData(3), 5.0f);
+    EXPECT_EQ(state.YData(3), 6.0f);
+    EXPECT_EQ(state.XData(4), 7.0f);
+    // 14 fields in 4 rows round to 4 per row: the value pass then runs out.
+    EXPECT_EQ(load("1 2 3\n4 5 6 7\n8 9 10\n11 12 13 14\n"), 62);
+    EXPECT_EQ(state.ColumnCount, 4);
+    EXPECT_EQ(state.DataLoaded, 1);
+}
+
+TEST_F(ReaderTest, ColumnChoiceAndCoefficients)
+{
+    state.XData(1) = 111.0f;
+    state.XColumn = 3; // beyond ColumnCount: X stays as it was
+    state.YColumn = 2;
+    ASSERT_EQ(load("1 2\n"), 0);
+    EXPECT_EQ(state.XData(1), 111.0f);
+    EXPECT_EQ(state.YData(1), 2.0f);
+
+    state.XColumn = 2;
+    state.YColumn = 2;
+    state.XCoef = 1000.0f;
+    state.YCoef = -0.5f;
+    ASSERT_EQ(load("1 0.1\n"), 0);
+    EXPECT_EQ(state.XData(1), static_cast<float>(0.1 * 1000.0));
+    EXPECT_EQ(state.YData(1), -0.05f);
+}
+
+TEST_F(ReaderTest, ReusesCountsWhileLoaded)
+{
+    ASSERT_EQ(load("1 2 3\n4 5 6\n"), 0);
+    // The file grows, but with DataLoaded 1 only the value pass runs.
+    write("record.prn", "1 2 3\n4 5 6\n7 8 9\n");
+    state.XColumn = 3;
+    ASSERT_EQ(loadAgain(), 0);
+    EXPECT_EQ(state.RowCount, 2.0f);
+    EXPECT_EQ(state.XData(2), 6.0f);
+    EXPECT_EQ(state.XData(3), 0.0f);
+}
+
+TEST_F(ReaderTest, TwoThousandRowsLoadAndOneMoreFails)
+{
+    std::string rows;
+    for (int i = 1; i <= 2000; ++i)
+        rows += std::to_string(i) + " " + std::to_string(-i) + "\r\n";
+    ASSERT_EQ(load(rows), 0);
+    EXPECT_EQ(state.RowCount, 2000.0f);
+    EXPECT_EQ(state.XData(2000), 2000.0f);
+    EXPECT_EQ(load(rows + "1 1\r\n"), 9);
+    EXPECT_EQ(state.XData(2000), 2000.0f) << "rows before the failure stay stored";
+    // A field error in row 2001 is reported before the row count.
+    EXPECT_EQ(load(rows + "1 x\r\n"), 13);
+}
+
+struct ErrorCase {
+    const char *name;
+    const char *bytes;
+    std::int16_t skip;
+    int number;
+};
+
+class ReaderErrors : public ReaderTest, public ::testing::WithParamInterface<ErrorCase> {};
+
+TEST_P(ReaderErrors, ReportTheErrorNumber)
+{
+    EXPECT_EQ(load(GetParam().bytes, GetParam().skip), GetParam().number) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReaderErrors, ::testing::Values(
+    ErrorCase{"empty", "", 0, 62},
+    ErrorCase{"only header", "a\r\nb\r\n", 2, 62},
+    ErrorCase{"header longer than file", "a\r\n", 5, 62},
+    ErrorCase{"text in X", "1 2\nabc 3\n", 0, 13},
+    ErrorCase{"trailing garbage", "1 2\n12abc 3\n", 0, 13},
+    ErrorCase{"incomplete exponent", "1e 2\n", 0, 13},
+    ErrorCase{"infinity text", "inf 2\n", 0, 13},
+    ErrorCase{"hex text", "&H10 2\n", 0, 13},
+    ErrorCase{"empty field", "1,,2\n3,4,5\n", 0, 13},
+    ErrorCase{"blank line", "1 2\n\n3 4\n", 0, 13},
+    ErrorCase{"overflow", "1e39 2\n", 0, 6},
+    ErrorCase{"double overflow", "1e400 2\n", 0, 6},
+    ErrorCase{"binary", "\x01\x02\x00\xff\xfe 2\n", 0, 13}));
+
+TEST_F(ReaderTest, AcceptsNumberForms)
+{
+    ASSERT_EQ(load(".5 5.\n+1.5D3 -2E-1\n1e-50 0\n"), 0);
+    EXPECT_EQ(state.XData(1), 0.5f);
+    EXPECT_EQ(state.YData(1), 5.0f);
+    EXPECT_EQ(state.XData(2), 1500.0f);
+    EXPECT_EQ(state.YData(2), -0.2f);
+    EXPECT_EQ(state.XData(3), 0.0f) << "underflow is no error";
+}
+
+TEST_F(ReaderTest, OpenFailures)
+{
+    auto openError = [&](const std::string &path) {
+        state.DataFileName = path;
+        state.DataLoaded = 0;
+        return loadAgain();
+    };
+    EXPECT_EQ(openError((m_dir / "missing.prn").string()), 53);
+    EXPECT_EQ(openError((m_dir / "no-folder" / "x.prn").string()), 76);
+    const std::string file = write("plain.prn", "1 2\n");
+    EXPECT_EQ(openError(file + "/x.prn"), 76);
+    EXPECT_EQ(openError(m_dir.string()), 70);
+    if (::geteuid() != 0) {
+        ::chmod(file.c_str(), 0);
+        EXPECT_EQ(openError(file), 70);
+    }
+}
+
+TEST_F(ReaderTest, LongLinesAndFieldsStayBounded)
+{
+    // A 10 MB line of digits: counted as one field, too long to be a number.
+    std::string big(10 * 1024 * 1024, '7');
+    EXPECT_EQ(load(big + " 1\n"), 13);
+    EXPECT_EQ(state.ColumnCount, 2);
+    // The same line in a column that is not chosen is only skipped.
+    state.XColumn = 2;
+    state.YColumn = 2;
+    state.DataLoaded = 1;
+    EXPECT_EQ(loadAgain(), 0);
+    EXPECT_EQ(state.XData(1), 1.0f);
+}
+
+TEST_F(ReaderTest, ReadsTheRealRecords)
+{
+    const fs::path dir = KOV_REAL_RECORDS_DIR;
+    state.DataFileName = (dir / "quoFEM_RC-column_Soesianawati1986_combined.prn").string();
+    state.SkipLines = 5;
+    state.XColumn = 2;
+    state.YColumn = 3;
+    state.XCoef = 1000.0f;
+    ASSERT_EQ(loadAgain(), 0);
+    EXPECT_EQ(state.RowCount, 548.0f);
+    EXPECT_EQ(state.ColumnCount, 3);
+    EXPECT_NEAR(state.MaxAbsX, 78.45, 0.01);
+    EXPECT_NEAR(state.MaxAbsY, 199.59, 0.01);
+
+    struct Csv {
+        const char *name;
+        float rows, maxX, maxY;
+    };
+    for (const Csv &c : {Csv{"hysteresis_UFP-damper_Ganey2015_xyTestData.csv", 308, 2.878f, 5.312f},
+                         Csv{"hysteresis_slit-damper_ChanAlbermani.csv", 200, 18.61f, 25.27f}}) {
+        state.DataFileName = (dir / c.name).string();
+        state.SkipLines = 0;
+        state.XColumn = 1;
+        state.YColumn = 2;
+        state.XCoef = 1.0f;
+        state.DataLoaded = 0;
+        ASSERT_EQ(loadAgain(), 0) << c.name;
+        EXPECT_EQ(state.RowCount, c.rows) << c.name;
+        EXPECT_EQ(state.ColumnCount, 2) << c.name;
+        EXPECT_NEAR(state.MaxAbsX, c.maxX, 0.01) << c.name;
+        EXPECT_NEAR(state.MaxAbsY, c.maxY, 0.01) << c.name;
+    }
+
+    // One line of 548 comma-separated values: the trailing comma is the last
+    // field's delimiter, so it is one row of 548 fields.
+    state.DataFileName = (dir / "quoFEM_RC-column_Soesianawati1986_experimentForce.csv").string();
+    state.DataLoaded = 0;
+    ASSERT_EQ(loadAgain(), 0);
+    EXPECT_EQ(state.RowCount, 1.0f);
+    EXPECT_EQ(state.ColumnCount, 548);
+    EXPECT_EQ(state.XData(1), 0.0f);
+    EXPECT_EQ(state.YData(1), 32.47f);
+}
+
+} // namespace
