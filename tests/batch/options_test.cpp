@@ -1,0 +1,127 @@
+#include "batch/options.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace kov::batch;
+
+namespace {
+
+std::optional<Options> parse(std::vector<std::string> args, std::string *error = nullptr)
+{
+    std::string e;
+    auto o = parseOptions(args, e);
+    if (error)
+        *error = e;
+    return o;
+}
+
+TEST(BatchOptions, DefaultsAreTheWindowsStartValues)
+{
+    const auto o = parse({"a.prn"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->xColumn, 1);
+    EXPECT_EQ(o->yColumn, 2);
+    EXPECT_EQ(o->skipLines, 5);
+    EXPECT_EQ(o->xCoef, 1.0f);
+    EXPECT_EQ(o->yCoef, 1.0f);
+    EXPECT_EQ(o->xUnit, "mm");
+    EXPECT_EQ(o->yUnit, "tonf");
+    EXPECT_FALSE(o->toStdout);
+    EXPECT_EQ(o->records, std::vector<std::string>{"a.prn"});
+}
+
+TEST(BatchOptions, BothValueFormsAndRecordsInOrder)
+{
+    const auto o = parse({"--x-column", "3", "r1.csv", "--y-column=4", "--skip-lines=0", "--x-coef", "1e3",
+                          "--y-coef=-.5", "--x-unit=", "--y-unit", "kN", "--stdout", "--", "--odd.prn", "r2"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->xColumn, 3);
+    EXPECT_EQ(o->yColumn, 4);
+    EXPECT_EQ(o->skipLines, 0);
+    EXPECT_EQ(o->xCoef, 1000.0f);
+    EXPECT_EQ(o->yCoef, -0.5f);
+    EXPECT_EQ(o->xUnit, "");
+    EXPECT_EQ(o->yUnit, "kN");
+    EXPECT_TRUE(o->toStdout);
+    EXPECT_EQ(o->records, (std::vector<std::string>{"r1.csv", "--odd.prn", "r2"}));
+}
+
+TEST(BatchOptions, HelpAndVersionNeedNoRecord)
+{
+    EXPECT_TRUE(parse({"--help"})->help);
+    EXPECT_TRUE(parse({"--version"})->version);
+}
+
+// Every usage error gives one line and no options.
+class BatchUsageErrors : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(BatchUsageErrors, AreRefusedWithOneLine)
+{
+    std::string error;
+    EXPECT_FALSE(parse(GetParam(), &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BatchUsageErrors, ::testing::Values(
+    std::vector<std::string>{},
+    std::vector<std::string>{"--stdout"},
+    std::vector<std::string>{"--x-column", "0", "a"},
+    std::vector<std::string>{"--y-column=-1", "a"},
+    std::vector<std::string>{"--skip-lines=-1", "a"},
+    std::vector<std::string>{"--skip-lines=32768", "a"},
+    std::vector<std::string>{"--x-column=2.0", "a"},
+    std::vector<std::string>{"--x-column= 2", "a"},
+    std::vector<std::string>{"--x-column=", "a"},
+    std::vector<std::string>{"--x-column=&H10", "a"},
+    std::vector<std::string>{"--x-column=99999999999999999999999", "a"},
+    std::vector<std::string>{"--x-coef=1,5", "a"},
+    std::vector<std::string>{"--x-coef=1e", "a"},
+    std::vector<std::string>{"--x-coef=1D3", "a"},
+    std::vector<std::string>{"--x-coef=inf", "a"},
+    std::vector<std::string>{"--x-coef=nan", "a"},
+    std::vector<std::string>{"--y-coef=1e39", "a"},
+    std::vector<std::string>{"--y-coef=1e400", "a"},
+    std::vector<std::string>{"--x-coef=.", "a"},
+    std::vector<std::string>{"--y-coef"},
+    std::vector<std::string>{"--colour=red", "a"},
+    std::vector<std::string>{"-x", "a"}));
+
+struct NumberCase {
+    const char *text;
+    bool valid;
+    double value;
+};
+
+class BatchDecimals : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(BatchDecimals, FollowTheStrictGrammar)
+{
+    const auto d = parseDecimal(GetParam().text);
+    ASSERT_EQ(d.has_value(), GetParam().valid) << GetParam().text;
+    if (d)
+        EXPECT_EQ(*d, GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BatchDecimals, ::testing::Values(
+    NumberCase{"1", true, 1.0}, NumberCase{"+2.5", true, 2.5}, NumberCase{"-.25", true, -0.25},
+    NumberCase{"5.", true, 5.0}, NumberCase{"1.5e3", true, 1500.0}, NumberCase{"1E-2", true, 0.01},
+    NumberCase{"0.1", true, 0.1}, NumberCase{"1e-400", true, 0.0},
+    NumberCase{"", false, 0}, NumberCase{"+", false, 0}, NumberCase{"1.2.3", false, 0},
+    NumberCase{"e5", false, 0}, NumberCase{"1e+", false, 0}, NumberCase{"12abc", false, 0},
+    NumberCase{" 1", false, 0}, NumberCase{"0x10", false, 0}));
+
+TEST(BatchOptions, WholeNumbersTakeASignAndDigitsOnly)
+{
+    EXPECT_EQ(parseWhole("+7"), 7);
+    EXPECT_EQ(parseWhole("-12"), -12);
+    EXPECT_EQ(parseWhole("007"), 7);
+    EXPECT_FALSE(parseWhole("-"));
+    EXPECT_FALSE(parseWhole("1e2"));
+    EXPECT_FALSE(parseWhole("3 "));
+    EXPECT_EQ(parse({"--skip-lines=32767", "a"})->skipLines, 32767);
+}
+
+} // namespace

@@ -1,0 +1,312 @@
+// Whole runs of the kov-batch program on real and made-up records.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeAll(const fs::path &p, const std::string &text)
+{
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+std::string quoted(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> result;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        result.push_back(text.substr(at, end - at));
+    if (at != text.size())
+        result.push_back(text.substr(at)); // an unterminated tail shows up as an extra line
+    return result;
+}
+
+class BatchRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/kov-batch-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir, ec);
+    }
+
+    /// Runs kov-batch in the test folder; prefix is shell text put before it
+    /// (a ulimit, for instance).
+    Run run(const std::vector<std::string> &args, const std::string &prefix = "")
+    {
+        std::string cmd = "cd " + quoted(dir.string()) + " && " + prefix + quoted(KOV_BATCH_EXE);
+        for (const auto &a : args)
+            cmd += " " + quoted(a);
+        cmd += " >" + quoted((dir / ".out").string()) + " 2>" + quoted((dir / ".err").string());
+        Run r;
+        const int raw = std::system(("sh -c " + quoted(cmd)).c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = readAll(dir / ".out");
+        r.err = readAll(dir / ".err");
+        fs::remove(dir / ".out");
+        fs::remove(dir / ".err");
+        return r;
+    }
+
+    /// Every file in the test folder, by name.
+    std::vector<std::string> files() const
+    {
+        std::vector<std::string> names;
+        for (const auto &e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+};
+
+/// A record of five header lines and cycles of loads -1, +1 on a growing
+/// displacement: every second row after the first is an upward crossing.
+std::string crossingRecord(int crossings)
+{
+    std::string text = "h1\nh2\nh3\nh4\nh5\n";
+    for (int i = 0; i <= 2 * crossings; ++i)
+        text += std::to_string(i % 2 ? i : -i) + " " + (i % 2 ? "1" : "-1") + "\n";
+    return text;
+}
+
+const std::regex rowPattern(R"( {0,4}\d{1,3} +\d{1,4} +-?\d+\.\d{3} +-?\d+\.\d{3} +\d{1,4} +-?\d+\.\d{3} +-?\d+\.\d{3})"
+                            R"( -?\d\.\d{4}e[+-]\d\d -?\d\.\d{4}e[+-]\d\d -?\d\.\d{4}e[+-]\d\d)");
+
+TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
+{
+    for (const char *name : {"hysteresis_UFP-damper_Ganey2015_xyTestData.csv", "hysteresis_slit-damper_ChanAlbermani.csv",
+                             "quoFEM_RC-column_Soesianawati1986_experimentDisp.csv"}) {
+        fs::copy_file(fs::path(KOV_REAL_RECORDS_DIR) / name, dir / name);
+        const Run r = run({"--skip-lines", "0", "--x-unit=mm", "--y-unit=kN", name});
+        EXPECT_EQ(r.status, 0) << name << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::string stem = fs::path(name).stem().string();
+        const fs::path results = dir / (stem.substr(0, stem.size()) + "-kov.prn");
+        EXPECT_EQ(r.out, results.string() + "\n");
+        const std::string text = readAll(results);
+        ASSERT_FALSE(text.empty()) << name;
+        EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+        const auto rows = lines(text);
+        ASSERT_GT(rows.size(), 6u) << name;
+        EXPECT_EQ(rows[4], "               (mm)     (kN)          (mm)     (kN)    (kN*mm)    (kN*mm)");
+        for (std::size_t i = 5; i < rows.size(); ++i) {
+            EXPECT_TRUE(std::regex_match(rows[i], rowPattern)) << name << ": " << rows[i];
+            EXPECT_EQ(rows[i].substr(0, 5), std::string(5 - std::to_string(i - 4).size(), ' ') + std::to_string(i - 4));
+        }
+    }
+}
+
+TEST_F(BatchRun, CombinedRecordMatchesItsGoldenTable)
+{
+    const char *name = "quoFEM_RC-column_Soesianawati1986_combined.prn";
+    fs::copy_file(fs::path(KOV_REAL_RECORDS_DIR) / name, dir / name);
+    const Run r = run({"--skip-lines", "5", "--x-column", "2", "--y-column", "3", "--x-coef", "1000", "--y-unit", "kN",
+                       name});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto got = lines(readAll(dir / "quoFEM_RC-column_Soesianawati1986_combined-kov.prn"));
+    auto want = lines(readAll(fs::path(KOV_TEST_DATA_DIR) / "batch-combined-golden.prn"));
+    ASSERT_GE(got.size(), 2u);
+    const std::regex line2("File Name = " + (dir / name).string() +
+                           R"(, at (0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])-\d{4}, ([01]\d|2[0-3]):[0-5]\d:[0-5]\d)");
+    EXPECT_TRUE(std::regex_match(got[1], line2)) << got[1];
+    got[1] = want[1];
+    EXPECT_EQ(got, want);
+}
+
+TEST_F(BatchRun, StdoutCarriesTheSameBytesAndNoFileIsWritten)
+{
+    writeAll(dir / "loop.prn", crossingRecord(3));
+    const Run toFile = run({"loop.prn"});
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    const std::string written = readAll(dir / "loop-kov.prn");
+    fs::remove(dir / "loop-kov.prn");
+
+    const Run toOut = run({"--stdout", "loop.prn"});
+    EXPECT_EQ(toOut.status, 0);
+    EXPECT_EQ(toOut.err, "");
+    EXPECT_EQ(files(), std::vector<std::string>{"loop.prn"});
+    auto a = lines(written), b = lines(toOut.out);
+    ASSERT_EQ(a.size(), b.size());
+    ASSERT_EQ(a.size(), 5u + 3u);
+    a[1] = b[1] = ""; // date and time
+    EXPECT_EQ(a, b);
+}
+
+TEST_F(BatchRun, AnExistingResultsFileIsReplacedNotExtended)
+{
+    writeAll(dir / "loop.prn", crossingRecord(2));
+    writeAll(dir / "loop-kov.prn", std::string(5000, 'x'));
+    ASSERT_EQ(run({"loop.prn"}).status, 0);
+    const std::string first = readAll(dir / "loop-kov.prn");
+    EXPECT_EQ(first.find('x'), std::string::npos);
+    ASSERT_EQ(run({"loop.prn"}).status, 0);
+    EXPECT_EQ(readAll(dir / "loop-kov.prn").size(), first.size());
+    EXPECT_EQ(files(), (std::vector<std::string>{"loop-kov.prn", "loop.prn"}));
+}
+
+TEST_F(BatchRun, FailingRecordsAreReportedAndTheOthersStillWritten)
+{
+    writeAll(dir / "text.prn", "h1\nh2\nh3\nh4\nh5\n1 2\n3 abc\n");
+    writeAll(dir / "good.prn", crossingRecord(2));
+    writeAll(dir / "few.prn", "h1\nh2\n");
+    const Run r = run({"missing.prn", "text.prn", "good.prn", "few.prn", "nofolder/x.prn"});
+    EXPECT_EQ(r.status, 1);
+    const std::string tail = ": This file includes error data or you may mistake column or skip indication. (";
+    EXPECT_EQ(r.err, "missing.prn" + tail + "53)\n" + "text.prn" + tail + "13)\n" + "few.prn" + tail + "62)\n" +
+                         "nofolder/x.prn" + tail + "76)\n");
+    EXPECT_EQ(r.out, (dir / "good-kov.prn").string() + "\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"few.prn", "good-kov.prn", "good.prn", "text.prn"}));
+}
+
+TEST_F(BatchRun, EachRecordStartsFromAFreshState)
+{
+    // The first record leaves a pending state behind (many cycles, other
+    // data); the second must give the same table as when run alone.
+    writeAll(dir / "big.prn", crossingRecord(40));
+    writeAll(dir / "small.prn", crossingRecord(2));
+    ASSERT_EQ(run({"--stdout", "small.prn"}).status, 0);
+    auto alone = lines(run({"--stdout", "small.prn"}).out);
+    auto both = lines(run({"--stdout", "big.prn", "small.prn"}).out);
+    ASSERT_GE(both.size(), alone.size());
+    std::vector<std::string> second(both.end() - static_cast<long>(alone.size()), both.end());
+    alone[1] = second[1] = "";
+    EXPECT_EQ(second, alone);
+}
+
+TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
+{
+    writeAll(dir / "long.prn", crossingRecord(130));
+    const Run r = run({"long.prn"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "long.prn: warning: only the first 100 cycles were analysed; the record goes on\n");
+    const auto rows = lines(readAll(dir / "long-kov.prn"));
+    ASSERT_EQ(rows.size(), 105u);
+    EXPECT_EQ(rows.back().substr(0, 5), "  100");
+
+    // A record that ends exactly with cycle 100 gives no warning.
+    writeAll(dir / "exact.prn", crossingRecord(100));
+    const Run exact = run({"exact.prn"});
+    EXPECT_EQ(exact.status, 0);
+    EXPECT_EQ(exact.err, "");
+    EXPECT_EQ(lines(readAll(dir / "exact-kov.prn")).size(), 105u);
+}
+
+TEST_F(BatchRun, AResultsFileThatCannotBeWrittenKeepsItsPlace)
+{
+    // A folder in the way of the results file.
+    writeAll(dir / "loop.prn", crossingRecord(2));
+    fs::create_directory(dir / "loop-kov.prn");
+    const Run r = run({"loop.prn"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.find("loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": "), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+    EXPECT_TRUE(fs::is_directory(dir / "loop-kov.prn"));
+    EXPECT_EQ(files(), (std::vector<std::string>{"loop-kov.prn", "loop.prn"}));
+}
+
+TEST_F(BatchRun, DiskFullKeepsTheEarlierResults)
+{
+    writeAll(dir / "loop.prn", crossingRecord(2));
+    writeAll(dir / "loop-kov.prn", "earlier results\r\n");
+    // A file-size limit of 0 blocks makes every write fail as a full disk does.
+    const Run r = run({"loop.prn"}, "ulimit -f 0; ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": Disk full (61)\n");
+    EXPECT_EQ(readAll(dir / "loop-kov.prn"), "earlier results\r\n");
+    EXPECT_EQ(files(), (std::vector<std::string>{"loop-kov.prn", "loop.prn"}));
+}
+
+TEST_F(BatchRun, ReadOnlyFolderKeepsTheEarlierResults)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    writeAll(dir / "loop.prn", crossingRecord(2));
+    writeAll(dir / "loop-kov.prn", "earlier results\r\n");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const Run r = run({"loop.prn"});
+    fs::permissions(dir, fs::perms::owner_all);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": Permission denied (70)\n");
+    EXPECT_EQ(readAll(dir / "loop-kov.prn"), "earlier results\r\n");
+}
+
+TEST_F(BatchRun, UsageErrorsWriteNothing)
+{
+    writeAll(dir / "loop.prn", crossingRecord(2));
+    for (const auto &args : std::vector<std::vector<std::string>>{
+             {}, {"--x-column=0", "loop.prn"}, {"--skip-lines", "1.5", "loop.prn"}, {"--y-coef=1e39", "loop.prn"},
+             {"loop.prn", "--bogus"}, {"loop.prn", "--x-unit"}}) {
+        const Run r = run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(files(), std::vector<std::string>{"loop.prn"});
+    }
+}
+
+TEST_F(BatchRun, HelpAndVersion)
+{
+    const Run help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--skip-lines N"), std::string::npos);
+    const Run version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(kov-batch \d+\.\d+\.\d+\n)"))) << version.out;
+}
+
+TEST_F(BatchRun, FailedStandardOutputIsAFailure)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    writeAll(dir / "loop.prn", crossingRecord(2));
+    const std::string cmd = "cd " + quoted(dir.string()) + " && " + quoted(KOV_BATCH_EXE) +
+                            " --stdout loop.prn >/dev/full 2>/dev/null";
+    const int raw = std::system(("sh -c " + quoted(cmd)).c_str());
+    EXPECT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+}
+
+} // namespace

@@ -1,0 +1,219 @@
+#include "output/resultsfile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace kov;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::tm sampleTime()
+{
+    std::tm t{};
+    t.tm_year = 2007 - 1900;
+    t.tm_mon = 4; // May
+    t.tm_mday = 3;
+    t.tm_hour = 14;
+    t.tm_min = 5;
+    t.tm_sec = 9;
+    return t;
+}
+
+/// The one-cycle sample: peaks at steps 12 and 37.
+SharedState sampleState()
+{
+    SharedState s;
+    s.DataFileName = "/TEST/SPEC01.prn";
+    s.XUnit = "mm";
+    s.YUnit = "tonf";
+    s.CycleNo = 1;
+    s.PeakStep(0, 1) = 12;
+    s.PeakStep(1, 1) = 37;
+    s.XData(12) = 10.5f;
+    s.YData(12) = 2.25f;
+    s.XData(37) = -9.876f;
+    s.YData(37) = -2.1f;
+    s.CycleEnergy(1) = 12.346f;
+    s.TotalEnergy(1) = 12.346f;
+    s.ResultDamping(1) = 0.1234f;
+    return s;
+}
+
+std::string readAll(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST(ResultsTextTest, SampleFileByteForByte)
+{
+    SharedState s = sampleState();
+    const std::string expected =
+        "Absorbed Energy and Equivalent Damping Factor calculated by kov1\r\n"
+        "File Name = /TEST/SPEC01.prn, at 05-03-2007, 14:05:09\r\n"
+        "     /Peak-1                /Peak-2                /Energy\r\n"
+        "Cycle Step        X        Y Step        X        Y     Energy      Total        kov\r\n"
+        "               (mm)   (tonf)          (mm)   (tonf)  (tonf*mm)  (tonf*mm)\r\n"
+        "    1   12   10.500    2.250   37   -9.876   -2.100 1.2346e+01 1.2346e+01 1.2340e-01\r\n";
+    EXPECT_EQ(resultsText(s, sampleTime()), expected);
+    EXPECT_EQ(s.XUnit, "  (mm)");
+    EXPECT_EQ(s.YUnit, "(tonf)");
+}
+
+TEST(ResultsTextTest, UnitLabelsAreRightAlignedOrCut)
+{
+    struct Units {
+        const char *x, *y, *xLabel, *yLabel, *energy;
+    };
+    for (const Units &u : {Units{"cm", "kN", "  (cm)", "  (kN)", "   (kN*cm)"},
+                           Units{"inches", "kips", "nches)", "(kips)", "ps*inches)"},
+                           Units{"\u03bc", "kN", "   (\u03bc)", "  (kN)", "    (kN*\u03bc)"},
+                           Units{"\u03bcm/m", "", "(\u03bcm/m)", "    ()", "   (*\u03bcm/m)"}}) {
+        SharedState s;
+        s.DataFileName = "/a/b.prn";
+        s.XUnit = u.x;
+        s.YUnit = u.y;
+        const std::string text = resultsText(s, sampleTime());
+        const std::string line5 = std::string(13, ' ') + u.xLabel + "   " + u.yLabel + std::string(8, ' ') +
+                                  u.xLabel + "   " + u.yLabel + " " + u.energy + " " + u.energy + "\r\n";
+        EXPECT_NE(text.find("\r\n" + line5), std::string::npos) << u.x;
+        EXPECT_EQ(text.size() - text.find(line5), line5.size()) << "no rows for cycle 0";
+    }
+}
+
+TEST(ResultsTextTest, RowsGrowInsteadOfBeingCut)
+{
+    SharedState s = sampleState();
+    s.XData(12) = 123456.75f;
+    s.CycleEnergy(1) = -5.0f;
+    s.PeakStep(1, 1) = 0;
+    const std::string text = resultsText(s, sampleTime());
+    EXPECT_NE(text.find("    1   12 123456.750    2.250    0    0.000    0.000 -5.0000e+00 "), std::string::npos)
+        << text;
+}
+
+TEST(ResultsTextTest, HundredCyclesAndLargeSteps)
+{
+    SharedState s = sampleState();
+    s.CycleNo = 100;
+    s.PeakStep(0, 100) = 2000;
+    const std::string text = resultsText(s, sampleTime());
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2)
+        ++lines;
+    EXPECT_EQ(lines, 105u);
+    EXPECT_NE(text.find("\r\n  100 2000 "), std::string::npos);
+}
+
+TEST(ResultsFileNameTest, DropsTheLastFourCharacters)
+{
+    EXPECT_EQ(resultsFileName("/data/run1.prn"), "/data/run1-kov.prn");
+    EXPECT_EQ(resultsFileName("/data/run1.txt"), "/data/run1-kov.prn");
+    EXPECT_EQ(resultsFileName("/data/run1"), "/data/-kov.prn");
+    EXPECT_EQ(resultsFileName("/d/\u03bc\u03bc.prn"), "/d/\u03bc\u03bc-kov.prn");
+    EXPECT_EQ(resultsFileName("/d/a\u03bc\u03bc\u03bc\u03bc"), "/d/a-kov.prn");
+    try {
+        resultsFileName("abc");
+        FAIL();
+    } catch (const Failure &f) {
+        EXPECT_EQ(f.number(), 52);
+    }
+}
+
+class WriteTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("kov-results-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        state = sampleState();
+        state.DataFileName = (dir / "run1.prn").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    int writeError()
+    {
+        try {
+            WriteResultsFile(state);
+            return 0;
+        } catch (const Failure &f) {
+            return f.number();
+        }
+    }
+
+    fs::path dir;
+    SharedState state;
+};
+
+TEST_F(WriteTest, ReplacesAnExistingFileWhole)
+{
+    std::ofstream(dir / "run1-kov.prn") << std::string(5000, 'x');
+    EXPECT_EQ(WriteResultsFile(state), (dir / "run1-kov.prn").string());
+    const std::string text = readAll(dir / "run1-kov.prn");
+    EXPECT_EQ(text.substr(0, 10), "Absorbed E");
+    EXPECT_EQ(text.find('x'), std::string::npos);
+    EXPECT_EQ(text.back(), '\n');
+    int files = 0;
+    for ([[maybe_unused]] const auto &e : fs::directory_iterator(dir))
+        ++files;
+    EXPECT_EQ(files, 1) << "no temporary file is left behind";
+}
+
+TEST_F(WriteTest, FailuresNameTheFileAndKeepEarlierResults)
+{
+    state.DataFileName = (dir / "missing" / "run1.prn").string();
+    EXPECT_EQ(writeError(), 76);
+    std::ofstream(dir / "plain") << "x";
+    state.DataFileName = (dir / "plain" / "run1.prn").string();
+    EXPECT_EQ(writeError(), 76);
+    state.DataFileName = "a.b";
+    EXPECT_EQ(writeError(), 52);
+
+    state.DataFileName = (dir / "run1.prn").string();
+    state.PeakStep(0, 1) = 2001;
+    EXPECT_EQ(writeError(), 9);
+    state.PeakStep(0, 1) = 12;
+
+    try {
+        state.DataFileName = (dir / "missing" / "run1.prn").string();
+        WriteResultsFile(state);
+    } catch (const Failure &f) {
+        EXPECT_NE(std::string(f.what()).find((dir / "missing" / "run1-kov.prn").string()), std::string::npos);
+    }
+}
+
+TEST_F(WriteTest, FullDiskLeavesTheOldFileIntact)
+{
+    const std::string old = "earlier results\r\n";
+    std::ofstream(dir / "run1-kov.prn", std::ios::binary) << old;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(writeError());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 61);
+    EXPECT_EQ(readAll(dir / "run1-kov.prn"), old);
+    int files = 0;
+    for ([[maybe_unused]] const auto &e : fs::directory_iterator(dir))
+        ++files;
+    EXPECT_EQ(files, 1);
+}
+
+} // namespace
