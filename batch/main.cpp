@@ -103,5 +103,13 @@ int main(int argc, char *argv[])
             status = 1;
         }
     }
+
+    // A failed write to standard output (a full disk, for one) is a
+    // failure, never a success.
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "kov-batch: cannot write to standard output\n";
+        status = 1;
+    }
     return status;
 }

@@ -61,7 +61,7 @@ std::string displayPath(const std::string &path)
 
 [[noreturn]] void fail(int number, const std::string &target)
 {
-    throw Failure(number, "Cannot write the results file " + target + ": " + errorDescription(number));
+    throw Failure(number, "Cannot write " + target + ": " + errorDescription(number));
 }
 
 int writeErrorNumber(int e)
@@ -128,7 +128,13 @@ std::string WriteResultsFile(SharedState &state)
     std::time_t t = std::time(nullptr);
     std::tm now{};
     localtime_r(&t, &now);
-    const std::string text = resultsText(state, now);
+    std::string text;
+    try {
+        text = resultsText(state, now);
+    } catch (const Failure &f) {
+        // A peak step outside the data arrays: nothing is written.
+        fail(f.number(), target);
+    }
 
     // Write beside the target and rename over it only when everything is on
     // disk, so a failed write never destroys an earlier results file.

@@ -3,7 +3,6 @@
 #include "reader/numtext.h"
 
 #include <cmath>
-#include <limits>
 
 namespace kov {
 
@@ -60,7 +59,8 @@ void FinishCycle(SharedState &state)
     float damping = 0.0f;
     if (state.StrainEnergy != 0.0f) {
         const double q = d(state.CycleEnergy(n)) / 6.28318 / d(state.StrainEnergy);
-        if (std::isfinite(q) && std::fabs(q) < static_cast<double>(std::numeric_limits<float>::max()))
+        // Below FLT_MAX + half an ulp the quotient rounds to a finite float.
+        if (std::isfinite(q) && std::fabs(q) < 0x1.ffffffp127)
             damping = static_cast<float>(q);
     }
     state.CycleDamping(n) = damping;
