@@ -101,8 +101,9 @@ TEST_P(BatchDecimals, FollowTheStrictGrammar)
 {
     const auto d = parseDecimal(GetParam().text);
     ASSERT_EQ(d.has_value(), GetParam().valid) << GetParam().text;
-    if (d)
+    if (d) {
         EXPECT_EQ(*d, GetParam().value) << GetParam().text;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BatchDecimals, ::testing::Values(

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct RunResult {
     int status = -1;
     std::string out;
     std::string err;
@@ -36,7 +37,7 @@ void writeAll(const fs::path &p, const std::string &text)
     std::ofstream(p, std::ios::binary) << text;
 }
 
-std::string quoted(const std::string &s)
+std::string shellQuote(const std::string &s)
 {
     std::string q = "'";
     for (char c : s)
@@ -72,14 +73,14 @@ protected:
 
     /// Runs kov-batch in the test folder; prefix is shell text put before it
     /// (a ulimit, for instance).
-    Run run(const std::vector<std::string> &args, const std::string &prefix = "")
+    RunResult run(const std::vector<std::string> &args, const std::string &prefix = "")
     {
-        std::string cmd = "cd " + quoted(dir.string()) + " && " + prefix + quoted(KOV_BATCH_EXE);
+        std::string cmd = "cd " + shellQuote(dir.string()) + " && " + prefix + shellQuote(KOV_BATCH_EXE);
         for (const auto &a : args)
-            cmd += " " + quoted(a);
-        cmd += " >" + quoted((dir / ".out").string()) + " 2>" + quoted((dir / ".err").string());
-        Run r;
-        const int raw = std::system(("sh -c " + quoted(cmd)).c_str());
+            cmd += " " + shellQuote(a);
+        cmd += " >" + shellQuote((dir / ".out").string()) + " 2>" + shellQuote((dir / ".err").string());
+        RunResult r;
+        const int raw = std::system(("sh -c " + shellQuote(cmd)).c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         r.out = readAll(dir / ".out");
         r.err = readAll(dir / ".err");
@@ -119,7 +120,7 @@ TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
     for (const char *name : {"hysteresis_UFP-damper_Ganey2015_xyTestData.csv", "hysteresis_slit-damper_ChanAlbermani.csv",
                              "quoFEM_RC-column_Soesianawati1986_experimentDisp.csv"}) {
         fs::copy_file(fs::path(KOV_REAL_RECORDS_DIR) / name, dir / name);
-        const Run r = run({"--skip-lines", "0", "--x-unit=mm", "--y-unit=kN", name});
+        const RunResult r = run({"--skip-lines", "0", "--x-unit=mm", "--y-unit=kN", name});
         EXPECT_EQ(r.status, 0) << name << r.err;
         EXPECT_EQ(r.err, "");
         const std::string stem = fs::path(name).stem().string();
@@ -129,7 +130,7 @@ TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
         ASSERT_FALSE(text.empty()) << name;
         EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
         const auto rows = lines(text);
-        ASSERT_GT(rows.size(), 6u) << name;
+        ASSERT_GE(rows.size(), 6u) << name;
         EXPECT_EQ(rows[4], "               (mm)     (kN)          (mm)     (kN)    (kN*mm)    (kN*mm)");
         for (std::size_t i = 5; i < rows.size(); ++i) {
             EXPECT_TRUE(std::regex_match(rows[i], rowPattern)) << name << ": " << rows[i];
@@ -142,28 +143,29 @@ TEST_F(BatchRun, CombinedRecordMatchesItsGoldenTable)
 {
     const char *name = "quoFEM_RC-column_Soesianawati1986_combined.prn";
     fs::copy_file(fs::path(KOV_REAL_RECORDS_DIR) / name, dir / name);
-    const Run r = run({"--skip-lines", "5", "--x-column", "2", "--y-column", "3", "--x-coef", "1000", "--y-unit", "kN",
+    const RunResult r = run({"--skip-lines", "5", "--x-column", "2", "--y-column", "3", "--x-coef", "1000", "--y-unit", "kN",
                        name});
     ASSERT_EQ(r.status, 0) << r.err;
-    auto got = lines(readAll(dir / "quoFEM_RC-column_Soesianawati1986_combined-kov.prn"));
-    auto want = lines(readAll(fs::path(KOV_TEST_DATA_DIR) / "batch-combined-golden.prn"));
+    const std::string text = readAll(dir / "quoFEM_RC-column_Soesianawati1986_combined-kov.prn");
+    auto got = lines(text);
     ASSERT_GE(got.size(), 2u);
+    // Line 2 holds the absolute path and the local date and time of writing.
     const std::regex line2("File Name = " + (dir / name).string() +
                            R"(, at (0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])-\d{4}, ([01]\d|2[0-3]):[0-5]\d:[0-5]\d)");
     EXPECT_TRUE(std::regex_match(got[1], line2)) << got[1];
-    got[1] = want[1];
-    EXPECT_EQ(got, want);
+    got.erase(got.begin() + 1);
+    EXPECT_EQ(got, lines(readAll(fs::path(KOV_TEST_DATA_DIR) / "batch-combined-kov.prn")));
 }
 
 TEST_F(BatchRun, StdoutCarriesTheSameBytesAndNoFileIsWritten)
 {
     writeAll(dir / "loop.prn", crossingRecord(3));
-    const Run toFile = run({"loop.prn"});
+    const RunResult toFile = run({"loop.prn"});
     ASSERT_EQ(toFile.status, 0) << toFile.err;
     const std::string written = readAll(dir / "loop-kov.prn");
     fs::remove(dir / "loop-kov.prn");
 
-    const Run toOut = run({"--stdout", "loop.prn"});
+    const RunResult toOut = run({"--stdout", "loop.prn"});
     EXPECT_EQ(toOut.status, 0);
     EXPECT_EQ(toOut.err, "");
     EXPECT_EQ(files(), std::vector<std::string>{"loop.prn"});
@@ -177,10 +179,10 @@ TEST_F(BatchRun, StdoutCarriesTheSameBytesAndNoFileIsWritten)
 TEST_F(BatchRun, AnExistingResultsFileIsReplacedNotExtended)
 {
     writeAll(dir / "loop.prn", crossingRecord(2));
-    writeAll(dir / "loop-kov.prn", std::string(5000, 'x'));
+    writeAll(dir / "loop-kov.prn", std::string(5000, '#'));
     ASSERT_EQ(run({"loop.prn"}).status, 0);
     const std::string first = readAll(dir / "loop-kov.prn");
-    EXPECT_EQ(first.find('x'), std::string::npos);
+    EXPECT_EQ(first.find('#'), std::string::npos);
     ASSERT_EQ(run({"loop.prn"}).status, 0);
     EXPECT_EQ(readAll(dir / "loop-kov.prn").size(), first.size());
     EXPECT_EQ(files(), (std::vector<std::string>{"loop-kov.prn", "loop.prn"}));
@@ -191,7 +193,7 @@ TEST_F(BatchRun, FailingRecordsAreReportedAndTheOthersStillWritten)
     writeAll(dir / "text.prn", "h1\nh2\nh3\nh4\nh5\n1 2\n3 abc\n");
     writeAll(dir / "good.prn", crossingRecord(2));
     writeAll(dir / "few.prn", "h1\nh2\n");
-    const Run r = run({"missing.prn", "text.prn", "good.prn", "few.prn", "nofolder/x.prn"});
+    const RunResult r = run({"missing.prn", "text.prn", "good.prn", "few.prn", "nofolder/x.prn"});
     EXPECT_EQ(r.status, 1);
     const std::string tail = ": This file includes error data or you may mistake column or skip indication. (";
     EXPECT_EQ(r.err, "missing.prn" + tail + "53)\n" + "text.prn" + tail + "13)\n" + "few.prn" + tail + "62)\n" +
@@ -206,7 +208,6 @@ TEST_F(BatchRun, EachRecordStartsFromAFreshState)
     // data); the second must give the same table as when run alone.
     writeAll(dir / "big.prn", crossingRecord(40));
     writeAll(dir / "small.prn", crossingRecord(2));
-    ASSERT_EQ(run({"--stdout", "small.prn"}).status, 0);
     auto alone = lines(run({"--stdout", "small.prn"}).out);
     auto both = lines(run({"--stdout", "big.prn", "small.prn"}).out);
     ASSERT_GE(both.size(), alone.size());
@@ -218,7 +219,7 @@ TEST_F(BatchRun, EachRecordStartsFromAFreshState)
 TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
 {
     writeAll(dir / "long.prn", crossingRecord(130));
-    const Run r = run({"long.prn"});
+    const RunResult r = run({"long.prn"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "long.prn: warning: only the first 100 cycles were analysed; the record goes on\n");
     const auto rows = lines(readAll(dir / "long-kov.prn"));
@@ -227,7 +228,7 @@ TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
 
     // A record that ends exactly with cycle 100 gives no warning.
     writeAll(dir / "exact.prn", crossingRecord(100));
-    const Run exact = run({"exact.prn"});
+    const RunResult exact = run({"exact.prn"});
     EXPECT_EQ(exact.status, 0);
     EXPECT_EQ(exact.err, "");
     EXPECT_EQ(lines(readAll(dir / "exact-kov.prn")).size(), 105u);
@@ -238,7 +239,7 @@ TEST_F(BatchRun, AResultsFileThatCannotBeWrittenKeepsItsPlace)
     // A folder in the way of the results file.
     writeAll(dir / "loop.prn", crossingRecord(2));
     fs::create_directory(dir / "loop-kov.prn");
-    const Run r = run({"loop.prn"});
+    const RunResult r = run({"loop.prn"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.find("loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": "), 0u) << r.err;
@@ -251,10 +252,21 @@ TEST_F(BatchRun, DiskFullKeepsTheEarlierResults)
 {
     writeAll(dir / "loop.prn", crossingRecord(2));
     writeAll(dir / "loop-kov.prn", "earlier results\r\n");
-    // A file-size limit of 0 blocks makes every write fail as a full disk does.
-    const Run r = run({"loop.prn"}, "ulimit -f 0; ");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": Disk full (61)\n");
+    // A file-size limit of 0 blocks makes every write fail as a full disk
+    // does. The limit would also stop a redirection to a file, so both
+    // outputs come through a pipe.
+    const std::string cmd = "cd " + shellQuote(dir.string()) + " && (ulimit -f 0; exec " + shellQuote(KOV_BATCH_EXE) +
+                            " loop.prn) 2>&1";
+    FILE *pipe = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buf[256];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        output.append(buf, n);
+    const int raw = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(output, "loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": Disk full (61)\n");
     EXPECT_EQ(readAll(dir / "loop-kov.prn"), "earlier results\r\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"loop-kov.prn", "loop.prn"}));
 }
@@ -266,7 +278,7 @@ TEST_F(BatchRun, ReadOnlyFolderKeepsTheEarlierResults)
     writeAll(dir / "loop.prn", crossingRecord(2));
     writeAll(dir / "loop-kov.prn", "earlier results\r\n");
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-    const Run r = run({"loop.prn"});
+    const RunResult r = run({"loop.prn"});
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": Permission denied (70)\n");
@@ -279,7 +291,7 @@ TEST_F(BatchRun, UsageErrorsWriteNothing)
     for (const auto &args : std::vector<std::vector<std::string>>{
              {}, {"--x-column=0", "loop.prn"}, {"--skip-lines", "1.5", "loop.prn"}, {"--y-coef=1e39", "loop.prn"},
              {"loop.prn", "--bogus"}, {"loop.prn", "--x-unit"}}) {
-        const Run r = run(args);
+        const RunResult r = run(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -289,10 +301,10 @@ TEST_F(BatchRun, UsageErrorsWriteNothing)
 
 TEST_F(BatchRun, HelpAndVersion)
 {
-    const Run help = run({"--help"});
+    const RunResult help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--skip-lines N"), std::string::npos);
-    const Run version = run({"--version"});
+    const RunResult version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(kov-batch \d+\.\d+\.\d+\n)"))) << version.out;
 }
@@ -302,9 +314,9 @@ TEST_F(BatchRun, FailedStandardOutputIsAFailure)
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     writeAll(dir / "loop.prn", crossingRecord(2));
-    const std::string cmd = "cd " + quoted(dir.string()) + " && " + quoted(KOV_BATCH_EXE) +
+    const std::string cmd = "cd " + shellQuote(dir.string()) + " && " + shellQuote(KOV_BATCH_EXE) +
                             " --stdout loop.prn >/dev/full 2>/dev/null";
-    const int raw = std::system(("sh -c " + quoted(cmd)).c_str());
+    const int raw = std::system(("sh -c " + shellQuote(cmd)).c_str());
     EXPECT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 1);
 }
