@@ -1,0 +1,138 @@
+// One 2000-step record (20 cycles of a growing loop) through the core.
+
+#include "analysis/core/course.h"
+#include "analysis/core/cycle.h"
+#include "output/resultsfile.h"
+#include "reader/testrecord.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+/// Writes a record of five header lines and 2000 rows "step X Y": 20 cycles
+/// of a loop whose amplitude grows, the load leading the displacement so the
+/// loop encloses an area.
+std::string makeRecord()
+{
+    const std::string path = std::filesystem::temp_directory_path() /
+                             ("kov-bench-" + std::to_string(::getpid()) + ".prn");
+    std::ofstream out(path, std::ios::binary);
+    out << "cyclic test\r\nsynthetic\r\nrecord\r\nstep  disp  load\r\n      (mm)  (kN)\r\n";
+    const double pi = 3.14159265358979323846;
+    char line[96];
+    for (int i = 1; i <= 2000; ++i) {
+        const double phase = 2.0 * pi * (i - 1) / 100.0;
+        const double amp = 1.0 + 0.2 * (i - 1) / 100.0;
+        const double x = amp * 10.0 * std::sin(phase);
+        const double y = amp * 150.0 * std::sin(phase + 0.4);
+        std::snprintf(line, sizeof line, "%5d %12.6f %10.4f\r\n", i, x, y);
+        out << line;
+    }
+    return path;
+}
+
+struct Fixture {
+    Fixture() : path(makeRecord()) {}
+    ~Fixture() { std::filesystem::remove(path); }
+
+    std::unique_ptr<kov::SharedState> freshState() const
+    {
+        auto s = std::make_unique<kov::SharedState>();
+        kov::applyStartValues(*s);
+        s->XColumn = 2;
+        s->YColumn = 3;
+        s->DataFileName = path;
+        return s;
+    }
+
+    std::string path;
+};
+
+const Fixture &fixture()
+{
+    static const Fixture f;
+    return f;
+}
+
+std::tm fixedTime()
+{
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mday = 1;
+    return t;
+}
+
+void BM_LoadTestRecord(benchmark::State &st)
+{
+    auto s = fixture().freshState();
+    for (auto _ : st) {
+        s->DataLoaded = 0;
+        kov::LoadTestRecord(*s);
+        benchmark::DoNotOptimize(s->RowCount);
+    }
+}
+BENCHMARK(BM_LoadTestRecord)->Unit(benchmark::kMicrosecond);
+
+void BM_CyclesOfLoadedRecord(benchmark::State &st)
+{
+    // The automatic analysis alone: the record stays loaded and counted.
+    auto s = fixture().freshState();
+    kov::analyseRecord(*s);
+    for (auto _ : st) {
+        s->CycleNo = 0;
+        int cycles = 0;
+        for (;;) {
+            ++s->CycleNo;
+            const bool atEnd = kov::FindNextCycle(*s);
+            kov::runCycleComputation(*s);
+            ++cycles;
+            if (atEnd || s->CycleNo == kov::MaxCycle)
+                break;
+        }
+        benchmark::DoNotOptimize(cycles);
+    }
+}
+BENCHMARK(BM_CyclesOfLoadedRecord)->Unit(benchmark::kMicrosecond);
+
+void BM_ResultsText(benchmark::State &st)
+{
+    auto s = fixture().freshState();
+    kov::analyseRecord(*s);
+    const std::tm now = fixedTime();
+    for (auto _ : st) {
+        s->XUnit = "mm";
+        s->YUnit = "kN";
+        benchmark::DoNotOptimize(kov::resultsText(*s, now));
+    }
+}
+BENCHMARK(BM_ResultsText)->Unit(benchmark::kMicrosecond);
+
+void BM_WholeRecord(benchmark::State &st)
+{
+    // What kov-batch does per record, without the file write: a fresh state,
+    // the load and the analysis, the results text.
+    const std::tm now = fixedTime();
+    int cycles = 0;
+    for (auto _ : st) {
+        auto s = fixture().freshState();
+        cycles = kov::analyseRecord(*s).cycles;
+        s->XUnit = "mm";
+        s->YUnit = "kN";
+        benchmark::DoNotOptimize(kov::resultsText(*s, now));
+    }
+    st.counters["cycles"] = cycles;
+}
+BENCHMARK(BM_WholeRecord)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
