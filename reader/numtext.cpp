@@ -89,9 +89,14 @@ double numberPrefix(std::string_view text)
         number.push_back(s[i++]);
         ++digits;
     }
+    long long fractionZeros = 0; // zeros after the point before the first significant digit
     if (i < s.size() && s[i] == '.') {
         number.push_back(s[i++]);
         while (i < s.size() && isDigit(s[i])) {
+            if (s[i] != '0')
+                seenNonZero = true;
+            else if (!seenNonZero)
+                ++fractionZeros;
             number.push_back(s[i++]);
             ++digits;
         }
@@ -123,8 +128,10 @@ double numberPrefix(std::string_view text)
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
         // Beyond the double range: a large magnitude overflows to infinity,
-        // a tiny one underflows to zero.
-        value = (leadingDigits + exponent > 0) ? std::numeric_limits<double>::infinity() : 0.0;
+        // a tiny one underflows to zero. The decimal exponent of the first
+        // significant digit tells which ("0.000...1e10" is tiny).
+        value = (leadingDigits - fractionZeros + exponent > 0) ? std::numeric_limits<double>::infinity()
+                                                               : 0.0;
     } else if (result.ec != std::errc()) {
         value = 0.0;
     }

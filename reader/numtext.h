@@ -45,7 +45,7 @@ std::string integerText(long long value);
 
 /// Short number text of a float: at most 7 significant digits, no trailing
 /// zeros, a point as separator with a 0 before it below 1 ("0.154"), "-" only
-/// before a negative value. Exponent form ("1.234568E+07", "1E-05") when the
+/// before a negative value. Exponent form ("1.234568E+07", "1E-06") when the
 /// decimal exponent of the 7-digit rounding is below -5 or above 6, that is
 /// for magnitudes below 0.00001 or from 10000000 on. -0 gives "0".
 std::string shortNumberText(float value);

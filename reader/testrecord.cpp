@@ -29,16 +29,22 @@ public:
     {
         if (path.empty())
             throw Failure(err::BadFileName);
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK keeps a named pipe from hanging the open; it changes
+        // nothing for a regular file.
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (m_fd < 0) {
             const int e = errno;
             throw Failure(openErrorNumber(path, e));
         }
         struct stat st {};
-        if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            // A folder is refused like a file we may not read. A device, pipe
+            // or socket cannot be read three times over (and /dev/zero would
+            // never end), so it is refused too.
+            const bool folder = S_ISDIR(st.st_mode);
             ::close(m_fd);
             m_fd = -1;
-            throw Failure(err::AccessDenied);
+            throw Failure(folder ? err::AccessDenied : err::PathAccess);
         }
     }
     ~RecordFile()
@@ -201,9 +207,14 @@ double fieldNumber(const std::string &field, bool truncated)
         number.push_back(field[i++]);
         ++digits;
     }
+    long long fractionZeros = 0; // zeros after the point before the first significant digit
     if (i < field.size() && field[i] == '.') {
         number.push_back(field[i++]);
         while (i < field.size() && isDigit(field[i])) {
+            if (field[i] != '0')
+                nonZero = true;
+            else if (!nonZero)
+                ++fractionZeros;
             number.push_back(field[i++]);
             ++digits;
         }
@@ -238,7 +249,7 @@ double fieldNumber(const std::string &field, bool truncated)
     double value = 0.0;
     const auto r = std::from_chars(number.data(), number.data() + number.size(), value);
     if (r.ec == std::errc::result_out_of_range)
-        value = (leading + exponent > 0) ? HUGE_VAL : 0.0;
+        value = (leading - fractionZeros + exponent > 0) ? HUGE_VAL : 0.0;
     else if (r.ec != std::errc())
         throw Failure(err::TypeMismatch);
     return negative ? -value : value;
@@ -295,12 +306,11 @@ void LoadTestRecord(SharedState &state)
     const double xCoef = static_cast<double>(state.XCoef);
     const double yCoef = static_cast<double>(state.YCoef);
     for (long long i = 1; static_cast<double>(i) <= static_cast<double>(state.RowCount); ++i) {
-        // The whole row is read and converted before anything is stored, so
-        // a field error of a row beyond the arrays is reported as such.
-        bool haveX = false;
-        bool haveY = false;
-        float x = 0.0f;
-        float y = 0.0f;
+        // A row within the arrays stores each chosen field as soon as it is
+        // read, so a failure later in the row leaves it stored. A row beyond
+        // the arrays is read and converted whole before the store fails, so
+        // its own field errors are reported first.
+        const bool inArrays = StepArray::inRange(i);
         for (int j = 1; j <= state.ColumnCount; ++j) {
             const bool chosen = j == state.XColumn || j == state.YColumn;
             file.readField(field, chosen ? MaxFieldText : 0, truncated);
@@ -308,18 +318,18 @@ void LoadTestRecord(SharedState &state)
                 continue;
             const double f = fieldNumber(field, truncated);
             if (j == state.XColumn) {
-                x = toFloat(f * xCoef);
-                haveX = true;
+                const float x = toFloat(f * xCoef);
+                if (inArrays)
+                    state.XData(i) = x;
             }
             if (j == state.YColumn) {
-                y = toFloat(f * yCoef);
-                haveY = true;
+                const float y = toFloat(f * yCoef);
+                if (inArrays)
+                    state.YData(i) = y;
             }
         }
-        if (haveX)
-            state.XData(i) = x;
-        if (haveY)
-            state.YData(i) = y;
+        // Beyond the arrays this access fails with error 9, whether or not a
+        // column matched.
         const float ax = std::fabs(state.XData(i));
         if (ax >= state.MaxAbsX)
             state.MaxAbsX = ax;
