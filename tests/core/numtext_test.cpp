@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <cmath>
 #include <limits>
 
@@ -40,16 +43,58 @@ TEST(NumberPrefixTest, OverflowsToInfinity)
     EXPECT_EQ(numberPrefix("-1e400"), -std::numeric_limits<double>::infinity());
 }
 
-TEST(NumberPrefixTest, IgnoresTheLocale)
+TEST(NumberPrefixTest, MagnitudesBeyondTheDoubleRange)
 {
-    // A locale with a decimal comma must not change how the point is read.
-    const char *old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = old ? old : "C";
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
-        GTEST_SKIP() << "no de_DE locale";
+    // Many zeros after the point make the value tiny however large the
+    // exponent that follows looks.
+    EXPECT_EQ(numberPrefix("0." + std::string(400, '0') + "1e10"), 0.0);
+    EXPECT_EQ(numberPrefix("0.0000001e400"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(numberPrefix(std::string(400, '9')), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(numberPrefix("-1e-99999999999999999999"), 0.0);
+    EXPECT_EQ(numberPrefix("0e99999999999"), 0.0);
+    EXPECT_EQ(numberPrefix("5.e3"), 5000.0);
+    // Correctly rounded: the two neighbours of a double halfway case.
+    EXPECT_EQ(numberPrefix("9007199254740993"), 9007199254740992.0);
+    EXPECT_EQ(numberPrefix("9007199254740993.0000000001"), 9007199254740994.0);
+}
+
+/// Sets a locale with a decimal comma for the test's duration, building one
+/// in a temporary folder when the system has none installed.
+class CommaLocale : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *old = std::setlocale(LC_ALL, nullptr);
+        m_saved = old ? old : "C";
+        for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
+            if (std::setlocale(LC_ALL, name) != nullptr)
+                return;
+        const std::string dir = ::testing::TempDir() + "kov-locale";
+        std::filesystem::create_directories(dir);
+        const std::string cmd = "localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) == 0) {
+            ::setenv("LOCPATH", dir.c_str(), 1);
+            if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr)
+                return;
+        }
+        GTEST_SKIP() << "no locale with a decimal comma";
+    }
+    void TearDown() override { std::setlocale(LC_ALL, m_saved.c_str()); }
+
+    std::string m_saved;
+};
+
+TEST_F(CommaLocale, TextAndNumbersKeepThePoint)
+{
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     EXPECT_EQ(numberPrefix("2.5"), 2.5);
+    EXPECT_EQ(numberPrefix("2,5"), 2.0);
+    EXPECT_EQ(numberPrefix("1.5D3"), 1500.0);
+    EXPECT_EQ(floatOfText("-0.154"), -0.154f);
     EXPECT_EQ(shortNumberText(2.5f), "2.5");
-    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(shortNumberText(-12345678.0f), "-1.234568E+07");
+    EXPECT_EQ(shortNumberText(0.000123f), "0.000123");
+    EXPECT_EQ(integerText(-32768), "-32768");
 }
 
 TEST(Int16Test, RoundsHalvesToEven)
@@ -77,6 +122,14 @@ TEST(Int16Test, OutsideTheRangeIsOverflow)
 
 TEST(Int16Test, TypedTextIsClamped)
 {
+    EXPECT_EQ(clampToInt16(32767.5), 32767);
+    EXPECT_EQ(clampToInt16(-32768.5), -32768);
+    EXPECT_EQ(clampToInt16(std::nan("")), 0);
+    EXPECT_EQ(clampToInt16(-std::numeric_limits<double>::infinity()), -32768);
+    EXPECT_EQ(clampToInt16(0.5), 0);
+    EXPECT_EQ(clampToInt16(-1.5), -2);
+    EXPECT_EQ(int16OfText("2 . 5"), 2);
+    EXPECT_EQ(int16OfText("&HFFFF"), 32767);
     EXPECT_EQ(int16OfText("99999"), 32767);
     EXPECT_EQ(int16OfText("-99999"), -32768);
     EXPECT_EQ(int16OfText("1e400"), 32767);
@@ -92,6 +145,13 @@ TEST(FloatTest, OverflowAndClamp)
     EXPECT_EQ(floatOfText("1e39"), std::numeric_limits<float>::max());
     EXPECT_EQ(floatOfText("-1e400"), -std::numeric_limits<float>::max());
     EXPECT_EQ(toFloat(1e-50), 0.0f);
+    // The exact edge: below the midpoint to 2^128 still rounds to the largest float.
+    EXPECT_EQ(toFloat(0x1.fffffefffffffp127), std::numeric_limits<float>::max());
+    EXPECT_THROW(toFloat(0x1.ffffffp127), Failure);
+    EXPECT_THROW(toFloat(-0x1.ffffffp127), Failure);
+    EXPECT_THROW(toFloat(std::nan("")), Failure);
+    EXPECT_EQ(clampToFloat(std::nan("")), 0.0f);
+    EXPECT_EQ(clampToFloat(-std::numeric_limits<double>::infinity()), -std::numeric_limits<float>::max());
 }
 
 struct ShortCase {
@@ -113,7 +173,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, ShortNumber,
                       ShortCase{12345678.0f, "1.234568E+07"}, ShortCase{1e-5f, "0.00001"},
                       ShortCase{1e-6f, "1E-06"}, ShortCase{1.5e-7f, "1.5E-07"},
                       ShortCase{3.4028235e38f, "3.402823E+38"}, ShortCase{9999999.0f, "9999999"},
-                      ShortCase{0.1f, "0.1"}, ShortCase{1.0f / 3.0f, "0.3333333"}));
+                      ShortCase{0.1f, "0.1"}, ShortCase{1.0f / 3.0f, "0.3333333"},
+                      // Rounding to 7 digits may carry into the next power of ten.
+                      ShortCase{999999.97f, "1000000"}, ShortCase{999999.94f, "999999.9"}, ShortCase{9999999.0f, "9999999"},
+                      ShortCase{1e7f, "1E+07"}, ShortCase{-1e-6f, "-1E-06"},
+                      ShortCase{9.9999e-6f, "9.9999E-06"}, ShortCase{123.456f, "123.456"},
+                      ShortCase{-0.000123f, "-0.000123"}, ShortCase{1e30f, "1E+30"},
+                      ShortCase{1.4e-45f, "1.401298E-45"}));
 
 TEST(IntegerTextTest, Digits)
 {
