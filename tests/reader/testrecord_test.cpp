@@ -8,6 +8,7 @@
 #include <string>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 using namespace kov;
@@ -223,6 +224,126 @@ TEST_F(ReaderTest, LongLinesAndFieldsStayBounded)
     state.DataLoaded = 1;
     EXPECT_EQ(loadAgain(), 0);
     EXPECT_EQ(state.XData(1), 1.0f);
+}
+
+TEST_F(ReaderTest, FailureKeepsWhatWasStored)
+{
+    for (int i = 1; i <= 4; ++i) {
+        state.XData(i) = -1.0f;
+        state.YData(i) = -1.0f;
+    }
+    // Row 3 has a good X and a bad Y: rows 1 and 2 and the X of row 3 are new.
+    EXPECT_EQ(load("1 10\n2 20\n3 bad\n4 40\n"), 13);
+    EXPECT_EQ(state.XData(2), 2.0f);
+    EXPECT_EQ(state.YData(2), 20.0f);
+    EXPECT_EQ(state.XData(3), 3.0f);
+    EXPECT_EQ(state.YData(3), -1.0f);
+    EXPECT_EQ(state.XData(4), -1.0f);
+    EXPECT_EQ(state.RowCount, 4.0f);
+    EXPECT_EQ(state.DataLoaded, 1) << "the counts stay after a value pass failure";
+
+    // An overflowing product in row 2 stops the load the same way.
+    state.XCoef = 1e30f;
+    state.DataLoaded = 1;
+    write("record.prn", "1 10\n1e10 20\n");
+    state.RowCount = 2.0f;
+    EXPECT_EQ(loadAgain(), 6);
+    EXPECT_EQ(state.XData(1), 1e30f);
+    EXPECT_EQ(state.YData(1), 10.0f);
+}
+
+TEST_F(ReaderTest, RowBeyondTheArrays)
+{
+    std::string rows;
+    for (int i = 1; i <= 2000; ++i)
+        rows += "1 2\n";
+    // No column matches: the maxima still look at step 2001.
+    state.XColumn = 0;
+    state.YColumn = 5;
+    EXPECT_EQ(load(rows + "3 4\n"), 9);
+    // A short last row runs out of fields before the row is stored.
+    state.XColumn = 1;
+    state.YColumn = 2;
+    EXPECT_EQ(load(rows + "3"), 62);
+    EXPECT_EQ(state.ColumnCount, 2);
+    EXPECT_EQ(load(rows + "1e39 4\n"), 6);
+}
+
+TEST_F(ReaderTest, ColumnCountBeyondSixteenBitsIsOverflow)
+{
+    std::string line = "1";
+    for (int i = 0; i < 32767; ++i)
+        line += ",1";
+    EXPECT_EQ(load(line), 6);
+    EXPECT_EQ(state.RowCount, 1.0f);
+    EXPECT_EQ(state.DataLoaded, 0);
+    line.resize(line.size() - 2);
+    EXPECT_EQ(load(line), 0);
+    EXPECT_EQ(state.ColumnCount, 32767);
+}
+
+TEST_F(ReaderTest, EmptyFieldsAndBlankLinesAreCounted)
+{
+    // ",," makes one empty field; in a column that is not chosen it is skipped.
+    state.XColumn = 1;
+    state.YColumn = 3;
+    ASSERT_EQ(load("1,,3\n4, ,6\n"), 0);
+    EXPECT_EQ(state.ColumnCount, 3);
+    EXPECT_EQ(state.YData(2), 6.0f);
+    state.YColumn = 2;
+    EXPECT_EQ(load("1,,3\n4, ,6\n"), 13);
+
+    // A trailing comma adds an empty field to its line.
+    ASSERT_EQ(load("1,2,\n3,4,\n"), 0);
+    EXPECT_EQ(state.ColumnCount, 3);
+    EXPECT_EQ(state.XData(2), 3.0f);
+
+    // A line of blanks is a row of one empty field: 7 fields in 3 rows give
+    // 2 per row, so the second row is "3" and the empty field.
+    state.YColumn = 1;
+    ASSERT_EQ(load("1 2 3\n \t \n4 5 6\n"), 0);
+    EXPECT_EQ(state.RowCount, 3.0f);
+    EXPECT_EQ(state.ColumnCount, 2);
+    EXPECT_EQ(state.XData(2), 3.0f);
+    EXPECT_EQ(state.XData(3), 4.0f);
+
+    // Trailing blanks without a final line end still form a row.
+    state.YColumn = 2;
+    EXPECT_EQ(load("1 2\n   "), 13);
+    EXPECT_EQ(state.RowCount, 2.0f);
+    EXPECT_EQ(state.ColumnCount, 2) << "3 fields in 2 rows, the half rounds to even";
+}
+
+TEST_F(ReaderTest, OtherWhiteSpaceAndNulBelongToTheField)
+{
+    EXPECT_EQ(load("1\f 2\n"), 13);
+    EXPECT_EQ(load("\xEF\xBB\xBF" "1 2\n"), 13) << "a byte-order mark is part of the first field";
+    EXPECT_EQ(load("1 2\0\n"s), 13);
+    state.XColumn = 2;
+    state.YColumn = 2;
+    ASSERT_EQ(load("a\0b 2\n"s), 0);
+    EXPECT_EQ(state.XData(1), 2.0f);
+}
+
+TEST_F(ReaderTest, DevicesAndPipesAreRefused)
+{
+    state.DataFileName = "/dev/null";
+    EXPECT_EQ(loadAgain(), 75);
+    const std::string fifo = (m_dir / "pipe.prn").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    state.DataFileName = fifo;
+    state.DataLoaded = 0;
+    EXPECT_EQ(loadAgain(), 75) << "opening a pipe with no writer must not hang";
+}
+
+TEST_F(ReaderTest, HugeAndTinyFields)
+{
+    const std::string tiny = "0." + std::string(400, '0') + "1e10";
+    ASSERT_EQ(load(tiny + " 1\n"), 0);
+    EXPECT_EQ(state.XData(1), 0.0f);
+    EXPECT_EQ(load("0.0000001e400 1\n"), 6);
+    EXPECT_EQ(load(std::string(4096, '1') + " 1\n"), 6) << "4096 characters are still read";
+    EXPECT_EQ(load(std::string(4097, '0') + " 1\n"), 13);
 }
 
 TEST_F(ReaderTest, ReadsTheRealRecords)
