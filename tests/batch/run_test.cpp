@@ -78,14 +78,16 @@ protected:
         std::string cmd = "cd " + shellQuote(dir.string()) + " && " + prefix + shellQuote(KOV_BATCH_EXE);
         for (const auto &a : args)
             cmd += " " + shellQuote(a);
-        cmd += " >" + shellQuote((dir / ".out").string()) + " 2>" + shellQuote((dir / ".err").string());
+        // The outputs go beside the test folder, which may be read-only.
+        const std::string out = dir.string() + ".out", err = dir.string() + ".err";
+        cmd += " >" + shellQuote(out) + " 2>" + shellQuote(err);
         RunResult r;
         const int raw = std::system(("sh -c " + shellQuote(cmd)).c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = readAll(dir / ".out");
-        r.err = readAll(dir / ".err");
-        fs::remove(dir / ".out");
-        fs::remove(dir / ".err");
+        r.out = readAll(out);
+        r.err = readAll(err);
+        fs::remove(out);
+        fs::remove(err);
         return r;
     }
 
