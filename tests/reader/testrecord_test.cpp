@@ -379,6 +379,16 @@ TEST_F(ReaderTest, ReadsTheRealRecords)
         EXPECT_NEAR(state.MaxAbsY, c.maxY, 0.01) << c.name;
     }
 
+    // One value per line, CR LF: Y names no column, so YData keeps its values.
+    state.DataFileName = (dir / "quoFEM_RC-column_Soesianawati1986_experimentDisp.csv").string();
+    state.YData(548) = 123.0f;
+    state.DataLoaded = 0;
+    ASSERT_EQ(loadAgain(), 0);
+    EXPECT_EQ(state.RowCount, 548.0f);
+    EXPECT_EQ(state.ColumnCount, 1);
+    EXPECT_NEAR(state.MaxAbsX, 0.07845, 1e-5);
+    EXPECT_EQ(state.YData(548), 123.0f);
+
     // One line of 548 comma-separated values: the trailing comma is the last
     // field's delimiter, so it is one row of 548 fields.
     state.DataFileName = (dir / "quoFEM_RC-column_Soesianawati1986_experimentForce.csv").string();
@@ -388,6 +398,34 @@ TEST_F(ReaderTest, ReadsTheRealRecords)
     EXPECT_EQ(state.ColumnCount, 548);
     EXPECT_EQ(state.XData(1), 0.0f);
     EXPECT_EQ(state.YData(1), 32.47f);
+}
+
+TEST_F(ReaderTest, ReadsTheExamplesWithTheirSettings)
+{
+    struct Example {
+        const char *name;
+        std::int16_t x, y, skip;
+        float xCoef, rows;
+        std::int16_t columns;
+        float maxX, maxY;
+    };
+    const fs::path dir = KOV_EXAMPLES_DIR;
+    for (const Example &e : {Example{"synthetic-three-cycles.prn", 2, 3, 5, 1.0f, 121, 3, 2.994f, 14.954f},
+                             Example{"rc-column-soesianawati1986.prn", 2, 3, 5, 1000.0f, 548, 3, 78.45f, 199.59f},
+                             Example{"ufp-damper-ganey2015.prn", 1, 2, 0, 1.0f, 308, 2, 2.878f, 5.312f},
+                             Example{"slit-damper-chan-albermani.prn", 1, 2, 0, 1.0f, 200, 2, 18.61f, 25.27f}}) {
+        state.DataFileName = (dir / e.name).string();
+        state.XColumn = e.x;
+        state.YColumn = e.y;
+        state.SkipLines = e.skip;
+        state.XCoef = e.xCoef;
+        state.DataLoaded = 0;
+        ASSERT_EQ(loadAgain(), 0) << e.name;
+        EXPECT_EQ(state.RowCount, e.rows) << e.name;
+        EXPECT_EQ(state.ColumnCount, e.columns) << e.name;
+        EXPECT_NEAR(state.MaxAbsX, e.maxX, 0.01) << e.name;
+        EXPECT_NEAR(state.MaxAbsY, e.maxY, 0.01) << e.name;
+    }
 }
 
 } // namespace
