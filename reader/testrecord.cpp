@@ -27,7 +27,8 @@ class RecordFile {
 public:
     explicit RecordFile(const std::string &path)
     {
-        if (path.empty())
+        // A NUL would cut the name short and open some other file.
+        if (path.empty() || path.find('\0') != std::string::npos)
             throw Failure(err::BadFileName);
         // O_NONBLOCK keeps a named pipe from hanging the open; it changes
         // nothing for a regular file.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 using namespace kov;
 
 TEST(SharedStateTest, StartsAtZero)
@@ -32,4 +34,19 @@ TEST(SharedStateTest, EveryAccessIsRangeChecked)
     expect9([&] { s.PeakStep(0, 101) = 1; });
     s.CycleEnergy(100) = 1.5f;
     EXPECT_EQ(s.CycleEnergy(100), 1.5f);
+}
+
+TEST(FailureTest, ErrnoValuesMapToErrorNumbers)
+{
+    EXPECT_EQ(errorNumberOfErrno(ENOENT, 75), 53);
+    EXPECT_EQ(errorNumberOfErrno(ENOTDIR, 75), 76);
+    EXPECT_EQ(errorNumberOfErrno(EACCES, 75), 70);
+    EXPECT_EQ(errorNumberOfErrno(EISDIR, 75), 70);
+    EXPECT_EQ(errorNumberOfErrno(ENOSPC, 75), 61);
+    EXPECT_EQ(errorNumberOfErrno(EIO, 75), 57);
+    EXPECT_EQ(errorNumberOfErrno(ELOOP, 75), 75) << "unlisted values take the fallback";
+    const Failure f(53);
+    EXPECT_EQ(f.number(), 53);
+    EXPECT_STREQ(f.what(), "File not found");
+    EXPECT_STREQ(Failure(62, "x.prn: past end").what(), "x.prn: past end");
 }

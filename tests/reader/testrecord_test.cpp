@@ -206,6 +206,9 @@ TEST_F(ReaderTest, OpenFailures)
     const std::string file = write("plain.prn", "1 2\n");
     EXPECT_EQ(openError(file + "/x.prn"), 76);
     EXPECT_EQ(openError(m_dir.string()), 70);
+    EXPECT_EQ(openError(m_dir.string() + "/"), 70);
+    EXPECT_EQ(openError(""), 52);
+    EXPECT_EQ(openError(file + "\0.txt"s), 52) << "a NUL must not cut the name short";
     if (::geteuid() != 0) {
         ::chmod(file.c_str(), 0);
         EXPECT_EQ(openError(file), 70);
