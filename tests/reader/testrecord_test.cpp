@@ -328,6 +328,19 @@ TEST_F(ReaderTest, OtherWhiteSpaceAndNulBelongToTheField)
     EXPECT_EQ(state.XData(1), 2.0f);
 }
 
+TEST_F(ReaderTest, LineEndAcrossTheReadBuffer)
+{
+    // The CR of the first CR LF is the last byte of a 64 KiB read, its LF the
+    // first of the next: still one line end, so two rows of three fields.
+    const std::string first = "1 2 " + std::string(65536 - 4 - 1, 'x');
+    ASSERT_EQ(load(first + "\r\n3 4 5\r\n"), 0);
+    EXPECT_EQ(state.RowCount, 2.0f);
+    EXPECT_EQ(state.ColumnCount, 3);
+    EXPECT_EQ(state.YData(1), 2.0f);
+    EXPECT_EQ(state.XData(2), 3.0f);
+    EXPECT_EQ(state.YData(2), 4.0f);
+}
+
 TEST_F(ReaderTest, DevicesAndPipesAreRefused)
 {
     state.DataFileName = "/dev/null";
