@@ -34,7 +34,10 @@ plain() {
 
 asan() {
   local build=${KOV_ASAN_BUILD_DIR:-$top/build-asan}
-  KOV_BUILD_DIR=$build "$top/scripts/build.sh" -DKOV_SANITIZE=ON -DKOV_BUILD_BENCHMARKS=OFF || return 1
+  # Warnings are the plain build's business: gcc's instrumentation makes
+  # -Wmaybe-uninitialized misfire inside the standard library (std::regex).
+  KOV_BUILD_DIR=$build "$top/scripts/build.sh" -DKOV_SANITIZE=ON -DKOV_BUILD_BENCHMARKS=OFF \
+    -DKOV_WERROR=OFF || return 1
   # Every report ends the test program with an error; leaks of third-party
   # libraries we cannot mend are listed in lsan.supp, never leaks of our own.
   export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1
