@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -155,7 +156,7 @@ private:
         if (m_eof)
             return false;
         for (;;) {
-            const ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
+            const ssize_t n = ::read(m_fd, m_buffer.get(), BufferSize);
             if (n > 0) {
                 m_pos = 0;
                 m_len = static_cast<std::size_t>(n);
@@ -173,7 +174,9 @@ private:
     }
 
     int m_fd = -1;
-    char m_buffer[65536];
+    // On the heap: the reader may run on a thread with a small stack.
+    static constexpr std::size_t BufferSize = 65536;
+    std::unique_ptr<char[]> m_buffer = std::make_unique_for_overwrite<char[]>(BufferSize);
     std::size_t m_pos = 0;
     std::size_t m_len = 0;
     bool m_eof = false;
