@@ -56,5 +56,6 @@ for s in $stages; do
   *) echo "test.sh: unknown stage '$s' (plain, asan, fuzz)" >&2; exit 2 ;;
   esac
 done
+echo "=== all stages took ${SECONDS}s"
 echo "stages: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
