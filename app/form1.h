@@ -7,7 +7,9 @@
 #include <array>
 #include <functional>
 
+class QCloseEvent;
 class QComboBox;
+class QIcon;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -30,9 +32,19 @@ enum class ButtonEvent {
     WriteToFile,        ///< "Write to file" pressed
 };
 
+/// Maps the window's font families "MS PGothic" and "MS Gothic" to the
+/// installed IPA fonts. Called once by main and by the window tests, before
+/// the window is built.
+void installFontSubstitutions();
+
+/// The program's icon: a small hysteresis loop, drawn in code.
+QIcon kovIcon();
+
 /// The main window "kov". Every control carries the name it has in the
-/// program's vocabulary (also as its objectName, for tests); control arrays
-/// are std::arrays indexed as the handlers index them.
+/// program's vocabulary, also as its objectName so tests can find it; an
+/// element of a control array is named with its index in parentheses
+/// ("Command1(3)", "Text12(0)", "Text2(0)"). Control arrays are std::arrays
+/// indexed as the handlers index them.
 ///
 /// Building is split in two: the constructor creates the controls, the other
 /// subsystems then connect their handlers, and Form_Load() runs the start-up,
@@ -50,16 +62,28 @@ public:
     /// fields, each write running its change handler.
     void Form_Load();
 
-    /// Sets the enabled state of the buttons as the table of button events says.
+    /// Sets the enabled state of the buttons as the table of button events
+    /// says; the step buttons change first, in index order.
     void applyButtonEvent(ButtonEvent event);
+
+    /// Client-area size in pixels (6705 x 7305 twips).
+    static constexpr int clientWidth = 447;
+    static constexpr int clientHeight = 487;
 
     // Handlers of this window's own commands.
     void Command4_Click(); ///< "Exit"
     void Command8_Click(); ///< "Write to file"
 
-    /// Called by "Write to file" before it reads the results, so that an
-    /// analysis paused at one of its yields can settle first. Empty by default.
-    std::function<void()> beforeWriteResults;
+    /// Called at the start of every command that reads or resets the cycle
+    /// results ("Draw", "Clear scale", "Write to file", the cycle commands),
+    /// so that an analysis paused at one of its yields settles first. Set by
+    /// the cycle view; empty by default.
+    std::function<void()> settleRunningAnalysis;
+
+    /// Ends the program; replaced by tests. By default the process ends at
+    /// once, without any further event.
+    static std::function<void()> &exitHook();
+
 
     // Controls, top left to bottom.
     QPushButton *Command2 = nullptr;             ///< "Browse"
@@ -112,6 +136,8 @@ private:
     void Text14_Change();
     void Text12_Change(int index);
     void Text9_Change();
+
+    void closeEvent(QCloseEvent *event) override;
 
     SharedState &m_state;
 };

@@ -8,6 +8,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kov"));
+    kov::installFontSubstitutions();
+    QApplication::setWindowIcon(kov::kovIcon());
     kov::SharedState state;
     auto form = kov::createMainWindow(state);
     form->show();

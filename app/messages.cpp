@@ -1,5 +1,7 @@
 #include "app/messages.h"
 
+#include "app/core/failure.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 
@@ -36,6 +38,27 @@ void showMessage(QWidget *parent, const QString &text, MessageIcon icon, const Q
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+void reportFailure(QWidget *parent, const QString &text, int number)
+{
+    showMessage(parent, QStringLiteral("%1 (%2)").arg(text).arg(number), MessageIcon::Exclamation,
+                QStringLiteral("Error"));
+}
+
+void runGuarded(QWidget *parent, const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const Failure &failure) {
+        reportFailure(parent, QString::fromStdString(failure.what()), failure.number());
+    } catch (const std::exception &error) {
+        showMessage(parent, QString::fromLocal8Bit(error.what()), MessageIcon::Exclamation,
+                    QStringLiteral("Error"));
+    } catch (...) {
+        showMessage(parent, QStringLiteral("Unexpected failure"), MessageIcon::Exclamation,
+                    QStringLiteral("Error"));
+    }
 }
 
 void yieldEvents()

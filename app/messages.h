@@ -26,6 +26,15 @@ struct MessageRecord {
 /// the real box.
 void setMessageHook(std::function<void(const MessageRecord &)> hook);
 
+/// Reports a failure as the window does: exclamation icon, OK, title
+/// "Error", the text followed by the error number in parentheses.
+void reportFailure(QWidget *parent, const QString &text, int number);
+
+/// Runs handler and reports, instead of letting it cross the event loop, any
+/// exception it throws: a Failure with its description and number, anything
+/// else with its message alone.
+void runGuarded(QWidget *parent, const std::function<void()> &handler);
+
 /// Lets pending window events run once, from inside a handler.
 void yieldEvents();
 

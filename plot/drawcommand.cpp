@@ -1,10 +1,101 @@
 #include "plot/drawcommand.h"
 
+#include "analysis/core/cycle.h"
 #include "app/form1.h"
+#include "app/messages.h"
+#include "plot/loopplot.h"
+#include "plot/picturebox.h"
+#include "reader/numtext.h"
+#include "reader/testrecord.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <exception>
 
 namespace kov {
 
-void Command3_Click(Form1 &, int) {}
-void connectDrawCommand(Form1 &) {}
+namespace {
+
+void reportBadRecord(Form1 &form, int number)
+{
+    showMessage(&form,
+                QStringLiteral("This file includes error data or you may mistake column or skip indication. (%1)")
+                    .arg(number),
+                MessageIcon::Exclamation, QStringLiteral("Error"));
+}
+
+} // namespace
+
+void Command3_Click(Form1 &form, int index)
+{
+    if (form.settleRunningAnalysis)
+        form.settleRunningAnalysis();
+    SharedState &s = form.state();
+    PlotCanvas &canvas = form.Picture1->canvas();
+
+    if (index == 0)
+        s.DataLoaded = 0; // "Draw" counts the record again
+    form.applyButtonEvent(ButtonEvent::DrawStarts);
+    s.XUnit = form.Combo1->currentText().toStdString();
+    s.YUnit = form.Combo2->currentText().toStdString();
+    s.CycleNo = 0;
+
+    // Reset the cycle fields; their change handlers store the steps of cycle 0.
+    form.Text9->setText(QStringLiteral("1"));
+    form.Text15[0]->setText(QStringLiteral("1"));
+    form.Text15[1]->setText(QStringLiteral("1"));
+    form.Text7->setText(QStringLiteral("0"));
+    form.Text8->setText(QStringLiteral("0"));
+    form.Text1->setText(QString::fromStdString(integerText(s.CycleNo)));
+    ClearPlot(canvas);
+    if (index == 1) {
+        // "Clear scale" lets the range come from the data again.
+        s.ScaleXMax = 0.0f;
+        s.ScaleYMax = 0.0f;
+    }
+
+    // The command takes the fields as they stand, without the fields' raise
+    // of a column below 1; values that do not fit are clamped as typed input is.
+    s.XColumn = int16OfText(form.Text4->text().toStdString());
+    s.YColumn = int16OfText(form.Text5->text().toStdString());
+    s.XCoef = floatOfText(form.Text13->text().toStdString());
+    s.YCoef = floatOfText(form.Text14->text().toStdString());
+
+    yieldEvents();
+    if (s.DataFileName.empty())
+        return;
+    form.Text2[0]->setText(QString::fromStdString(s.DataFileName));
+    yieldEvents();
+
+    try {
+        LoadTestRecord(s);
+        ClearPlot(canvas);
+        if (s.ScaleXMax == 0.0f && s.ScaleYMax == 0.0f)
+            AutoRange(s);
+        SetPlotScale(canvas, s);
+        DrawAxes(canvas, s);
+        SetMarkerRadius(s);
+        // The fields show the maxima; their handlers read them back and set
+        // the minima to -1.1 times them for the next drawing that keeps the range.
+        form.Text12[0]->setText(QString::fromStdString(shortNumberText(s.ScaleXMax)));
+        form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
+        yieldEvents();
+        DrawStepPath(canvas, s, 1, static_cast<int>(s.RowCount));
+        form.applyButtonEvent(ButtonEvent::DrawDone);
+    } catch (const Failure &f) {
+        reportBadRecord(form, f.number());
+    } catch (const std::exception &) {
+        reportBadRecord(form, err::DeviceIO);
+    }
+}
+
+void connectDrawCommand(Form1 &form)
+{
+    for (int i = 0; i < 2; ++i)
+        QObject::connect(form.Command3[static_cast<std::size_t>(i)], &QPushButton::clicked, &form,
+                         [&form, i] { Command3_Click(form, i); });
+}
 
 } // namespace kov

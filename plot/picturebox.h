@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plot/plotcanvas.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -12,14 +14,22 @@ class PictureBox : public QWidget {
 
 public:
     explicit PictureBox(QWidget *parent = nullptr);
+    ~PictureBox() override;
 
-    const QImage &image() const { return m_image; }
+    /// The drawing operations on the picture.
+    PlotCanvas &canvas();
+    /// The picture as drawn so far.
+    const QImage &image();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    /// Keeps the image at the widget's size (a new size starts a white picture).
+    void ensureSize();
+
     QImage m_image;
+    std::unique_ptr<PlotCanvas> m_canvas;
 };
 
 } // namespace kov

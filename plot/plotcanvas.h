@@ -1,0 +1,72 @@
+#pragma once
+
+#include "plot/plotmapping.h"
+
+#include <QColor>
+#include <QPointF>
+
+#include <functional>
+#include <memory>
+
+class QPaintDevice;
+class QPainter;
+
+namespace kov {
+
+/// The drawing operations of the plot area, on any paint device of a given
+/// pixel size (the window's off-screen image, or a picture file): clear, a
+/// user coordinate system, points, lines, circles, fill style and colour,
+/// and the current drawing position. Antialiasing is off; lines are one
+/// pixel wide times the pen scale. Everything is clipped to the area, in
+/// double precision before it reaches the painter.
+class PlotCanvas {
+public:
+    /// draws on device, whose size is width x height pixels. The device must
+    /// outlive the canvas.
+    PlotCanvas(QPaintDevice *device, int width, int height, double penScale = 1.0);
+    ~PlotCanvas();
+    PlotCanvas(const PlotCanvas &) = delete;
+    PlotCanvas &operator=(const PlotCanvas &) = delete;
+
+    /// Erases the area to white and moves the drawing position to (0, 0).
+    void Cls();
+    /// User coordinates of the upper-left and lower-right corners.
+    void Scale(double x1, double y1, double x2, double y2);
+    /// A single point; the drawing position moves there.
+    void PSet(double x, double y, const QColor &colour);
+    /// A line between two points; the drawing position moves to the end.
+    void Line(double x1, double y1, double x2, double y2, const QColor &colour);
+    /// A line from the drawing position to (x, y), which becomes the position.
+    void LineTo(double x, double y, const QColor &colour);
+    /// A circle around (x, y); the radius is in horizontal units, the circle
+    /// is round on the screen. Its outline is in colour, or in the default
+    /// foreground colour (black) when colour is invalid; it is filled with the
+    /// fill colour while the fill style is solid. The position moves to the centre.
+    void Circle(double x, double y, double radius, const QColor &colour = QColor());
+    /// 0 solid, 1 transparent.
+    void setFillStyle(int style) { m_fillStyle = style; }
+    int fillStyle() const { return m_fillStyle; }
+    void setFillColor(const QColor &colour) { m_fillColor = colour; }
+
+    QPointF currentPosition() const { return m_current; }
+    const PlotMapping &mapping() const { return m_mapping; }
+
+    /// Ends the painting in progress so the device can be read or saved.
+    void flush();
+    /// Called after every drawing operation (the window repaints).
+    std::function<void()> changed;
+
+private:
+    QPainter &painter();
+    void notify();
+
+    QPaintDevice *m_device;
+    std::unique_ptr<QPainter> m_painter;
+    PlotMapping m_mapping;
+    double m_penScale;
+    QPointF m_current{0.0, 0.0};
+    int m_fillStyle = 1;
+    QColor m_fillColor = Qt::black;
+};
+
+} // namespace kov
