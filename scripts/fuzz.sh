@@ -44,4 +44,5 @@ run() { # run NAME MAX_LEN [EXTRA_SEED_DIR...]
 run testrecord 8192 "$top/../shared/real-records" "$top/examples"
 run numtext 256
 run formats 64
+run resultstext 4096
 exit $status
