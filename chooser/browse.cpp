@@ -1,10 +1,38 @@
 #include "chooser/browse.h"
 
 #include "app/form1.h"
+#include "chooser/frmopensave.h"
+#include "plot/loopplot.h"
+#include "plot/picturebox.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <memory>
 
 namespace kov {
 
-void Command2_Click(Form1 &) {}
-void connectBrowse(Form1 &) {}
+void Command2_Click(Form1 &form)
+{
+    if (form.settleRunningAnalysis)
+        form.settleRunningAnalysis();
+    {
+        // A fresh dialog for every opening, discarded when it closes.
+        auto dialog = std::make_unique<frmOpenSave>(form);
+        dialog->setWindowTitle(QStringLiteral("Data File Open"));
+        dialog->txtOpenSave->setText(QStringLiteral("*.prn"));
+        dialog->txtOpenSave->selectAll();
+        dialog->exec();
+    }
+    // Whether or not a file was chosen, the window waits for a new drawing.
+    form.applyButtonEvent(ButtonEvent::BrowseClosed);
+    ClearPlot(form.Picture1->canvas());
+    form.state().DataLoaded = 0;
+}
+
+void connectBrowse(Form1 &form)
+{
+    QObject::connect(form.Command2, &QPushButton::clicked, &form, [&form] { Command2_Click(form); });
+}
 
 } // namespace kov

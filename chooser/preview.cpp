@@ -1,0 +1,62 @@
+#include "chooser/preview.h"
+
+#include "app/form1.h"
+#include "app/messages.h"
+
+#include <QLineEdit>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
+
+namespace kov::MODULE11 {
+
+namespace {
+/// At most this much of one line is kept for the preview box.
+constexpr std::size_t MaxPreviewLine = 65536;
+} // namespace
+
+void PreviewDataFile(Form1 &form, const std::string &path)
+{
+    struct stat st {};
+    std::FILE *file = nullptr;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        const int e = errno;
+        showMessage(&form,
+                    QStringLiteral("The file %1 cannot be read: %2")
+                        .arg(QString::fromStdString(path),
+                             QString::fromLocal8Bit(e ? std::strerror(e) : "not an ordinary file")),
+                    MessageIcon::Exclamation);
+        return;
+    }
+    int n = 0;
+    int c = std::fgetc(file);
+    if (c == EOF) {
+        showMessage(&form, QStringLiteral("The file %1 is empty.").arg(QString::fromStdString(path)),
+                    MessageIcon::Exclamation);
+    }
+    while (c != EOF && n < 6) {
+        std::string line;
+        while (c != EOF && c != '\n' && c != '\r') {
+            if (line.size() < MaxPreviewLine)
+                line.push_back(static_cast<char>(c));
+            c = std::fgetc(file);
+        }
+        if (c == '\r') {
+            c = std::fgetc(file);
+            if (c == '\n')
+                c = std::fgetc(file);
+        } else if (c == '\n') {
+            c = std::fgetc(file);
+        }
+        form.Text11[static_cast<std::size_t>(n)]->setText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+        ++n;
+    }
+    std::fclose(file);
+}
+
+} // namespace kov::MODULE11
