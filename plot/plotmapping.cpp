@@ -71,8 +71,10 @@ bool clipSegment(double &x0, double &y0, double &x1, double &y1, double left, do
 {
     const double dx = x1 - x0, dy = y1 - y0;
     double t0 = 0.0, t1 = 1.0;
+    int edge0 = -1, edge1 = -1; // the edge that cut each end, if any
     const double p[4] = {-dx, dx, -dy, dy};
     const double q[4] = {x0 - left, right - x0, y0 - top, bottom - y0};
+    const double edges[4] = {left, right, top, bottom};
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0.0) {
             if (q[i] < 0.0)
@@ -83,20 +85,38 @@ bool clipSegment(double &x0, double &y0, double &x1, double &y1, double left, do
         if (p[i] < 0.0) {
             if (t > t1)
                 return false;
-            if (t > t0)
+            if (t > t0) {
                 t0 = t;
+                edge0 = i;
+            }
         } else {
             if (t < t0)
                 return false;
-            if (t < t1)
+            if (t < t1) {
                 t1 = t;
+                edge1 = i;
+            }
         }
     }
-    const double ax = x0 + t0 * dx, ay = y0 + t0 * dy;
-    x1 = x0 + t1 * dx;
-    y1 = y0 + t1 * dy;
+    // A cut end lies exactly on its edge: with far-away coordinates the
+    // parameter alone would lose the edge's position to rounding.
+    auto place = [&](double t, int edge, double &x, double &y) {
+        x = x0 + t * dx;
+        y = y0 + t * dy;
+        if (edge == 0 || edge == 1)
+            x = edges[edge];
+        else if (edge == 2 || edge == 3)
+            y = edges[edge];
+    };
+    double ax = x0, ay = y0, bx = x1, by = y1;
+    if (edge0 >= 0)
+        place(t0, edge0, ax, ay);
+    if (edge1 >= 0)
+        place(t1, edge1, bx, by);
     x0 = ax;
     y0 = ay;
+    x1 = bx;
+    y1 = by;
     return true;
 }
 

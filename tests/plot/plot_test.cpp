@@ -1,0 +1,212 @@
+#include "app/core/sharedstate.h"
+#include "app/form1.h"
+#include "app/kovapp.h"
+#include "app/messages.h"
+#include "plot/drawcommand.h"
+#include "plot/loopplot.h"
+#include "plot/picturebox.h"
+#include "plot/plotcanvas.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fstream>
+#include <memory>
+
+using namespace kov;
+
+namespace {
+const QColor Green(0, 255, 0);
+const QColor Blue(0, 0, 255);
+const QColor Red(255, 0, 0);
+} // namespace
+
+class PlotTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<SharedState> m_state;
+    std::unique_ptr<Form1> m_form;
+    QList<MessageRecord> m_messages;
+
+    std::string record(const QString &name, const std::string &rows)
+    {
+        const std::string path = (m_dir.path() + QLatin1Char('/') + name).toStdString();
+        std::ofstream(path, std::ios::binary) << "h\r\nh\r\nh\r\nh\r\nh\r\n" << rows;
+        return path;
+    }
+
+    /// The pixel colour at the point (x, -y) of the current scale.
+    QColor at(double x, double y)
+    {
+        PlotCanvas &c = m_form->Picture1->canvas();
+        const int px = static_cast<int>(c.mapping().toPixelX(x));
+        const int py = static_cast<int>(c.mapping().toPixelY(-y));
+        return m_form->Picture1->image().pixelColor(px, py);
+    }
+
+    void draw(int index)
+    {
+        m_form->applyButtonEvent(ButtonEvent::BrowseClosed);
+        m_form->Command3[static_cast<std::size_t>(index)]->click();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
+    }
+
+    void init()
+    {
+        m_messages.clear();
+        m_state = std::make_unique<SharedState>();
+        m_form = createMainWindow(*m_state);
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_state.reset();
+    }
+
+    void drawsTheLoopWithItsMarkers()
+    {
+        // Twelve steps on a circle of radius 10.
+        std::string rows;
+        for (int i = 1; i <= 12; ++i)
+            rows += std::to_string(10 * std::cos(i * 0.5236)) + " " + std::to_string(10 * std::sin(i * 0.5236)) + "\r\n";
+        m_state->DataFileName = record(QStringLiteral("circle.prn"), rows);
+        draw(0);
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(m_state->RowCount, 12.0f);
+        QVERIFY(m_form->Command6->isEnabled());
+        QVERIFY(!m_form->Command8->isEnabled());
+        const float max = m_state->ScaleXMax;
+        QCOMPARE(m_form->Text12[0]->text().toStdString(), shortNumberTextOf(max));
+        // The range field's handler re-derived the minimum from the shown maximum.
+        QCOMPARE(m_state->ScaleXMin, static_cast<float>(static_cast<double>(max) * -1.1));
+
+        // Axes in blue through the origin; markers on the circle of radius MarkerRadius.
+        const QImage img = m_form->Picture1->image();
+        PlotCanvas &c = m_form->Picture1->canvas();
+        QCOMPARE(img.pixelColor(5, static_cast<int>(c.mapping().toPixelY(0.0))), Blue);
+        QCOMPARE(img.pixelColor(static_cast<int>(c.mapping().toPixelX(0.0)), 5), Blue);
+        const double r = static_cast<double>(m_state->MarkerRadius);
+        auto markerColour = [&](int step) {
+            const double x = static_cast<double>(m_state->XData(step));
+            const double y = static_cast<double>(m_state->YData(step));
+            // The top of the marker's outline.
+            const int px = static_cast<int>(std::floor(c.mapping().toPixelX(x)));
+            const int top = static_cast<int>(std::floor(c.mapping().toPixelY(-y) - c.mapping().toPixelsHorizontal(r)));
+            // The first drawn pixel met coming down onto the outline from above.
+            for (int py = top - 3; py <= top + 3; ++py)
+                if (img.pixelColor(px, py) != QColor(Qt::white))
+                    return img.pixelColor(px, py);
+            return QColor(Qt::white);
+        };
+        QCOMPARE(markerColour(10), Red);
+        QCOMPARE(markerColour(5), Blue);
+        QCOMPARE(markerColour(7), Green);
+    }
+
+    void oneStepRecord()
+    {
+        m_state->DataFileName = record(QStringLiteral("one.prn"), "2 3\r\n");
+        draw(0);
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(m_state->ScaleXMax, static_cast<float>(2.0 * 1.1));
+        QCOMPARE(at(2.0, 3.0), Green);
+    }
+
+    void zeroRangeDrawsWithoutFailing()
+    {
+        m_state->DataFileName = record(QStringLiteral("zero.prn"), "0 0\r\n0 0\r\n");
+        draw(1);
+        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_form->Command6->isEnabled());
+    }
+
+    void drawKeepsTheRangeAndClearScaleRecomputesIt()
+    {
+        m_state->DataFileName = record(QStringLiteral("a.prn"), "1 1\r\n-2 -4\r\n");
+        draw(0);
+        QCOMPARE(m_state->ScaleXMax, static_cast<float>(2.0 * 1.1));
+        m_state->DataFileName = record(QStringLiteral("b.prn"), "10 10\r\n-20 -40\r\n");
+        draw(0);
+        QCOMPARE(m_state->ScaleXMax, static_cast<float>(2.0 * 1.1)); // "Draw" keeps the range
+        draw(1);
+        QCOMPARE(m_state->ScaleXMax, static_cast<float>(20.0 * 1.1));
+
+        // A typed maximum of 100 gives -110..100 and a radius of 2.1.
+        m_form->Text12[0]->setText(QStringLiteral("100"));
+        draw(0);
+        QCOMPARE(m_state->ScaleXMax, 100.0f);
+        QCOMPARE(m_state->MarkerRadius, 2.1f);
+        QCOMPARE(m_state->ScaleXMin, -110.0f);
+    }
+
+    void badRecordsAreReported_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("missing");
+        QTest::addColumn<int>("number");
+        QTest::newRow("2001 rows") << 2001 << false << 9;
+        QTest::newRow("missing file") << 1 << true << 53;
+    }
+
+    void badRecordsAreReported()
+    {
+        QFETCH(int, rows);
+        QFETCH(bool, missing);
+        QFETCH(int, number);
+        std::string text;
+        for (int i = 0; i < rows; ++i)
+            text += "1 2\r\n";
+        m_state->DataFileName = missing ? (m_dir.path() + QStringLiteral("/none.prn")).toStdString()
+                                        : record(QStringLiteral("big.prn"), text);
+        draw(0);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].title, QStringLiteral("Error"));
+        QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(m_messages[0].text,
+                 QStringLiteral("This file includes error data or you may mistake column or skip indication. (%1)")
+                     .arg(number));
+        QVERIFY(!m_form->Command8->isEnabled());
+        QVERIFY(!m_form->Command6->isEnabled());
+    }
+
+    void emptyFileNameStopsSilently()
+    {
+        m_form->Text9->setText(QStringLiteral("9"));
+        draw(0);
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(m_form->Text9->text(), QStringLiteral("1"));
+        QCOMPARE(m_state->CycleEndStep(0), 1);
+        QVERIFY(!m_form->Command6->isEnabled());
+    }
+
+    void clippedPointsDoNotFail()
+    {
+        m_form->Text12[0]->setText(QStringLiteral("1"));
+        m_form->Text12[1]->setText(QStringLiteral("1"));
+        m_state->DataFileName = record(QStringLiteral("far.prn"), "1e30 -1e30\r\n-3e38 3e38\r\n0 0\r\n");
+        draw(0);
+        QVERIFY(m_messages.isEmpty());
+    }
+
+private:
+    static std::string shortNumberTextOf(float v);
+};
+
+#include "reader/numtext.h"
+std::string PlotTest::shortNumberTextOf(float v)
+{
+    return shortNumberText(v);
+}
+
+QTEST_MAIN(PlotTest)
+#include "plot_test.moc"
