@@ -1,9 +1,146 @@
 #include "analysis/cyclecommands.h"
 
+#include "analysis/core/cycle.h"
+#include "analysis/module11.h"
 #include "app/form1.h"
+#include "app/messages.h"
+#include "reader/numtext.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
 
 namespace kov {
 
-void connectCycleCommands(Form1 &) {}
+namespace {
+
+QString integer(long long v)
+{
+    return QString::fromStdString(integerText(v));
+}
+
+/// A 16-bit step moved by one, held within the 16-bit range (it never wraps).
+std::int16_t moved(std::int16_t value, int by)
+{
+    return static_cast<std::int16_t>(std::clamp(value + by, -32768, 32767));
+}
+
+/// One of the seven step buttons: moves the end step or a peak step of the
+/// current cycle by one (or removes peak step 2), within the cycle's start
+/// step and the last data row, and analyses the cycle again.
+void Command1_Click(Form1 &form, int index)
+{
+    MODULE11::settleRunningAnalysis(form);
+    SharedState &s = form.state();
+    const int n = s.CycleNo;
+    if (n < 1 || n > MaxCycle)
+        return; // no cycle to change before "Next cycle"
+    runGuarded(&form, [&] {
+        const std::int16_t start = s.CycleEndStep(n - 1);
+        auto down = [&](std::int16_t v) {
+            const std::int16_t w = moved(v, -1);
+            return w <= start ? moved(w, 1) : w;
+        };
+        auto up = [&](std::int16_t v) {
+            const std::int16_t w = moved(v, 1);
+            return static_cast<double>(w) > static_cast<double>(s.RowCount) ? moved(w, -1) : w;
+        };
+        switch (index) {
+        case 0:
+        case 1:
+            s.CycleEndStep(n) = index == 0 ? down(s.CycleEndStep(n)) : up(s.CycleEndStep(n));
+            form.Text9->setText(integer(s.CycleEndStep(n)));
+            break;
+        case 2:
+        case 3:
+            s.PeakStep(0, n) = index == 2 ? down(s.PeakStep(0, n)) : up(s.PeakStep(0, n));
+            form.Text15[0]->setText(integer(s.PeakStep(0, n)));
+            break;
+        default:
+            s.PeakStep(1, n) = index == 4 ? down(s.PeakStep(1, n)) : index == 5 ? up(s.PeakStep(1, n)) : 0;
+            form.Text15[1]->setText(integer(s.PeakStep(1, n)));
+            break;
+        }
+        if (index <= 1) {
+            // The next cycle's search skips one crossing when this cycle ends
+            // at a load that is not above 0.
+            const int end = s.CycleEndStep(n);
+            if (StepArray::inRange(end))
+                s.SkipCrossing(n) = s.YData(end) > 0.0f ? 0 : 1;
+        }
+    });
+    yieldEvents();
+    if (s.CycleNo == n)
+        MODULE11::AnalyseCycle(form);
+}
+
+/// A peak field: stores the typed step; a peak of 0 is analysed at once.
+void Text15_Change(Form1 &form, int index)
+{
+    SharedState &s = form.state();
+    const std::int16_t value = int16OfText(form.Text15[static_cast<std::size_t>(index)]->text().toStdString());
+    s.PeakStep(index, s.CycleNo) = value;
+    if (value == 0)
+        MODULE11::AnalyseCycle(form);
+}
+
+/// "Next cycle": moves on by one cycle, proposes its steps, zooms to it and
+/// analyses it.
+void Command6_Click(Form1 &form)
+{
+    MODULE11::settleRunningAnalysis(form);
+    SharedState &s = form.state();
+    if (s.CycleNo >= MaxCycle)
+        return;
+    form.applyButtonEvent(ButtonEvent::NextCycleStarts);
+    bool atEnd = false;
+    int n = 0;
+    runGuarded(&form, [&] {
+        n = ++s.CycleNo;
+        form.Text1->setText(integer(n));
+        atEnd = FindNextCycle(s);
+        if (atEnd)
+            form.applyButtonEvent(ButtonEvent::NextCycleAtEnd);
+        AutoRange(s);
+        SetMarkerRadius(s);
+        // The range fields' handlers re-derive the minima; the radius stays.
+        const float radius = s.MarkerRadius;
+        form.Text12[0]->setText(QString::fromStdString(shortNumberText(s.ScaleXMax)));
+        form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
+        s.MarkerRadius = radius;
+        form.Text9->setText(integer(s.CycleEndStep(n)));
+        form.Text15[0]->setText(integer(s.PeakStep(0, n)));
+        form.Text15[1]->setText(integer(s.PeakStep(1, n)));
+    });
+    if (n == 0)
+        return;
+    yieldEvents();
+    if (s.CycleNo == n)
+        MODULE11::AnalyseCycle(form);
+    if (!atEnd && n == MaxCycle && s.CycleNo == MaxCycle) {
+        // The arrays hold 100 cycles: the analysis cannot go on, but what
+        // was analysed can be saved.
+        form.applyButtonEvent(ButtonEvent::CycleLimitReached);
+        showMessage(&form,
+                    QStringLiteral("Only the first 100 cycles of a record can be analysed. "
+                                   "\"Write to file\" saves them."),
+                    MessageIcon::Information);
+    }
+}
+
+} // namespace
+
+void connectCycleCommands(Form1 &form)
+{
+    for (int i = 0; i < 7; ++i)
+        QObject::connect(form.Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, &form,
+                         [&form, i] { Command1_Click(form, i); });
+    for (int i = 0; i < 2; ++i)
+        QObject::connect(form.Text15[static_cast<std::size_t>(i)], &QLineEdit::textChanged, &form,
+                         [&form, i] { Text15_Change(form, i); });
+    QObject::connect(form.Command6, &QPushButton::clicked, &form, [&form] { Command6_Click(form); });
+    form.settleRunningAnalysis = [&form] { MODULE11::settleRunningAnalysis(form); };
+}
 
 } // namespace kov

@@ -1,0 +1,158 @@
+#include "analysis/module11.h"
+
+#include "analysis/core/cycle.h"
+#include "app/form1.h"
+#include "app/messages.h"
+#include "plot/loopplot.h"
+#include "plot/picturebox.h"
+#include "plot/plotcanvas.h"
+#include "reader/numtext.h"
+
+#include <QLineEdit>
+
+#include <algorithm>
+
+namespace kov::MODULE11 {
+
+namespace {
+
+/// The analysis in progress, if one is paused at a yield.
+struct RunningAnalysis {
+    bool active = false;
+    unsigned generation = 0; ///< changes whenever a run starts or is settled
+    int cycle = 0;
+    int end = 0;
+    int nextStep = 0;        ///< the first segment not yet added
+};
+
+RunningAnalysis &running()
+{
+    static RunningAnalysis run;
+    return run;
+}
+
+const QColor Green(0, 255, 0);
+const QColor Blue(0, 0, 255);
+const QColor MarkerGreen(0, 126, 0);
+const QColor Red(255, 0, 0);
+
+QString number(float v)
+{
+    return QString::fromStdString(shortNumberText(v));
+}
+
+/// The highest step the analysis may use: the last data row, at most 2000.
+int lastStep(const SharedState &s)
+{
+    return static_cast<int>(std::min(static_cast<double>(s.RowCount), static_cast<double>(MaxStep)));
+}
+
+/// Warns about the first step of the cycle outside the record; true when all fit.
+bool stepsFit(Form1 &form, int n)
+{
+    SharedState &s = form.state();
+    const int last = lastStep(s);
+    const struct {
+        const char *what;
+        long long step;
+    } steps[] = {{"start step", s.CycleEndStep(n - 1)},
+                 {"end step", s.CycleEndStep(n)},
+                 {"peak step 1", s.PeakStep(0, n)},
+                 {"peak step 2", s.PeakStep(1, n)}};
+    for (const auto &st : steps) {
+        if (st.step < 0 || st.step > last) {
+            showMessage(&form,
+                        QStringLiteral("The %1 %2 of cycle %3 lies outside the record: steps 0 to %4 can be analysed.")
+                            .arg(QString::fromLatin1(st.what))
+                            .arg(st.step)
+                            .arg(n)
+                            .arg(last),
+                        MessageIcon::Exclamation);
+            return false;
+        }
+    }
+    return true;
+}
+
+void drawMarker(PlotCanvas &canvas, const SharedState &s, int step, const QColor &fill, double radius)
+{
+    canvas.setFillColor(fill);
+    canvas.Circle(static_cast<double>(s.XData(step)), -static_cast<double>(s.YData(step)), radius);
+}
+
+} // namespace
+
+void settleRunningAnalysis(Form1 &form)
+{
+    RunningAnalysis &run = running();
+    if (!run.active)
+        return;
+    run.active = false;
+    ++run.generation; // the paused run stops when it resumes
+    SharedState &s = form.state();
+    const std::int16_t current = s.CycleNo;
+    runGuarded(&form, [&] {
+        s.CycleNo = static_cast<std::int16_t>(run.cycle);
+        for (int i = run.nextStep; i <= run.end; ++i)
+            AddSegment(s, i);
+        FinishCycle(s);
+        form.Text7->setText(number(s.CycleEnergy(run.cycle)));
+        form.Text8->setText(number(s.CycleDamping(run.cycle)));
+    });
+    s.CycleNo = current;
+}
+
+void AnalyseCycle(Form1 &form)
+{
+    settleRunningAnalysis(form);
+    SharedState &s = form.state();
+    const int n = s.CycleNo;
+    if (n < 1 || n > MaxCycle || !stepsFit(form, n))
+        return;
+
+    runGuarded(&form, [&] {
+        PlotCanvas &canvas = form.Picture1->canvas();
+        ClearPlot(canvas);
+        SetPlotScale(canvas, s);
+        DrawAxes(canvas, s);
+
+        const int start = s.CycleEndStep(n - 1);
+        RunningAnalysis &run = running();
+        const unsigned mine = ++run.generation;
+        run.active = true;
+        run.cycle = n;
+        run.end = s.CycleEndStep(n);
+        run.nextStep = start + 1;
+
+        canvas.PSet(static_cast<double>(s.XData(start)), -static_cast<double>(s.YData(start)), Green);
+        CycleSteps hooks;
+        hooks.drawStep = [&](int i) { drawPathStep(canvas, s, i); };
+        hooks.segmentAdded = [&](int i) {
+            run.nextStep = i + 1;
+            form.Text7->setText(number(s.CycleEnergy(n)));
+            yieldEvents();
+            return run.generation == mine;
+        };
+        const bool finished = runCycleComputation(s, hooks);
+        if (!finished || run.generation != mine)
+            return; // a newer command took over and settled this cycle
+        run.active = false;
+        form.Text8->setText(number(s.CycleDamping(n)));
+
+        // Large filled markers: the peaks and the end step.
+        const double radius = static_cast<double>(clampToFloat(static_cast<double>(s.MarkerRadius) * 1.8));
+        canvas.setFillStyle(0);
+        if (s.PeakStep(0, n) != 0)
+            drawMarker(canvas, s, s.PeakStep(0, n), Blue, radius);
+        if (s.PeakStep(1, n) != 0)
+            drawMarker(canvas, s, s.PeakStep(1, n), MarkerGreen, radius);
+        drawMarker(canvas, s, s.CycleEndStep(n), Red, radius);
+        canvas.setFillStyle(1);
+    });
+    if (running().active && running().cycle == n) {
+        // The computation failed half way; nothing is left paused.
+        running().active = false;
+    }
+}
+
+} // namespace kov::MODULE11

@@ -1,0 +1,35 @@
+#pragma once
+
+namespace kov {
+
+class Form1;
+
+/// The procedures the windows share.
+namespace MODULE11 {
+
+/// Analyses the current cycle in front of the user: redraws the axes and the
+/// cycle's path, integrates its energy step by step (Text7 shows the running
+/// sum, and pending events run after every step, so the path and the sum
+/// animate), shows the damping factor in Text8 and marks the two peaks and
+/// the end step with large filled circles.
+///
+/// No analysis runs for cycle 0 (after "Draw", before "Next cycle"). A start,
+/// end or peak step outside the record (0..RowCount, at most 2000) is refused
+/// with a warning naming the step and the valid range; results and picture
+/// stay as they were.
+///
+/// Re-entrancy: events that run during the per-step yields may start another
+/// command. Every such command (step buttons, a peak field becoming 0, "Next
+/// cycle", "Draw"/"Clear scale", "Write to file", "Browse") first settles the
+/// paused analysis: its cycle is finished at once, with the steps it started
+/// with, without further drawing or yields. When control returns to the
+/// paused run, it sees it was superseded and stops without touching the
+/// results or the picture again. So no command ever sees a half-summed cycle.
+void AnalyseCycle(Form1 &form);
+
+/// Finishes an analysis paused at one of its yields, as described above.
+/// Does nothing when none is running.
+void settleRunningAnalysis(Form1 &form);
+
+} // namespace MODULE11
+} // namespace kov
