@@ -70,8 +70,9 @@ void Command1_Click(Form1 &form, int index)
                 s.SkipCrossing(n) = s.YData(end) > 0.0f ? 0 : 1;
         }
     });
+    MODULE11::announceAnalysis(n);
     yieldEvents();
-    if (s.CycleNo == n)
+    if (MODULE11::takeAnnouncement(n) && s.CycleNo == n)
         MODULE11::AnalyseCycle(form);
 }
 
@@ -115,8 +116,9 @@ void Command6_Click(Form1 &form)
     });
     if (n == 0)
         return;
+    MODULE11::announceAnalysis(n);
     yieldEvents();
-    if (s.CycleNo == n)
+    if (MODULE11::takeAnnouncement(n) && s.CycleNo == n)
         MODULE11::AnalyseCycle(form);
     if (!atEnd && n == MaxCycle && s.CycleNo == MaxCycle) {
         // The arrays hold 100 cycles: the analysis cannot go on, but what

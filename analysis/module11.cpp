@@ -23,6 +23,7 @@ struct RunningAnalysis {
     int cycle = 0;
     int end = 0;
     int nextStep = 0;        ///< the first segment not yet added
+    int announced = 0;       ///< a cycle whose analysis a command announced
 };
 
 RunningAnalysis &running()
@@ -82,14 +83,37 @@ void drawMarker(PlotCanvas &canvas, const SharedState &s, int step, const QColor
 
 } // namespace
 
+void announceAnalysis(int cycle)
+{
+    running().announced = cycle;
+}
+
+bool takeAnnouncement(int cycle)
+{
+    const bool pending = running().announced == cycle;
+    running().announced = 0;
+    return pending;
+}
+
 void settleRunningAnalysis(Form1 &form)
 {
     RunningAnalysis &run = running();
+    SharedState &s = form.state();
+    if (run.announced != 0) {
+        // A command changed this cycle and has not analysed it yet.
+        const int cycle = run.announced;
+        run.announced = 0;
+        const std::int16_t current = s.CycleNo;
+        runGuarded(&form, [&] {
+            s.CycleNo = static_cast<std::int16_t>(cycle);
+            runCycleComputation(s);
+        });
+        s.CycleNo = current;
+    }
     if (!run.active)
         return;
     run.active = false;
     ++run.generation; // the paused run stops when it resumes
-    SharedState &s = form.state();
     const std::int16_t current = s.CycleNo;
     runGuarded(&form, [&] {
         s.CycleNo = static_cast<std::int16_t>(run.cycle);

@@ -27,9 +27,20 @@ namespace MODULE11 {
 /// results or the picture again. So no command ever sees a half-summed cycle.
 void AnalyseCycle(Form1 &form);
 
-/// Finishes an analysis paused at one of its yields, as described above.
-/// Does nothing when none is running.
+/// Finishes an analysis paused at one of its yields, as described above, and
+/// computes at once an analysis that a command has announced but not yet
+/// started (see announceAnalysis). Does nothing when neither is pending.
 void settleRunningAnalysis(Form1 &form);
+
+/// A command that changed a cycle's steps and yields before analysing it
+/// announces the analysis first, so that a command run during that yield
+/// settles the cycle with its new steps.
+void announceAnalysis(int cycle);
+
+/// Takes back an announcement before running the analysis. Returns false
+/// when a settlement has computed the cycle already (the command then skips
+/// its own analysis).
+bool takeAnnouncement(int cycle);
 
 } // namespace MODULE11
 } // namespace kov

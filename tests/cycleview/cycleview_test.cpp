@@ -1,0 +1,306 @@
+#include "analysis/core/cycle.h"
+#include "analysis/module11.h"
+#include "app/core/sharedstate.h"
+#include "app/form1.h"
+#include "app/kovapp.h"
+#include "app/messages.h"
+#include "chooser/frmopensave.h"
+#include "plot/picturebox.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+using namespace kov;
+
+namespace {
+
+std::string readAll(const QString &path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string withoutLine2(const std::string &text)
+{
+    const std::size_t a = text.find('\n');
+    const std::size_t b = text.find('\n', a + 1);
+    return text.substr(0, a + 1) + text.substr(b + 1);
+}
+
+} // namespace
+
+class CycleViewTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<SharedState> m_state;
+    std::unique_ptr<Form1> m_form;
+    QList<MessageRecord> m_messages;
+
+    QString record(const QString &name, const std::string &rows)
+    {
+        const QString path = m_dir.path() + QLatin1Char('/') + name;
+        std::ofstream(path.toStdString(), std::ios::binary) << "h\r\nh\r\nh\r\nh\r\nh\r\n" << rows;
+        return path;
+    }
+
+    /// Chooses the file through the chooser, as a user typing its path.
+    void browse(const QString &path)
+    {
+        frmOpenSave::shownHook() = [path](frmOpenSave &dialog) {
+            dialog.txtOpenSave->setText(path);
+            dialog.cmdOpenSave[0]->click();
+        };
+        m_form->Command2->click();
+        frmOpenSave::shownHook() = nullptr;
+    }
+
+    /// Three clean cycles of a growing loop, 8 steps each.
+    std::string loops()
+    {
+        std::string rows;
+        for (int i = 0; i <= 24; ++i) {
+            const double a = (i % 8) * 3.14159265 / 4.0;
+            const double amp = 1.0 + i / 8;
+            std::ostringstream line;
+            line << amp * std::sin(a) << ' ' << amp * std::sin(a + 0.6) << "\r\n";
+            rows += line.str();
+        }
+        return rows;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
+    }
+
+    void init()
+    {
+        m_messages.clear();
+        m_state = std::make_unique<SharedState>();
+        m_form = createMainWindow(*m_state);
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_state.reset();
+    }
+
+    void wholeCourseMatchesKovBatch()
+    {
+        const QString source = QStringLiteral(KOV_REAL_RECORDS_DIR) +
+                               QStringLiteral("/quoFEM_RC-column_Soesianawati1986_combined.prn");
+        const QString path = m_dir.path() + QStringLiteral("/column.prn");
+        QVERIFY(QFile::copy(source, path));
+        m_form->Text4->setText(QStringLiteral("2"));
+        m_form->Text5->setText(QStringLiteral("3"));
+        m_form->Text13->setText(QStringLiteral("1000"));
+        browse(path);
+        QCOMPARE(QString::fromStdString(m_state->DataFileName), path);
+        QCOMPARE(m_form->Text11[0]->text().left(9), QStringLiteral("RC column"));
+        QVERIFY(m_form->Command3[0]->isEnabled());
+
+        m_form->Command3[0]->click();
+        QVERIFY(m_messages.isEmpty());
+        int presses = 0;
+        while (m_form->Command6->isEnabled() && presses < 200) {
+            m_form->Command6->click();
+            ++presses;
+        }
+        QCOMPARE(presses, 8);
+        QVERIFY(m_form->Command8->isEnabled());
+        m_form->Command8->click();
+        QVERIFY(m_messages.isEmpty());
+        const std::string window = readAll(m_dir.path() + QStringLiteral("/column-kov.prn"));
+
+        QVERIFY(QFile::rename(m_dir.path() + QStringLiteral("/column-kov.prn"),
+                              m_dir.path() + QStringLiteral("/window-kov.prn")));
+        const QString cmd = QStringLiteral("'%1' --skip-lines 5 --x-column 2 --y-column 3 --x-coef 1000 '%2' >/dev/null")
+                                .arg(QStringLiteral(KOV_BATCH_EXE), path);
+        QCOMPARE(std::system(cmd.toLocal8Bit().constData()), 0);
+        const std::string batch = readAll(m_dir.path() + QStringLiteral("/column-kov.prn"));
+        QVERIFY(batch.size() > 500);
+        QCOMPARE(withoutLine2(window), withoutLine2(batch));
+    }
+
+    void stepButtonsClampAndReanalyse()
+    {
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        for (QPushButton *b : m_form->Command1)
+            QVERIFY(!b->isEnabled()); // nothing to change before "Next cycle"
+        m_form->Command6->click();
+        const int end = m_state->CycleEndStep(1);
+        QVERIFY(end > 2);
+        const float energy = m_state->CycleEnergy(1);
+
+        // "<" never goes below start step + 1.
+        for (int i = 0; i < 40; ++i)
+            m_form->Command1[0]->click();
+        QCOMPARE(m_state->CycleEndStep(1), 2);
+        QCOMPARE(m_form->Text9->text(), QStringLiteral("2"));
+        // ">" never goes past the last row.
+        for (int i = 0; i < 40; ++i)
+            m_form->Command1[1]->click();
+        QCOMPARE(double(m_state->CycleEndStep(1)), double(m_state->RowCount));
+        while (m_state->CycleEndStep(1) > end)
+            m_form->Command1[0]->click();
+        QCOMPARE(m_state->CycleEnergy(1), energy);
+
+        // "NO" removes peak 2; ">" on a removed peak gives step 1.
+        m_form->Command1[6]->click();
+        QCOMPARE(m_state->PeakStep(1, 1), 0);
+        QCOMPARE(m_form->Text15[1]->text(), QStringLiteral("0"));
+        const double p1 = m_state->PeakStep(0, 1);
+        const double strain = static_cast<double>(m_state->XData(static_cast<int>(p1))) *
+                              static_cast<double>(m_state->YData(static_cast<int>(p1))) / 2.0;
+        QCOMPARE(m_state->StrainEnergy, static_cast<float>(strain));
+        m_form->Command1[5]->click();
+        QCOMPARE(m_state->PeakStep(1, 1), 1);
+    }
+
+    void skipCrossingFollowsTheEndLoad()
+    {
+        browse(record(QStringLiteral("skip.prn"), "0 -1\r\n1 1\r\n2 2\r\n1 0\r\n0 -1\r\n-1 0.001\r\n0 1\r\n"));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        // Move the end step onto the load of exactly 0 (step 4), then onto 0.001 (step 6).
+        while (m_state->CycleEndStep(1) > 4)
+            m_form->Command1[0]->click();
+        while (m_state->CycleEndStep(1) < 4)
+            m_form->Command1[1]->click();
+        QCOMPARE(m_state->SkipCrossing(1), 1);
+        m_form->Command1[1]->click();
+        m_form->Command1[1]->click();
+        QCOMPARE(m_state->CycleEndStep(1), 6);
+        QCOMPARE(m_state->SkipCrossing(1), 0);
+    }
+
+    void typedPeakSteps()
+    {
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        m_form->Text15[0]->clear();
+        QTest::keyClicks(m_form->Text15[0], QStringLiteral("12"));
+        QCOMPARE(m_state->PeakStep(0, 1), 12);
+        m_form->Text15[0]->setText(QStringLiteral("12.5"));
+        QCOMPARE(m_state->PeakStep(0, 1), 12);
+        m_form->Text15[0]->setText(QStringLiteral("13.5"));
+        QCOMPARE(m_state->PeakStep(0, 1), 14);
+        // A typed step beyond the record is refused by the analysis, with a warning.
+        m_form->Text15[0]->setText(QStringLiteral("5000"));
+        const float energy = m_state->CycleEnergy(1);
+        m_messages.clear();
+        m_form->Command1[0]->click();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("5000")));
+        QCOMPARE(m_state->CycleEnergy(1), energy);
+    }
+
+    void nextCycleZoomsToTheCycle()
+    {
+        // Largest X 5 and smallest X -7 in the cycle.
+        browse(record(QStringLiteral("zoom.prn"), "0 -1\r\n5 1\r\n2 2\r\n-7 -1\r\n0 -1\r\n1 1\r\n20 3\r\n"));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        QCOMPARE(m_state->ScaleXMax, static_cast<float>(7.0 * 1.1));
+        QCOMPARE(m_form->Text12[0]->text(), QStringLiteral("7.7"));
+        QCOMPARE(m_state->ScaleXMin, static_cast<float>(7.7 * -1.1));
+        QCOMPARE(m_state->MarkerRadius,
+                 static_cast<float>((static_cast<double>(static_cast<float>(7.0 * 1.1)) -
+                                     static_cast<double>(static_cast<float>(7.0 * -1.1))) / 100.0));
+        // The end step is marked in red.
+        const QImage img = m_form->Picture1->image();
+        const auto &map = m_form->Picture1->canvas().mapping();
+        const int e = m_state->CycleEndStep(1);
+        QCOMPARE(img.pixelColor(static_cast<int>(map.toPixelX(static_cast<double>(m_state->XData(e)))),
+                                static_cast<int>(map.toPixelY(-static_cast<double>(m_state->YData(e))))),
+                 QColor(255, 0, 0));
+    }
+
+    void commandsDuringTheAnimationSettleIt()
+    {
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        const int end = m_state->CycleEndStep(1);
+        // The clean results of cycle 1 ending one step earlier.
+        m_form->Command1[0]->click();
+        const float clean = m_state->CycleEnergy(1);
+        const float cleanTotal = m_state->TotalEnergy(1);
+        m_form->Command1[1]->click();
+        QCOMPARE(int(m_state->CycleEndStep(1)), end);
+
+        // Move the end step back again, and press "Next cycle" while the
+        // button waits for its analysis: cycle 1 is settled with its new end.
+        QTimer::singleShot(0, m_form->Command6, &QPushButton::click);
+        m_form->Command1[0]->click();
+        QTest::qWait(20);
+        QCOMPARE(m_state->CycleNo, 2);
+        QCOMPARE(int(m_state->CycleEndStep(1)), end - 1);
+        QCOMPARE(m_state->CycleEnergy(1), clean);
+        QCOMPARE(m_state->TotalEnergy(1), cleanTotal);
+
+        // "Next cycle" pressed during the animation of a step button's analysis:
+        // the paused run is finished first.
+        int yields = 0;
+        QTimer *later = new QTimer(m_form.get());
+        connect(later, &QTimer::timeout, this, [&] {
+            if (++yields == 3) {
+                later->stop();
+                m_form->Command6->click();
+            }
+        });
+        later->start(0);
+        m_form->Command1[1]->click();
+        QTest::qWait(20);
+        QCOMPARE(m_state->CycleNo, 3);
+        // Cycle 2 holds the complete results of its final steps.
+        auto check = std::make_unique<SharedState>(*m_state);
+        check->CycleNo = 2;
+        runCycleComputation(*check);
+        QCOMPARE(m_state->CycleEnergy(2), check->CycleEnergy(2));
+        QCOMPARE(m_state->CycleDamping(2), check->CycleDamping(2));
+        QCOMPARE(m_state->TotalEnergy(2),
+                 static_cast<float>(static_cast<double>(cleanTotal) + static_cast<double>(m_state->CycleEnergy(2))));
+        QCOMPARE(m_state->TotalEnergy(3),
+                 static_cast<float>(static_cast<double>(m_state->TotalEnergy(2)) +
+                                    static_cast<double>(m_state->CycleEnergy(3))));
+    }
+
+    void cycleLimitStopsAtOneHundred()
+    {
+        std::string rows;
+        for (int c = 0; c < 130; ++c)
+            rows += "-1 -1\r\n1 1\r\n2 2\r\n1 1\r\n";
+        browse(record(QStringLiteral("many.prn"), rows));
+        m_form->Command3[0]->click();
+        int presses = 0;
+        while (m_form->Command6->isEnabled() && presses < 150) {
+            m_form->Command6->click();
+            ++presses;
+        }
+        QCOMPARE(presses, 100);
+        QCOMPARE(m_state->CycleNo, 100);
+        QVERIFY(m_form->Command8->isEnabled());
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("100")));
+    }
+};
+
+QTEST_MAIN(CycleViewTest)
+#include "cycleview_test.moc"
