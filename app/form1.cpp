@@ -232,6 +232,9 @@ void Form1::createControls()
     place(Combo1, QStringLiteral("Combo1"), {1440, 1200, 735, 315});
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    // The unit is kept as typed: no completion ("m" would become "mm") and no
+    // folding to the case of a list entry ("KN" would become "kN").
+    Combo1->setCompleter(nullptr);
     Combo1->addItems({QStringLiteral("mm"), QStringLiteral("cm"), QStringLiteral("m"),
                       QStringLiteral("%"), QString::fromUtf8("\u03bc")});
 
@@ -245,6 +248,7 @@ void Form1::createControls()
     place(Combo2, QStringLiteral("Combo2"), {1440, 2040, 735, 315});
     Combo2->setEditable(true);
     Combo2->setInsertPolicy(QComboBox::NoInsert);
+    Combo2->setCompleter(nullptr);
     Combo2->addItems({QStringLiteral("tonf"), QStringLiteral("kgf"), QStringLiteral("kN"),
                       QStringLiteral("MPa"), QStringLiteral("GPa")});
 

@@ -242,6 +242,30 @@ private slots:
         QVERIFY(!m_form->Command8->isEnabled());
     }
 
+    void typedUnitsStayAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("prefix of an entry") << "m";
+        QTest::newRow("other case of an entry") << "KN";
+        QTest::newRow("not in the list") << "kip";
+    }
+
+    // The unit boxes keep what the user typed: no completion from the list,
+    // no case folding to a list entry.
+    void typedUnitsStayAsTyped()
+    {
+        QFETCH(QString, typed);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        for (QComboBox *combo : {m_form->Combo1, m_form->Combo2}) {
+            combo->setFocus();
+            combo->lineEdit()->clear();
+            QTest::keyClicks(combo, typed);
+            QTest::keyClick(combo, Qt::Key_Return);
+            QCOMPARE(combo->currentText(), typed);
+        }
+    }
+
     void exitEndsTheProgram()
     {
         bool ended = false;
