@@ -266,6 +266,223 @@ private slots:
         }
     }
 
+    // Start-up writes the fields in a fixed order, each write running its
+    // change handler at once: Text9 must store its step while CycleNo is 0,
+    // before the peak fields run theirs.
+    void startUpWritesTheFieldsInOrder()
+    {
+        SharedState state;
+        Form1 form(state);
+        QStringList written;
+        QList<int> endStepSeenByPeakField;
+        for (QLineEdit *line : form.findChildren<QLineEdit *>()) {
+            if (line->parent() != &form)
+                continue;
+            connect(line, &QLineEdit::textChanged, this, [&, line] {
+                written.append(line->objectName());
+                if (line == form.Text15[0])
+                    endStepSeenByPeakField.append(state.CycleEndStep(0));
+            });
+        }
+        form.Form_Load();
+        const QStringList expected = {
+            "Text4", "Text5", "Text10", "Text1", "Text7", "Text8", "Text9", "Text15(0)",
+            "Text15(1)", "Text11(0)", "Text11(1)", "Text11(2)", "Text11(3)", "Text11(4)",
+            "Text11(5)", "Text2(0)", "Text12(0)", "Text12(1)", "Text13", "Text14"};
+        QCOMPARE(written, expected);
+        QCOMPARE(endStepSeenByPeakField, QList<int>{1});
+        QCOMPARE(state.XUnit, std::string());
+        QCOMPARE(state.RowCount, 0.0f);
+        QCOMPARE(state.CycleNo, 0);
+        QCOMPARE(form.Text12[0]->text(), QString());
+        QCOMPARE(form.Text13->text(), QStringLiteral("1"));
+        QCOMPARE(form.Text15[1]->text(), QStringLiteral("1"));
+        QCOMPARE(form.Text7->text(), QStringLiteral("0"));
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(qAbs(form.frameGeometry().center().y() - screen.center().y()) <= 2);
+    }
+
+    void fontsAndLook()
+    {
+        const QFontInfo ui(m_form->Text4->font());
+        QCOMPARE(ui.family(), QStringLiteral("IPAPGothic"));
+        QCOMPARE(m_form->Text4->font().pointSizeF(), 9.75);
+        const QFontInfo preview(m_form->Text11[3]->font());
+        QCOMPARE(preview.family(), QStringLiteral("IPAGothic"));
+        // The preview's columns line up: every ASCII character has one width.
+        const QFontMetrics metrics(m_form->Text11[3]->font());
+        QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
+        QCOMPARE(metrics.horizontalAdvance(QLatin1Char('.')), metrics.horizontalAdvance(QLatin1Char('0')));
+        QCOMPARE(m_form->Command3[1]->font().pointSizeF(), 8.25);
+        QVERIFY(m_form->Command6->font().bold());
+        QVERIFY(!m_form->Command2->font().bold());
+        QVERIFY(m_form->Text2[0]->font().italic());
+        QVERIFY(!m_form->Picture1->isEnabled());
+        QCOMPARE(m_form->Picture1->focusPolicy(), Qt::NoFocus);
+        QVERIFY(m_form->Text12[0]->isEnabled() && m_form->Text12[1]->isEnabled());
+        QVERIFY(m_form->Combo1->isEditable() && m_form->Combo2->isEditable());
+        QStringList units;
+        for (int i = 0; i < m_form->Combo1->count(); ++i)
+            units << m_form->Combo1->itemText(i);
+        QCOMPARE(units, (QStringList{"mm", "cm", "m", "%", QString::fromUtf8("\u03bc")}));
+        units.clear();
+        for (int i = 0; i < m_form->Combo2->count(); ++i)
+            units << m_form->Combo2->itemText(i);
+        QCOMPARE(units, (QStringList{"tonf", "kgf", "kN", "MPa", "GPa"}));
+        // The axis maxima lie on the plot area and stay visible above it.
+        const QImage shot = m_form->grab().toImage();
+        const QPoint inBox = m_form->Text12[0]->geometry().center() + QPoint(20, 0);
+        QCOMPARE(m_form->childAt(inBox), m_form->Text12[0]);
+        QCOMPARE(shot.pixelColor(m_form->Text1->geometry().center() + QPoint(15, 0)),
+                 QColor(255, 255, 0));
+        // Silver panel behind the axis inputs, grey behind the file rows.
+        QCOMPARE(shot.pixelColor(18, 180), QColor(192, 192, 192));
+        QCOMPARE(shot.pixelColor(18, 460), QColor(128, 128, 128));
+    }
+
+    void tabOrder()
+    {
+        Form1 &f = *m_form;
+        const QList<QWidget *> expected = {
+            f.Command2, f.Command4, f.Text4, f.Text13, f.Combo1, f.Text5, f.Text14, f.Combo2,
+            f.Text10, f.Command3[0], f.Command3[1], f.Text12[1], f.Text12[0], f.Command6,
+            f.Command1[0], f.Command1[1], f.Command1[2], f.Command1[3], f.Command1[4],
+            f.Command1[5], f.Command1[6], f.Command8, f.Text9, f.Text15[0], f.Text15[1]};
+        QList<QWidget *> chain;
+        QWidget *w = f.Command2;
+        do {
+            if (expected.contains(w) && !chain.contains(w))
+                chain.append(w);
+            w = w->nextInFocusChain();
+        } while (w != f.Command2);
+        QCOMPARE(chain, expected);
+        for (QWidget *display : std::initializer_list<QWidget *>{f.Text1, f.Text7, f.Text8, f.Text2[0]})
+            QVERIFY(!display->isEnabled());
+    }
+
+    // Every row of the table of button events, applied once to all buttons
+    // enabled and once to all disabled. Columns: Draw and Clear scale, Next
+    // cycle, Write to file, step buttons; 1 on, 0 off, -1 unchanged.
+    void buttonEvents_data()
+    {
+        QTest::addColumn<int>("event");
+        QTest::addColumn<QList<int>>("effect");
+        QTest::newRow("start") << int(ButtonEvent::Start) << QList<int>{0, 0, 0, 0};
+        QTest::newRow("browse closed") << int(ButtonEvent::BrowseClosed) << QList<int>{1, 0, 0, 0};
+        QTest::newRow("draw starts") << int(ButtonEvent::DrawStarts) << QList<int>{-1, -1, 0, 0};
+        QTest::newRow("draw done") << int(ButtonEvent::DrawDone) << QList<int>{-1, 1, 0, -1};
+        QTest::newRow("next cycle starts") << int(ButtonEvent::NextCycleStarts)
+                                           << QList<int>{-1, -1, -1, 1};
+        QTest::newRow("record ends") << int(ButtonEvent::NextCycleAtEnd) << QList<int>{-1, 0, 1, -1};
+        QTest::newRow("cycle limit") << int(ButtonEvent::CycleLimitReached)
+                                     << QList<int>{-1, 0, 1, -1};
+        QTest::newRow("write to file") << int(ButtonEvent::WriteToFile) << QList<int>{-1, -1, 0, 0};
+    }
+
+    void buttonEvents()
+    {
+        QFETCH(int, event);
+        QFETCH(QList<int>, effect);
+        Form1 &f = *m_form;
+        const QList<QList<QPushButton *>> columns = {
+            {f.Command3[0], f.Command3[1]}, {f.Command6}, {f.Command8},
+            {f.Command1.begin(), f.Command1.end()}};
+        for (bool before : {true, false}) {
+            for (const auto &column : columns)
+                for (QPushButton *b : column)
+                    b->setEnabled(before);
+            f.applyButtonEvent(static_cast<ButtonEvent>(event));
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const bool expected = effect[c] < 0 ? before : effect[c] == 1;
+                for (QPushButton *b : columns[c])
+                    QVERIFY2(b->isEnabled() == expected, qPrintable(b->objectName()));
+            }
+            QVERIFY(f.Command2->isEnabled() && f.Command4->isEnabled());
+        }
+    }
+
+    // "Write to file" disables the step buttons in index order, then itself.
+    void writeToFileDisablesInOrder()
+    {
+        struct Recorder : QObject {
+            QStringList order;
+            bool eventFilter(QObject *watched, QEvent *event) override
+            {
+                if (event->type() == QEvent::EnabledChange)
+                    order.append(watched->objectName());
+                return false;
+            }
+        } recorder;
+        m_form->applyButtonEvent(ButtonEvent::NextCycleStarts);
+        m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
+        for (QPushButton *b : m_form->Command1)
+            b->installEventFilter(&recorder);
+        m_form->Command8->installEventFilter(&recorder);
+        m_form->applyButtonEvent(ButtonEvent::WriteToFile);
+        QCOMPARE(recorder.order,
+                 (QStringList{"Command1(0)", "Command1(1)", "Command1(2)", "Command1(3)",
+                              "Command1(4)", "Command1(5)", "Command1(6)", "Command8"}));
+    }
+
+    void writeToFileStoresTypedUnits()
+    {
+        QTemporaryDir dir;
+        m_state->DataFileName = (dir.path() + QStringLiteral("/u.prn")).toStdString();
+        m_state->CycleNo = 1;
+        m_form->Combo1->setEditText(QString::fromUtf8("\u03bcm/m"));
+        m_form->Combo2->setEditText(QStringLiteral("kN"));
+        m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
+        m_form->Command8->click();
+        QVERIFY(m_messages.isEmpty());
+        std::ifstream in((dir.path() + QStringLiteral("/u-kov.prn")).toStdString(), std::ios::binary);
+        const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        QVERIFY2(all.find("(\xce\xbcm/m)") != std::string::npos, all.c_str());
+        QVERIFY(all.find("(kN)") != std::string::npos);
+        // The unit boxes themselves keep what the user typed.
+        QCOMPARE(m_form->Combo1->currentText(), QString::fromUtf8("\u03bcm/m"));
+    }
+
+    void writeFailuresNameTheFileOnce_data()
+    {
+        QTest::addColumn<QString>("record"); // relative to a fresh temporary folder
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("number");
+        QTest::newRow("missing folder") << "gone/r.prn" << "gone/r-kov.prn" << "(76)";
+        QTest::newRow("folder is a file") << "file/r.prn" << "file/r-kov.prn" << "";
+        QTest::newRow("results file is a folder") << "dir.prn" << "dir-kov.prn" << "";
+    }
+
+    void writeFailuresNameTheFileOnce()
+    {
+        QFETCH(QString, record);
+        QFETCH(QString, target);
+        QFETCH(QString, number);
+        QTemporaryDir dir;
+        QVERIFY(QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("dir-kov.prn")));
+        m_state->DataFileName = dir.filePath(record).toStdString();
+        m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
+        m_form->Command8->click();
+        QCOMPARE(m_messages.size(), 1);
+        const MessageRecord &m = m_messages[0];
+        QCOMPARE(m.title, QStringLiteral("Error"));
+        QCOMPARE(m.icon, MessageIcon::Exclamation);
+        QVERIFY2(m.text.count(dir.filePath(target)) == 1, qPrintable(m.text));
+        QVERIFY2(QRegularExpression(QStringLiteral("\\(\\d+\\)$")).match(m.text).hasMatch(),
+                 qPrintable(m.text));
+        if (!number.isEmpty())
+            QVERIFY(m.text.endsWith(number));
+        QVERIFY(!m_form->Command8->isEnabled());
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
+    }
+
+    void messagesWithoutTitleShowTheProgramName()
+    {
+        showMessage(m_form.get(), QStringLiteral("x"), MessageIcon::Information);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].title, QStringLiteral("kov"));
+    }
+
     void exitEndsTheProgram()
     {
         bool ended = false;
