@@ -20,12 +20,6 @@ QString integer(long long v)
     return QString::fromStdString(integerText(v));
 }
 
-/// A 16-bit step moved by one, held within the 16-bit range (it never wraps).
-std::int16_t moved(std::int16_t value, int by)
-{
-    return static_cast<std::int16_t>(std::clamp(value + by, -32768, 32767));
-}
-
 /// One of the seven step buttons: moves the end step or a peak step of the
 /// current cycle by one (or removes peak step 2), within the cycle's start
 /// step and the last data row, and analyses the cycle again.
@@ -38,13 +32,17 @@ void Command1_Click(Form1 &form, int index)
         return; // no cycle to change before "Next cycle"
     runGuarded(&form, [&] {
         const std::int16_t start = s.CycleEndStep(n - 1);
+        // A step at a limit stays where it is. The moved value is computed in
+        // int, so a typed +-32767 neither wraps nor saturates into a change:
+        // a step that fails a limit is given back unchanged, and one that
+        // passes lies between the start step and the last row.
         auto down = [&](std::int16_t v) {
-            const std::int16_t w = moved(v, -1);
-            return w <= start ? moved(w, 1) : w;
+            const int w = v - 1;
+            return w <= start ? v : static_cast<std::int16_t>(w);
         };
         auto up = [&](std::int16_t v) {
-            const std::int16_t w = moved(v, 1);
-            return static_cast<double>(w) > static_cast<double>(s.RowCount) ? moved(w, -1) : w;
+            const int w = v + 1;
+            return static_cast<double>(w) > static_cast<double>(s.RowCount) ? v : static_cast<std::int16_t>(w);
         };
         switch (index) {
         case 0:
@@ -79,6 +77,9 @@ void Command1_Click(Form1 &form, int index)
 /// A peak field: stores the typed step; a peak of 0 is analysed at once.
 void Text15_Change(Form1 &form, int index)
 {
+    // A paused analysis is finished with the peak it started with; the typed
+    // peak takes effect at the next analysis.
+    MODULE11::settleRunningAnalysis(form);
     SharedState &s = form.state();
     const std::int16_t value = int16OfText(form.Text15[static_cast<std::size_t>(index)]->text().toStdString());
     s.PeakStep(index, s.CycleNo) = value;
@@ -101,6 +102,11 @@ void Command6_Click(Form1 &form)
         n = ++s.CycleNo;
         form.Text1->setText(integer(n));
         atEnd = FindNextCycle(s);
+        // A new course may reuse a cycle number: until its analysis runs, the
+        // cycle holds no results of an earlier course (an analysis refused
+        // for a step outside the record would otherwise leave them for
+        // "Write to file").
+        ResetCycleResults(s);
         if (atEnd)
             form.applyButtonEvent(ButtonEvent::NextCycleAtEnd);
         AutoRange(s);
@@ -111,11 +117,14 @@ void Command6_Click(Form1 &form)
         form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
         s.MarkerRadius = radius;
         form.Text9->setText(integer(s.CycleEndStep(n)));
+        // A peak field becoming 0 analyses the cycle from its change handler;
+        // a command run during that analysis's yields may have moved on.
         form.Text15[0]->setText(integer(s.PeakStep(0, n)));
-        form.Text15[1]->setText(integer(s.PeakStep(1, n)));
+        if (s.CycleNo == n)
+            form.Text15[1]->setText(integer(s.PeakStep(1, n)));
     });
-    if (n == 0)
-        return;
+    if (n == 0 || s.CycleNo != n)
+        return; // superseded: the newer command carries on
     MODULE11::announceAnalysis(n);
     yieldEvents();
     if (MODULE11::takeAnnouncement(n) && s.CycleNo == n)

@@ -6,7 +6,10 @@
 #include "app/messages.h"
 #include "chooser/frmopensave.h"
 #include "plot/picturebox.h"
+#include "plot/plotcanvas.h"
+#include "reader/numtext.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -64,6 +67,43 @@ private:
         };
         m_form->Command2->click();
         frmOpenSave::shownHook() = nullptr;
+    }
+
+    /// Runs kov-batch on a record with the window's default settings and
+    /// returns the results file it writes (the window's own file is moved
+    /// aside first).
+    std::string batchResults(const QString &path)
+    {
+        const QString base = path.left(path.size() - 4);
+        QFile::remove(base + QStringLiteral("-window.prn"));
+        QFile::rename(base + QStringLiteral("-kov.prn"), base + QStringLiteral("-window.prn"));
+        const QString cmd = QStringLiteral("'%1' '%2' >/dev/null").arg(QStringLiteral(KOV_BATCH_EXE), path);
+        if (std::system(cmd.toLocal8Bit().constData()) != 0)
+            return {};
+        return readAll(base + QStringLiteral("-kov.prn"));
+    }
+
+    /// A timer that clicks a button at the given yield of the next analysis.
+    void clickAtYield(QAbstractButton *button, int yield)
+    {
+        auto *count = new int(0);
+        auto *timer = new QTimer(m_form.get());
+        connect(timer, &QTimer::timeout, timer, [=] {
+            if (++*count == yield) {
+                timer->stop();
+                delete count;
+                button->click();
+            }
+        });
+        timer->start(0);
+    }
+
+    QColor pixelAtStep(int step)
+    {
+        const QImage img = m_form->Picture1->image();
+        const auto &map = m_form->Picture1->canvas().mapping();
+        return img.pixelColor(static_cast<int>(std::floor(map.toPixelX(static_cast<double>(m_state->XData(step))))),
+                              static_cast<int>(std::floor(map.toPixelY(-static_cast<double>(m_state->YData(step))))));
     }
 
     /// Three clean cycles of a growing loop, 8 steps each.
@@ -299,6 +339,142 @@ private slots:
         QVERIFY(m_form->Command8->isEnabled());
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages[0].text.contains(QStringLiteral("100")));
+    }
+
+    void largeMarkersAreFilledInTheirColours()
+    {
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        const int p1 = m_state->PeakStep(0, 1);
+        const int p2 = m_state->PeakStep(1, 1);
+        QVERIFY(p1 != 0 && p2 != 0 && p1 != p2);
+        QCOMPARE(pixelAtStep(p1), QColor(0, 0, 255));
+        QCOMPARE(pixelAtStep(p2), QColor(0, 126, 0));
+        QCOMPARE(pixelAtStep(m_state->CycleEndStep(1)), QColor(255, 0, 0));
+
+        // "NO" removes the dark green marker; both of its analyses (the field
+        // becoming 0, then the press) leave the same results as a fresh
+        // computation.
+        m_form->Command1[6]->click();
+        QVERIFY(pixelAtStep(p2) != QColor(0, 126, 0));
+        QCOMPARE(pixelAtStep(p1), QColor(0, 0, 255));
+        auto check = std::make_unique<SharedState>(*m_state);
+        runCycleComputation(*check);
+        QCOMPARE(m_state->CycleEnergy(1), check->CycleEnergy(1));
+        QCOMPARE(m_state->CycleDamping(1), check->CycleDamping(1));
+        QCOMPARE(m_form->Text8->text().toStdString(), shortNumberText(check->CycleDamping(1)));
+        // Later circles are outlines again.
+        QCOMPARE(m_form->Picture1->canvas().fillStyle(), 1);
+    }
+
+    void cycleZeroRunsNoAnalysis()
+    {
+        // Form_Load's writes already ran the peak fields' handlers.
+        QCOMPARE(m_state->PeakStep(0, 0), 1);
+        QCOMPARE(m_state->PeakStep(1, 0), 1);
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        m_form->Command3[0]->click(); // a new course: cycle 0 again
+        QCOMPARE(m_state->CycleNo, 0);
+        for (QPushButton *b : m_form->Command1)
+            QVERIFY(!b->isEnabled());
+        const QImage loop = m_form->Picture1->image();
+        m_form->Text15[1]->setText(QStringLiteral("0"));
+        QCOMPARE(m_state->PeakStep(1, 0), 0);
+        QCOMPARE(m_form->Picture1->image(), loop); // the whole loop stays
+        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void stepsAtTheEdgesOfTheIntegerRange_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("end 32767 >") << QStringLiteral("32767") << 1 << 32767;
+        QTest::newRow("end 32767 <") << QStringLiteral("32767") << 0 << 32766;
+        QTest::newRow("end -32768 <") << QStringLiteral("-32768") << 0 << -32768;
+        QTest::newRow("end 2001 >") << QStringLiteral("2001") << 1 << 2001;
+    }
+
+    void stepsAtTheEdgesOfTheIntegerRange()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, button);
+        QFETCH(int, expected);
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        const float energy = m_state->CycleEnergy(1);
+        const QImage view = m_form->Picture1->image();
+        m_form->Text9->setText(typed);
+        m_messages.clear();
+        m_form->Command1[static_cast<std::size_t>(button)]->click();
+        QCOMPARE(int(m_state->CycleEndStep(1)), expected);
+        QCOMPARE(m_form->Text9->text(), QString::number(expected));
+        // Refused with a warning naming the step and the valid range; the
+        // results and the picture stay.
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(m_messages[0].text.contains(QString::number(expected)));
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("0 to 25")));
+        QCOMPARE(m_state->CycleEnergy(1), energy);
+        QCOMPARE(m_form->Picture1->image(), view);
+    }
+
+    void zeroWidthRangeDoesNotEndTheView()
+    {
+        // X is 0 everywhere: the range has no width.
+        browse(record(QStringLiteral("flat.prn"), "0 -1\r\n0 1\r\n0 2\r\n0 -1\r\n0 1\r\n"));
+        m_form->Command3[1]->click();
+        m_form->Command6->click();
+        QCOMPARE(m_state->CycleNo, 1);
+        QCOMPARE(m_state->CycleEnergy(1), 0.0f);
+        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
+        m_form->Command1[1]->click();
+        QCOMPARE(m_state->CycleEnergy(1), 0.0f);
+        QCOMPARE(m_state->CycleDamping(1), 0.0f);
+    }
+
+    void writeDuringTheAnimationWritesCompleteResults()
+    {
+        // One cycle that runs to the last row: "Write to file" is enabled
+        // before the analysis animates.
+        std::string rows;
+        for (int i = 0; i <= 25; ++i) {
+            std::ostringstream line;
+            line << std::sin(i * 0.2) << ' ' << std::sin(i * 0.2 + 0.5) << "\r\n";
+            rows += line.str();
+        }
+        const QString path = record(QStringLiteral("once.prn"), rows);
+        browse(path);
+        m_form->Command3[0]->click();
+        clickAtYield(m_form->Command8, 4);
+        m_form->Command6->click();
+        QTest::qWait(20);
+        const std::string window = readAll(m_dir.path() + QStringLiteral("/once-kov.prn"));
+        QVERIFY(window.size() > 100);
+        QCOMPARE(withoutLine2(window), withoutLine2(batchResults(path)));
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void drawDuringTheAnimationKeepsTheNewLoop()
+    {
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        clickAtYield(m_form->Command3[0], 2);
+        m_form->Command1[1]->click();
+        QTest::qWait(20);
+        // The paused analysis stopped: it wrote no damping factor and drew
+        // no markers over the new loop.
+        QCOMPARE(m_state->CycleNo, 0);
+        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
+        const QImage loop = m_form->Picture1->image();
+        m_form->Command3[0]->click();
+        QCOMPARE(m_form->Picture1->image(), loop);
     }
 };
 
