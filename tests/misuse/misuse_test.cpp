@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -393,6 +394,12 @@ void MisuseTest::randomActionsNeverBreakTheWindow()
     QTest::qWait(50);
     QCOMPARE(m_strayModals, 0);
     qInfo("%d actions, %d messages shown", actions, m_messages);
+    // What the user was told, by kind (the path of a record aside).
+    QMap<QString, int> kinds;
+    for (const kov::MessageRecord &m : std::as_const(m_lastMessages))
+        ++kinds[m.title + ": " + QString(m.text).replace(m_dir.path(), QStringLiteral("DIR")).left(100)];
+    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
+        qInfo("  %4d x %s", it.value(), qPrintable(it.key()));
 
     // After all that, a clean course gives kov-batch's results file.
     QFile::remove(QDir(m_dir.path()).filePath("rc-column-kov.prn"));
