@@ -476,6 +476,37 @@ private slots:
         m_form->Command3[0]->click();
         QCOMPARE(m_form->Picture1->image(), loop);
     }
+
+    void nextCycleDuringItsOwnPeakAnalysis()
+    {
+        // Cycle 1 never reaches X >= 0, so its peak step 1 is 0: writing it
+        // into Text15(0) analyses cycle 1 from the field's handler, and a
+        // second "Next cycle" arrives during that analysis.
+        const QString path = record(QStringLiteral("nested.prn"),
+                                    "-1 -1\r\n-2 -2\r\n-3 -1\r\n-2 1\r\n2 2\r\n3 -1\r\n-1 -2\r\n"
+                                    "1 1\r\n2 2\r\n1 -1\r\n-2 -1\r\n1 1\r\n2 0.5\r\n");
+        browse(path);
+        m_form->Command3[0]->click();
+        clickAtYield(m_form->Command6, 2);
+        m_form->Command6->click();
+        QTest::qWait(20);
+        QCOMPARE(m_state->CycleNo, 2);
+        // The first press stopped once the second had moved on: cycle 2 keeps
+        // its own peaks, and its fields show them.
+        auto fresh = std::make_unique<SharedState>(*m_state);
+        fresh->CycleNo = 2;
+        fresh->SkipCrossing(1) = 0;
+        FindNextCycle(*fresh);
+        QCOMPARE(m_state->PeakStep(0, 2), fresh->PeakStep(0, 2));
+        QCOMPARE(m_state->PeakStep(1, 2), fresh->PeakStep(1, 2));
+        QCOMPARE(m_form->Text15[1]->text(), QString::number(fresh->PeakStep(1, 2)));
+        while (m_form->Command6->isEnabled())
+            m_form->Command6->click();
+        m_form->Command8->click();
+        const std::string window = readAll(m_dir.path() + QStringLiteral("/nested-kov.prn"));
+        QVERIFY(window.size() > 100);
+        QCOMPARE(withoutLine2(window), withoutLine2(batchResults(path)));
+    }
 };
 
 QTEST_MAIN(CycleViewTest)
