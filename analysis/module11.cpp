@@ -104,10 +104,19 @@ void settleRunningAnalysis(Form1 &form)
         const int cycle = run.announced;
         run.announced = 0;
         const std::int16_t current = s.CycleNo;
-        runGuarded(&form, [&] {
-            s.CycleNo = static_cast<std::int16_t>(cycle);
-            runCycleComputation(s);
-        });
+        // Steps outside the record are refused as the analysis itself would
+        // refuse them: with a warning, the cycle's results left as they were.
+        if (cycle >= 1 && cycle <= MaxCycle && stepsFit(form, cycle)) {
+            runGuarded(&form, [&] {
+                s.CycleNo = static_cast<std::int16_t>(cycle);
+                runCycleComputation(s);
+                // The fields show what was computed, though the picture is
+                // not redrawn.
+                if (s.CycleEndStep(cycle) > s.CycleEndStep(cycle - 1))
+                    form.Text7->setText(number(s.CycleEnergy(cycle)));
+                form.Text8->setText(number(s.CycleDamping(cycle)));
+            });
+        }
         s.CycleNo = current;
     }
     if (!run.active)

@@ -19,7 +19,7 @@ namespace MODULE11 {
 /// stay as they were.
 ///
 /// Re-entrancy: events that run during the per-step yields may start another
-/// command. Every such command (step buttons, a peak field becoming 0, "Next
+/// command. Every such command (step buttons, a peak field edit, "Next
 /// cycle", "Draw"/"Clear scale", "Write to file", "Browse") first settles the
 /// paused analysis: its cycle is finished at once, with the steps it started
 /// with, without further drawing or yields. When control returns to the

@@ -507,6 +507,31 @@ private slots:
         QVERIFY(window.size() > 100);
         QCOMPARE(withoutLine2(window), withoutLine2(batchResults(path)));
     }
+
+    void settlingARefusedStepKeepsTheResults()
+    {
+        // An end step typed past the record, a "<" press, and "Write to file"
+        // reaching the settlement during the press's yield.
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        const float energy = m_state->CycleEnergy(1);
+        const float total = m_state->TotalEnergy(1);
+        const QString shown = m_form->Text7->text();
+        m_form->Text9->setText(QStringLiteral("5000"));
+        m_messages.clear();
+        m_form->Command8->setEnabled(true);
+        clickAtYield(m_form->Command8, 1);
+        m_form->Command1[0]->click();
+        QTest::qWait(20);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("4999")));
+        QCOMPARE(m_state->CycleEnergy(1), energy);
+        QCOMPARE(m_state->TotalEnergy(1), total);
+        QCOMPARE(m_form->Text7->text(), shown);
+        QVERIFY(!readAll(m_dir.path() + QStringLiteral("/loops-kov.prn")).empty());
+    }
 };
 
 QTEST_MAIN(CycleViewTest)
