@@ -33,7 +33,9 @@ void Command3_Click(Form1 &form, int index)
     if (form.settleRunningAnalysis)
         form.settleRunningAnalysis();
     SharedState &s = form.state();
-    PlotCanvas &canvas = form.Picture1->canvas();
+    // Fetched afresh at every use: a yield may resize the plot area, which
+    // replaces its canvas.
+    auto canvas = [&form]() -> PlotCanvas & { return form.Picture1->canvas(); };
 
     if (index == 0)
         s.DataLoaded = 0; // "Draw" counts the record again
@@ -49,7 +51,7 @@ void Command3_Click(Form1 &form, int index)
     form.Text7->setText(QStringLiteral("0"));
     form.Text8->setText(QStringLiteral("0"));
     form.Text1->setText(QString::fromStdString(integerText(s.CycleNo)));
-    ClearPlot(canvas);
+    ClearPlot(canvas());
     if (index == 1) {
         // "Clear scale" lets the range come from the data again.
         s.ScaleXMax = 0.0f;
@@ -71,18 +73,18 @@ void Command3_Click(Form1 &form, int index)
 
     try {
         LoadTestRecord(s);
-        ClearPlot(canvas);
+        ClearPlot(canvas());
         if (s.ScaleXMax == 0.0f && s.ScaleYMax == 0.0f)
             AutoRange(s);
-        SetPlotScale(canvas, s);
-        DrawAxes(canvas, s);
+        SetPlotScale(canvas(), s);
+        DrawAxes(canvas(), s);
         SetMarkerRadius(s);
         // The fields show the maxima; their handlers read them back and set
         // the minima to -1.1 times them for the next drawing that keeps the range.
         form.Text12[0]->setText(QString::fromStdString(shortNumberText(s.ScaleXMax)));
         form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
         yieldEvents();
-        DrawStepPath(canvas, s, 1, static_cast<int>(s.RowCount));
+        DrawStepPath(canvas(), s, 1, static_cast<int>(s.RowCount));
         form.applyButtonEvent(ButtonEvent::DrawDone);
     } catch (const Failure &f) {
         reportBadRecord(form, f.number());

@@ -8,6 +8,9 @@
 #include "plot/plotcanvas.h"
 
 #include <QLineEdit>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -196,6 +199,93 @@ private slots:
         m_state->DataFileName = record(QStringLiteral("far.prn"), "1e30 -1e30\r\n-3e38 3e38\r\n0 0\r\n");
         draw(0);
         QVERIFY(m_messages.isEmpty());
+    }
+
+    void drawingKeepsItsRangeWhileTheFieldsRederiveTheMinimum()
+    {
+        // The automatic range is -1.1..1.1 x the largest |X|; the field's handler then
+        // makes the minimum -1.1 x the shown maximum, for the next drawing only.
+        m_state->DataFileName = record(QStringLiteral("digits.prn"), "1.23456789 1\r\n-1 -1\r\n");
+        draw(1);
+        QVERIFY(m_messages.isEmpty());
+        const double maxAbs = static_cast<double>(m_state->MaxAbsX);
+        const float drawnMin = static_cast<float>(maxAbs * -1.1);
+        const float drawnMax = static_cast<float>(maxAbs * 1.1);
+        const float shownMax = m_form->Text12[0]->text().toFloat();
+        QCOMPARE(m_state->ScaleXMax, shownMax);
+        QCOMPARE(m_state->ScaleXMin, static_cast<float>(static_cast<double>(shownMax) * -1.1));
+        QVERIFY(m_state->ScaleXMin != drawnMin);
+        // The picture still spans the range it was drawn with, and so does its marker size.
+        const PlotMapping &m = m_form->Picture1->canvas().mapping();
+        QCOMPARE(m.toPixelX(static_cast<double>(drawnMin)), 0.0);
+        QCOMPARE(m.toPixelX(static_cast<double>(drawnMax)), static_cast<double>(m.width()));
+        QCOMPARE(m_state->MarkerRadius,
+                 static_cast<float>((static_cast<double>(drawnMax) - static_cast<double>(drawnMin)) / 100.0));
+    }
+
+    void rereadFieldsAreClamped_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("xColumn");
+        QTest::addColumn<int>("error"); // 0: drawn without a message
+        QTest::newRow("column above 16 bits") << "Text4" << "99999" << 32767 << 0;
+        QTest::newRow("column below 16 bits") << "Text4" << "-99999" << -32768 << 0;
+        QTest::newRow("coefficient beyond float") << "Text13" << "1e999" << 1 << 6;
+    }
+
+    void rereadFieldsAreClamped()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(int, xColumn);
+        QFETCH(int, error);
+        m_state->DataFileName = record(QStringLiteral("clamp.prn"), "2 3\r\n-2 -3\r\n");
+        auto *box = m_form->findChild<QLineEdit *>(field);
+        QVERIFY(box);
+        box->setText(text);
+        draw(0);
+        QCOMPARE(static_cast<int>(m_state->XColumn), xColumn);
+        if (error == 0) {
+            QVERIFY(m_messages.isEmpty());
+            QVERIFY(m_form->Command6->isEnabled());
+        } else {
+            QCOMPARE(m_messages.size(), 1);
+            QVERIFY(m_messages[0].text.endsWith(QStringLiteral("(%1)").arg(error)));
+        }
+    }
+
+    void batchDrawsTheSamePicture_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("png") << "png";
+        QTest::newRow("svg") << "svg";
+    }
+
+    void batchDrawsTheSamePicture()
+    {
+        QFETCH(QString, ending);
+        const std::string rec = record(QStringLiteral("loop.prn"), "4 2\r\n-4 -2\r\n1 1\r\n");
+        QProcess batch;
+        batch.start(QStringLiteral(KOV_BATCH_EXE),
+                    {QStringLiteral("--plot"), m_dir.path() + QStringLiteral("/%n-plot.") + ending,
+                     QStringLiteral("--plot-scale"), QStringLiteral("2"), QString::fromStdString(rec)});
+        QVERIFY(batch.waitForFinished(30000));
+        QCOMPARE(batch.exitCode(), 0);
+        const QString picture = m_dir.path() + QStringLiteral("/loop-plot.") + ending;
+        QVERIFY(QFileInfo::exists(picture));
+        if (ending == QStringLiteral("svg")) {
+            QFile f(picture);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY(f.readAll().contains("<svg"));
+            return;
+        }
+        const QImage img(picture);
+        QCOMPARE(img.size(), QSize(2 * 273, 2 * 249));
+        // Automatic range: the axes cross in the middle, in blue.
+        QCOMPARE(img.pixelColor(10, img.height() / 2), Blue);
+        QCOMPARE(img.pixelColor(img.width() / 2, 10), Blue);
+        QCOMPARE(img.pixelColor(img.width() - 3, 3), QColor(Qt::white));
     }
 
 private:

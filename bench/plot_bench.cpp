@@ -1,0 +1,74 @@
+// The full "Draw" of a 2000-step record in the window: load, clear, axes,
+// range fields and the whole path with its markers, yields included.
+
+#include "app/form1.h"
+#include "app/kovapp.h"
+#include "plot/drawcommand.h"
+#include "plot/picturebox.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+/// Five header lines and 2000 rows "step X Y" of a growing loop.
+std::string makeRecord()
+{
+    const std::string path = std::filesystem::temp_directory_path() /
+                             ("kov-plot-bench-" + std::to_string(::getpid()) + ".prn");
+    std::ofstream out(path, std::ios::binary);
+    out << "cyclic test\r\nsynthetic\r\nrecord\r\nstep  disp  load\r\n      (mm)  (kN)\r\n";
+    const double pi = 3.14159265358979323846;
+    char line[96];
+    for (int i = 1; i <= 2000; ++i) {
+        const double phase = 2.0 * pi * (i - 1) / 100.0;
+        const double amp = 1.0 + 0.2 * (i - 1) / 100.0;
+        std::snprintf(line, sizeof line, "%5d %12.6f %10.4f\r\n", i, amp * 10.0 * std::sin(phase),
+                      amp * 150.0 * std::sin(phase + 0.4));
+        out << line;
+    }
+    return path;
+}
+
+void BM_Draw2000Steps(benchmark::State &bench)
+{
+    const std::string path = makeRecord();
+    kov::SharedState state;
+    auto form = kov::createMainWindow(state);
+    form->show();
+    state.DataFileName = path;
+    form->Text4->setText(QStringLiteral("2"));
+    form->Text5->setText(QStringLiteral("3"));
+    for (auto _ : bench) {
+        kov::Command3_Click(*form, 0);
+        benchmark::DoNotOptimize(form->Picture1->image().constBits());
+    }
+    if (state.RowCount != 2000.0f)
+        bench.SkipWithError("the record did not load");
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_Draw2000Steps)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
