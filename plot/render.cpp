@@ -4,7 +4,8 @@
 #include "plot/loopplot.h"
 #include "plot/plotcanvas.h"
 
-#include <QFileInfo>
+#include <QBuffer>
+#include <QSaveFile>
 #include <QImage>
 #include <QString>
 #include <QSvgGenerator>
@@ -56,16 +57,22 @@ bool renderLoopPicture(const SharedState &state, const std::string &path, double
     const QString file = QString::fromStdString(path);
     try {
         if (file.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-            QSvgGenerator svg;
-            svg.setFileName(file);
-            svg.setSize(QSize(width, height));
-            svg.setViewBox(QRect(0, 0, width, height));
-            svg.setTitle(QStringLiteral("kov"));
+            // Drawn into memory first and then saved whole, so a picture that
+            // cannot be written is reported even when an older file of that name exists.
+            QBuffer bytes;
+            bytes.open(QIODevice::WriteOnly);
             {
+                QSvgGenerator svg;
+                svg.setOutputDevice(&bytes);
+                svg.setSize(QSize(width, height));
+                svg.setViewBox(QRect(0, 0, width, height));
+                svg.setTitle(QStringLiteral("kov"));
                 PlotCanvas canvas(&svg, width, height, scale);
                 drawLoop(canvas, *s);
             }
-            if (!QFileInfo::exists(file)) {
+            QSaveFile out(file);
+            if (bytes.data().isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(bytes.data()) != bytes.size() ||
+                !out.commit()) {
                 error = "cannot write the picture " + path;
                 return false;
             }

@@ -8,6 +8,7 @@
 #include "plot/plotcanvas.h"
 
 #include <QLineEdit>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -286,6 +287,26 @@ private slots:
         QCOMPARE(img.pixelColor(10, img.height() / 2), Blue);
         QCOMPARE(img.pixelColor(img.width() / 2, 10), Blue);
         QCOMPARE(img.pixelColor(img.width() - 3, 3), QColor(Qt::white));
+    }
+
+    void batchReportsAPictureItCannotWrite_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("svg named like a folder") << "folder.svg";
+        QTest::newRow("png in a missing folder") << "missing/loop.png";
+    }
+
+    void batchReportsAPictureItCannotWrite()
+    {
+        QFETCH(QString, target);
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.svg")));
+        const std::string rec = record(QStringLiteral("loop.prn"), "4 2\r\n-4 -2\r\n");
+        QProcess batch;
+        batch.start(QStringLiteral(KOV_BATCH_EXE),
+                    {QStringLiteral("--plot"), m_dir.path() + QLatin1Char('/') + target, QString::fromStdString(rec)});
+        QVERIFY(batch.waitForFinished(30000));
+        QCOMPARE(batch.exitCode(), 1);
+        QVERIFY(batch.readAllStandardError().contains("cannot write the picture"));
     }
 
 private:
