@@ -95,6 +95,10 @@ void Command6_Click(Form1 &form)
     SharedState &s = form.state();
     if (s.CycleNo >= MaxCycle)
         return;
+    // The new cycle starts where the current one ends; a start typed outside
+    // the record cannot be searched from.
+    if (!MODULE11::stepWithinRecord(form, "start step", s.CycleEndStep(s.CycleNo), s.CycleNo + 1))
+        return;
     form.applyButtonEvent(ButtonEvent::NextCycleStarts);
     bool atEnd = false;
     int n = 0;

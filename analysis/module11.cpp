@@ -48,11 +48,29 @@ int lastStep(const SharedState &s)
     return static_cast<int>(std::min(static_cast<double>(s.RowCount), static_cast<double>(MaxStep)));
 }
 
+} // namespace
+
+bool stepWithinRecord(Form1 &form, const char *what, long long step, int cycle)
+{
+    const int last = lastStep(form.state());
+    if (step >= 0 && step <= last)
+        return true;
+    showMessage(&form,
+                QStringLiteral("The %1 %2 of cycle %3 lies outside the record: steps 0 to %4 can be analysed.")
+                    .arg(QString::fromLatin1(what))
+                    .arg(step)
+                    .arg(cycle)
+                    .arg(last),
+                MessageIcon::Exclamation);
+    return false;
+}
+
+namespace {
+
 /// Warns about the first step of the cycle outside the record; true when all fit.
 bool stepsFit(Form1 &form, int n)
 {
     SharedState &s = form.state();
-    const int last = lastStep(s);
     const struct {
         const char *what;
         long long step;
@@ -61,16 +79,8 @@ bool stepsFit(Form1 &form, int n)
                  {"peak step 1", s.PeakStep(0, n)},
                  {"peak step 2", s.PeakStep(1, n)}};
     for (const auto &st : steps) {
-        if (st.step < 0 || st.step > last) {
-            showMessage(&form,
-                        QStringLiteral("The %1 %2 of cycle %3 lies outside the record: steps 0 to %4 can be analysed.")
-                            .arg(QString::fromLatin1(st.what))
-                            .arg(st.step)
-                            .arg(n)
-                            .arg(last),
-                        MessageIcon::Exclamation);
+        if (!stepWithinRecord(form, st.what, st.step, n))
             return false;
-        }
     }
     return true;
 }

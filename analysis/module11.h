@@ -27,6 +27,11 @@ namespace MODULE11 {
 /// results or the picture again. So no command ever sees a half-summed cycle.
 void AnalyseCycle(Form1 &form);
 
+/// True when step lies in the record (0 to the last data row, at most 2000);
+/// otherwise warns, naming the step (what: "start step", "end step"...),
+/// the cycle and the valid range, and returns false.
+bool stepWithinRecord(Form1 &form, const char *what, long long step, int cycle);
+
 /// Finishes an analysis paused at one of its yields, as described above, and
 /// computes at once an analysis that a command has announced but not yet
 /// started (see announceAnalysis). Does nothing when neither is pending.

@@ -532,6 +532,33 @@ private slots:
         QCOMPARE(m_form->Text7->text(), shown);
         QVERIFY(!readAll(m_dir.path() + QStringLiteral("/loops-kov.prn")).empty());
     }
+
+    void nextCycleFromAStartOutsideTheRecord_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("negative") << QStringLiteral("-5");
+        QTest::newRow("past the record") << QStringLiteral("26");
+        QTest::newRow("past the arrays") << QStringLiteral("2001");
+    }
+
+    void nextCycleFromAStartOutsideTheRecord()
+    {
+        QFETCH(QString, typed);
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        m_form->Text9->setText(typed); // the end of cycle 1 is the start of cycle 2
+        const float total = m_state->TotalEnergy(1);
+        m_messages.clear();
+        m_form->Command6->click();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(m_messages[0].text.contains(typed));
+        QCOMPARE(m_state->CycleNo, 1);
+        QCOMPARE(m_form->Text1->text(), QStringLiteral("1"));
+        QCOMPARE(m_state->TotalEnergy(1), total);
+        QVERIFY(m_form->Command6->isEnabled());
+    }
 };
 
 QTEST_MAIN(CycleViewTest)
