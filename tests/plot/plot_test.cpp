@@ -309,6 +309,41 @@ private slots:
         QVERIFY(batch.readAllStandardError().contains("cannot write the picture"));
     }
 
+    void canvasClipsAndTracksTheDrawingPosition()
+    {
+        QImage img(100, 100, QImage::Format_RGB32);
+        PlotCanvas c(&img, 100, 100);
+        c.Cls();
+        c.Scale(0.0, 0.0, 100.0, 100.0);
+        // Lines to points far outside are cut at the edge and keep their visible part.
+        c.Line(50.0, 50.5, 1e30, 50.5, Green);
+        c.Line(50.5, 50.0, 50.5, -3e38, Blue);
+        c.flush();
+        QCOMPARE(img.pixelColor(99, 50), Green);
+        QCOMPARE(img.pixelColor(70, 50), Green);
+        QCOMPARE(img.pixelColor(50, 0), Blue);
+        QCOMPARE(c.currentPosition(), QPointF(50.5, -3e38));
+        // A point outside draws nothing but still moves the position; a circle moves it to its centre.
+        c.PSet(-1e20, 5.0, Red);
+        QCOMPARE(c.currentPosition(), QPointF(-1e20, 5.0));
+        c.Circle(20.0, 20.0, 1e25, Red); // far too large to be a marker: not drawn
+        QCOMPARE(c.currentPosition(), QPointF(20.0, 20.0));
+        // Solid fill with the default foreground outline, as the large markers use it.
+        c.setFillStyle(0);
+        c.setFillColor(Red);
+        c.Circle(20.5, 80.5, 10.0);
+        c.setFillStyle(1);
+        c.Circle(80.5, 80.5, 10.0, Blue);
+        c.flush();
+        QCOMPARE(img.pixelColor(20, 80), Red);
+        QCOMPARE(img.pixelColor(20, 70), QColor(Qt::black));
+        QCOMPARE(img.pixelColor(80, 80), QColor(Qt::white));
+        QCOMPARE(img.pixelColor(80, 70), Blue);
+        QCOMPARE(img.pixelColor(5, 5), QColor(Qt::white));
+        c.Cls();
+        QCOMPARE(c.currentPosition(), QPointF(0.0, 0.0));
+    }
+
 private:
     static std::string shortNumberTextOf(float v);
 };
