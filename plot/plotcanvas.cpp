@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kov {
@@ -70,7 +71,7 @@ void PlotCanvas::PSet(double x, double y, const QColor &colour)
     if (px < 0 || py < 0 || px >= m_mapping.width() || py >= m_mapping.height())
         return;
     QPainter &p = painter();
-    const int size = static_cast<int>(std::lround(m_penScale));
+    const int size = std::max(1, static_cast<int>(std::lround(m_penScale)));
     p.fillRect(static_cast<int>(px), static_cast<int>(py), size, size, colour);
     notify();
 }
