@@ -295,10 +295,13 @@ FileList::FileList(QWidget *parent) : QListWidget(parent)
         m_fileName = item->text();
         emit clicked();
     });
-    connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
-        if (m_filling || !item)
+    // Selecting a file with the keyboard counts as a click too; the current
+    // item that focus alone gives the list does not.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> items = selectedItems();
+        if (m_filling || items.isEmpty() || items.first()->text() == m_fileName)
             return;
-        m_fileName = item->text();
+        m_fileName = items.first()->text();
         emit clicked();
     });
     connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {

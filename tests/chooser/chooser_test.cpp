@@ -1,0 +1,218 @@
+#include "app/core/sharedstate.h"
+#include "app/form1.h"
+#include "app/kovapp.h"
+#include "app/messages.h"
+#include "chooser/filelists.h"
+#include "chooser/frmopensave.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fstream>
+#include <memory>
+
+using namespace kov;
+
+class ChooserTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<SharedState> m_state;
+    std::unique_ptr<Form1> m_form;
+    QList<MessageRecord> m_messages;
+
+    QString file(const QString &relative, const std::string &bytes)
+    {
+        const QString path = m_dir.path() + QLatin1Char('/') + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+        return path;
+    }
+
+    /// Opens the chooser with "Browse" and lets act drive it while it is shown.
+    void browse(const std::function<void(frmOpenSave &)> &act)
+    {
+        frmOpenSave::shownHook() = [act](frmOpenSave &d) {
+            act(d);
+            if (d.isVisible())
+                d.reject();
+        };
+        m_form->Command2->click();
+        frmOpenSave::shownHook() = nullptr;
+    }
+
+    QStringList listed(QListWidget *list)
+    {
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i)
+            items << list->item(i)->text().trimmed();
+        return items;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
+        file(QStringLiteral("data/run1.prn"), "line 1\r\nline 2\r\nline 3\r\n");
+        file(QStringLiteral("data/RUN2.PRN"), "a\nb\nc\nd\ne\nf\ng\n");
+        file(QStringLiteral("data/notes.txt"), "x\n");
+        file(QStringLiteral("data/.hidden.prn"), "x\n");
+        QDir().mkpath(m_dir.path() + QStringLiteral("/data/sub"));
+    }
+
+    void init()
+    {
+        m_messages.clear();
+        QDir::setCurrent(m_dir.path() + QStringLiteral("/data"));
+        m_state = std::make_unique<SharedState>();
+        m_form = createMainWindow(*m_state);
+        for (int i = 0; i < 6; ++i)
+            m_form->Text11[static_cast<std::size_t>(i)]->setText(QStringLiteral("old %1").arg(i));
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_state.reset();
+    }
+
+    void opensInTheCurrentFolder()
+    {
+        browse([&](frmOpenSave &d) {
+            QCOMPARE(d.windowTitle(), QStringLiteral("Data File Open"));
+            QCOMPARE(d.txtOpenSave->text(), QStringLiteral("*.prn"));
+            QCOMPARE(d.txtOpenSave->selectedText(), QStringLiteral("*.prn"));
+            QCOMPARE(d.lblOpenSave[2]->text(), m_dir.path() + QStringLiteral("/data"));
+            QVERIFY(!d.cmdOpenSave[0]->isEnabled());
+            // Case-insensitive pattern; hidden files and other patterns left out.
+            QCOMPARE(listed(reinterpret_cast<QListWidget *>(d.filOpenSave)),
+                     (QStringList{QStringLiteral("run1.prn"), QStringLiteral("RUN2.PRN")}));
+            QCOMPARE(d.size(), QSize(384, 254));
+        });
+    }
+
+    void cancelKeepsTheChoiceButSetsTheButtons()
+    {
+        m_state->DataFileName = "/earlier.prn";
+        m_state->DataLoaded = 1;
+        browse([](frmOpenSave &d) { d.cmdOpenSave[1]->click(); });
+        QCOMPARE(m_state->DataFileName, std::string("/earlier.prn"));
+        QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("old 0"));
+        QVERIFY(m_form->Command3[0]->isEnabled());
+        QVERIFY(m_form->Command3[1]->isEnabled());
+        QVERIFY(!m_form->Command6->isEnabled());
+        QVERIFY(!m_form->Command8->isEnabled());
+        QCOMPARE(m_state->DataLoaded, 0);
+        // Escape and the window's close command close it the same way.
+        browse([](frmOpenSave &d) { QTest::keyClick(&d, Qt::Key_Escape); });
+        browse([](frmOpenSave &d) { d.close(); });
+        QCOMPARE(m_state->DataFileName, std::string("/earlier.prn"));
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void okNeedsAChangedName()
+    {
+        browse([](frmOpenSave &d) {
+            QTest::keyClick(d.txtOpenSave, Qt::Key_Return);
+            QVERIFY(d.isVisible());
+            d.txtOpenSave->setText(QStringLiteral("*.PRN"));
+            QVERIFY(d.cmdOpenSave[0]->isEnabled());
+            d.txtOpenSave->setText(QStringLiteral("*.prn"));
+            QVERIFY(d.cmdOpenSave[0]->isEnabled()); // nothing disables it again
+        });
+    }
+
+    void clickThenOkChoosesAndPreviews()
+    {
+        browse([](frmOpenSave &d) {
+            auto *list = reinterpret_cast<QListWidget *>(d.filOpenSave);
+            list->setCurrentRow(0);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+            QCOMPARE(d.txtOpenSave->text(), QStringLiteral("run1.prn"));
+            d.cmdOpenSave[0]->click();
+        });
+        QCOMPARE(QString::fromStdString(m_state->DataFileName), m_dir.path() + QStringLiteral("/data/run1.prn"));
+        // Three lines replace only the first three preview lines.
+        QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("line 1"));
+        QCOMPARE(m_form->Text11[2]->text(), QStringLiteral("line 3"));
+        QCOMPARE(m_form->Text11[3]->text(), QStringLiteral("old 3"));
+
+        browse([](frmOpenSave &d) {
+            d.txtOpenSave->setText(QStringLiteral("RUN2.PRN"));
+            d.cmdOpenSave[0]->click();
+        });
+        QCOMPARE(m_form->Text11[5]->text(), QStringLiteral("f"));
+    }
+
+    void patternAndFolderNames()
+    {
+        browse([&](frmOpenSave &d) {
+            d.txtOpenSave->setText(QStringLiteral("*.txt"));
+            d.cmdOpenSave[0]->click();
+            QVERIFY(d.isVisible());
+            QCOMPARE(listed(reinterpret_cast<QListWidget *>(d.filOpenSave)), QStringList{QStringLiteral("notes.txt")});
+            QCOMPARE(d.txtOpenSave->text(), QStringLiteral("*.txt"));
+
+            d.txtOpenSave->setText(m_dir.path() + QStringLiteral("/data/sub/"));
+            d.cmdOpenSave[0]->click();
+            QCOMPARE(d.dirOpenSave->path(), m_dir.path() + QStringLiteral("/data/sub"));
+            QCOMPARE(d.filOpenSave->path(), m_dir.path() + QStringLiteral("/data/sub"));
+            QCOMPARE(d.lblOpenSave[2]->text(), m_dir.path() + QStringLiteral("/data/sub"));
+            QCOMPARE(d.txtOpenSave->text(), QStringLiteral("*.txt"));
+            d.cmdOpenSave[1]->click();
+        });
+        // The next opening starts in the folder visited last, even after Cancel.
+        browse([&](frmOpenSave &d) { QCOMPARE(d.dirOpenSave->path(), m_dir.path() + QStringLiteral("/data/sub")); });
+    }
+
+    void missingFileIsReported()
+    {
+        browse([&](frmOpenSave &d) {
+            d.txtOpenSave->setText(QStringLiteral("nothing.prn"));
+            d.cmdOpenSave[0]->click();
+            QVERIFY(d.isVisible());
+            QCOMPARE(d.txtOpenSave->text(), QStringLiteral("nothing.prn"));
+        });
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].text, QString::fromUtf8("ファイルが存在しません。"));
+        QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(m_messages[0].title, QStringLiteral("kov"));
+        QVERIFY(m_state->DataFileName.empty());
+    }
+
+    void emptyFileIsChosenWithAWarning()
+    {
+        file(QStringLiteral("data/empty.prn"), "");
+        browse([](frmOpenSave &d) {
+            d.txtOpenSave->setText(QStringLiteral("empty.prn"));
+            d.cmdOpenSave[0]->click();
+        });
+        QVERIFY(QString::fromStdString(m_state->DataFileName).endsWith(QStringLiteral("/empty.prn")));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("empty")));
+        QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("old 0"));
+    }
+
+    void pathsAndPatterns()
+    {
+        QCOMPARE(joinFolderAndName(QStringLiteral("/"), QStringLiteral("RUN1.PRN")), QStringLiteral("/RUN1.PRN"));
+        QCOMPARE(joinFolderAndName(QStringLiteral("/TEST"), QStringLiteral("RUN1.PRN")), QStringLiteral("/TEST/RUN1.PRN"));
+        QVERIFY(matchesPattern(QStringLiteral("a.PRN"), QStringLiteral("*.prn")));
+        QVERIFY(matchesPattern(QStringLiteral("a.txt"), QStringLiteral("*.prn;*.txt")));
+        QVERIFY(!matchesPattern(QStringLiteral("a.prnx"), QStringLiteral("*.prn")));
+        QVERIFY(matchesPattern(QStringLiteral("ab"), QStringLiteral("a?")));
+        const QStringList mounts = drives::parseMounts(QStringLiteral(
+            "proc /proc proc rw 0 0\n/dev/vda / ext4 rw 0 0\ntmpfs /tmp tmpfs rw 0 0\nsysfs /sys sysfs rw 0 0\n"));
+        QCOMPARE(mounts, (QStringList{QStringLiteral("/"), QStringLiteral("/tmp")}));
+        QCOMPARE(drives::driveOf(QStringLiteral("/tmp/x/y"), mounts), QStringLiteral("/tmp"));
+        QCOMPARE(drives::driveOf(QStringLiteral("/tmpx"), mounts), QStringLiteral("/"));
+    }
+};
+
+QTEST_MAIN(ChooserTest)
+#include "chooser_test.moc"
