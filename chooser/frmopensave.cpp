@@ -181,17 +181,21 @@ void frmOpenSave::drvOpenSave_Change()
 
 void frmOpenSave::filOpenSave_PathChange()
 {
+    // Taken before the drive list moves: a new drive sends the folder list,
+    // and through it the file list, to that drive's remembered folder first.
+    const QString target = filOpenSave->path();
     txtOpenSave->setText(filOpenSave->pattern());
-    drvOpenSave->setDrive(filOpenSave->path());
-    dirOpenSave->setPath(filOpenSave->path());
+    drvOpenSave->setDrive(target);
+    dirOpenSave->setPath(target);
 }
 
 void frmOpenSave::filOpenSave_PatternChange()
 {
-    if (filOpenSave->path().isEmpty())
+    const QString target = filOpenSave->path();
+    if (target.isEmpty())
         return;
-    drvOpenSave->setDrive(filOpenSave->path());
-    dirOpenSave->setPath(filOpenSave->path());
+    drvOpenSave->setDrive(target);
+    dirOpenSave->setPath(target);
 }
 
 void frmOpenSave::filOpenSave_Click()
