@@ -22,6 +22,7 @@ void PreviewDataFile(Form1 &form, const std::string &path)
 {
     struct stat st {};
     std::FILE *file = nullptr;
+    errno = 0; // a folder or device is refused below without an errno of its own
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         file = std::fopen(path.c_str(), "rb");
     if (!file) {
@@ -35,7 +36,7 @@ void PreviewDataFile(Form1 &form, const std::string &path)
     }
     int n = 0;
     int c = std::fgetc(file);
-    if (c == EOF) {
+    if (c == EOF && !std::ferror(file)) {
         showMessage(&form, QStringLiteral("The file %1 is empty.").arg(QString::fromStdString(path)),
                     MessageIcon::Exclamation);
     }
@@ -55,6 +56,15 @@ void PreviewDataFile(Form1 &form, const std::string &path)
         }
         form.Text11[static_cast<std::size_t>(n)]->setText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
         ++n;
+    }
+    // A read that broke off is not the end of the file: say so, keeping the
+    // lines already shown.
+    if (std::ferror(file)) {
+        const int e = errno;
+        showMessage(&form,
+                    QStringLiteral("The file %1 could not be read to the end: %2")
+                        .arg(QString::fromStdString(path), QString::fromLocal8Bit(std::strerror(e))),
+                    MessageIcon::Exclamation);
     }
     std::fclose(file);
 }
