@@ -372,6 +372,10 @@ FileList::Applied FileList::applyName(const QString &text)
         const QString folder = QDir::cleanPath(QDir(base).absoluteFilePath(folderPart));
         if (!QFileInfo(folder).isDir())
             return Applied::Failed;
+        // A folder with a pattern ("sub/*.txt"): the pattern first, so that
+        // the move puts the pattern in force into the name box.
+        if (hasWildcards(name) && !hasWildcards(folderPart))
+            setPattern(name);
         if (!setPath(folder))
             return Applied::ReadFailed;
         base = m_path;
