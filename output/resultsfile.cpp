@@ -1,16 +1,11 @@
 #include "output/resultsfile.h"
 
+#include "output/atomicfile.h"
 #include "output/formats.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kov {
 
@@ -57,16 +52,6 @@ std::string displayPath(const std::string &path)
     if (ec)
         p = std::filesystem::path(path);
     return p.lexically_normal().string();
-}
-
-[[noreturn]] void fail(int number, const std::string &target)
-{
-    throw Failure(number, "Cannot write " + target + ": " + errorDescription(number));
-}
-
-int writeErrorNumber(int e)
-{
-    return errorNumberOfErrno(e, err::DeviceIO);
 }
 
 } // namespace
@@ -133,70 +118,10 @@ std::string WriteResultsFile(SharedState &state)
         text = resultsText(state, now);
     } catch (const Failure &f) {
         // A peak step outside the data arrays: nothing is written.
-        fail(f.number(), target);
+        failWrite(f.number(), target);
     }
 
-    // Write beside the target and rename over it only when everything is on
-    // disk, so a failed write never destroys an earlier results file.
-    const std::filesystem::path targetPath(target);
-    std::string folder = targetPath.parent_path().string();
-    if (folder.empty())
-        folder = ".";
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) {
-        fail(errno == EACCES ? err::AccessDenied : err::PathNotFound, target);
-    }
-    if (!S_ISDIR(st.st_mode))
-        fail(err::PathNotFound, target);
-    std::string temp = folder + "/." + targetPath.filename().string() + ".tmp-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        fail(errorNumberOfErrno(errno, err::PathAccess), target);
-    temp.assign(name.data());
-
-    auto abandon = [&](int number) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        fail(number, target);
-    };
-
-    // The new file gets the permissions of the file it replaces, or the
-    // usual ones of a new file.
-    mode_t mode = 0;
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
-
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            abandon(writeErrorNumber(errno));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        abandon(writeErrorNumber(errno));
-    if (::close(fd) != 0) {
-        const int e = errno;
-        ::unlink(temp.c_str());
-        fail(writeErrorNumber(e), target);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(temp.c_str());
-        fail(errorNumberOfErrno(e, err::PathAccess), target);
-    }
+    writeFileAtomically(target, text);
     return target;
 }
 

@@ -1,3 +1,4 @@
+#include "output/atomicfile.h"
 #include "output/resultsfile.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <sstream>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -214,6 +216,92 @@ TEST_F(WriteTest, FullDiskLeavesTheOldFileIntact)
     for ([[maybe_unused]] const auto &e : fs::directory_iterator(dir))
         ++files;
     EXPECT_EQ(files, 1);
+}
+
+/// The target's state before and after one atomic write of "new".
+struct AtomicCase {
+    const char *name;
+    void (*prepare)(const fs::path &dir, const fs::path &target);
+    int error;            ///< 0 when the write succeeds
+    const char *expected; ///< the target's bytes afterwards
+    bool needsNonRoot;    ///< root may write any file, so the case cannot show
+};
+
+class AtomicWriteTest : public WriteTest, public ::testing::WithParamInterface<AtomicCase> {};
+
+TEST_P(AtomicWriteTest, TargetStates)
+{
+    const AtomicCase &c = GetParam();
+    if (c.needsNonRoot && ::geteuid() == 0)
+        GTEST_SKIP() << "running as root";
+    const fs::path target = dir / "out.txt";
+    c.prepare(dir, target);
+    int error = 0;
+    try {
+        writeFileAtomically(target.string(), "new");
+    } catch (const Failure &f) {
+        error = f.number();
+        EXPECT_NE(std::string(f.what()).find(target.string()), std::string::npos);
+    }
+    EXPECT_EQ(error, c.error);
+    if (c.expected) {
+        EXPECT_EQ(readAll(target), c.expected);
+    }
+    EXPECT_EQ(readAll(dir / "elsewhere"), "kept") << "a file the target points to stays untouched";
+    for (const auto &e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().rfind(".kov-", 0), std::string::npos) << "temporary left behind";
+}
+
+void makeElsewhere(const fs::path &dir) { std::ofstream(dir / "elsewhere") << "kept"; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AtomicWriteTest,
+    ::testing::Values(
+        AtomicCase{"new", [](const fs::path &d, const fs::path &) { makeElsewhere(d); }, 0, "new", false},
+        AtomicCase{"symlinkIsReplacedNotFollowed",
+                   [](const fs::path &d, const fs::path &to) {
+                       makeElsewhere(d);
+                       fs::create_symlink(d / "elsewhere", to);
+                   },
+                   0, "new", false},
+        AtomicCase{"readOnlyTargetIsKept",
+                   [](const fs::path &d, const fs::path &to) {
+                       makeElsewhere(d);
+                       std::ofstream(to) << "old";
+                       fs::permissions(to, fs::perms::owner_read);
+                   },
+                   70, "old", true},
+        AtomicCase{"fifoIsRefusedWithoutBlocking",
+                   [](const fs::path &d, const fs::path &to) {
+                       makeElsewhere(d);
+                       ::mkfifo(to.c_str(), 0600);
+                   },
+                   75, nullptr, false},
+        AtomicCase{"folderAtTheName",
+                   [](const fs::path &d, const fs::path &to) {
+                       makeElsewhere(d);
+                       fs::create_directory(to);
+                   },
+                   70, nullptr, false}),
+    [](const ::testing::TestParamInfo<AtomicCase> &p) { return std::string(p.param.name); });
+
+TEST_F(WriteTest, KeepsTheModeOfAReplacedFileAndTheUmaskForANewOne)
+{
+    const fs::path kept = dir / "kept.txt";
+    std::ofstream(kept) << "old";
+    ::chmod(kept.c_str(), 0640);
+    writeFileAtomically(kept.string(), "new");
+    struct stat st {};
+    ::stat(kept.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    const mode_t mask = ::umask(027);
+    // A name of 251 bytes: the longest whose results name is still legal.
+    const fs::path fresh = dir / (std::string(247, 'n') + ".txt");
+    writeFileAtomically(fresh.string(), "new");
+    ::umask(mask);
+    ::stat(fresh.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 } // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kov {
+
+/// Writes bytes to the file target so that readers see either the earlier
+/// file whole or the new one whole, never a part: the bytes go to a temporary
+/// file in the target's folder (a short name, so any legal target name works),
+/// are flushed to disk, and the temporary file is renamed over the target only
+/// when complete. A new file gets the usual permissions under the process's
+/// umask; a replaced file keeps its permission bits. A symbolic link at the
+/// target is replaced by the new file, never followed.
+///
+/// Throws Failure whose description names the target and the reason; the
+/// earlier file, if any, stays as it was: 76 the folder does not exist,
+/// 70 no permission to write the folder or the existing target (also a folder
+/// at the target's name), 75 the target is a special file (a FIFO, a device),
+/// 61 disk full, 57 any other device error.
+void writeFileAtomically(const std::string &target, std::string_view bytes);
+
+/// The failure of writing target: "Cannot write TARGET: DESCRIPTION".
+[[noreturn]] void failWrite(int number, const std::string &target);
+
+} // namespace kov
