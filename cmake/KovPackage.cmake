@@ -1,0 +1,32 @@
+# The Debian package: `cpack -G DEB` in a build folder (scripts/package.sh
+# does it in a clean one) makes kov_VERSION_ARCH.deb of everything the
+# install() rules put in place, so a part that gains an install rule is
+# packaged without a change here.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kov)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${KOV_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "hysteresis loop analysis of cyclic loading tests")
+# The long description; cpack puts the summary line before it and indents it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+"kov reads the record of a cyclic loading test of a structural specimen
+(displacement and load columns of a text file), plots its hysteresis loop,
+splits it into cycles at the upward zero crossings of the load and computes
+for each cycle the absorbed energy, the cumulative energy and the equivalent
+damping factor. The user may correct each proposed cycle end and peak before
+the results table is written beside the record.
+
+kov-batch runs the same analysis without a window for any number of records.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries the programs link come from dpkg-shlibdeps. What Qt loads at
+# run time it cannot see: the platform plugins that open the window. The IPA
+# fonts stand in for the Japanese fonts of the window and the file chooser.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

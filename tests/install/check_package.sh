@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# check_package.sh BUILD_DIR DESKTOP_FILE_VALIDATE gui|nogui GOLDEN
+# Makes the Debian package of the build with cpack, checks its control fields,
+# unpacks it into a temporary root with dpkg -x and checks the tree there as
+# check_install.sh does, then runs lintian on it. Exits 77 (skipped) when
+# cpack or dpkg-deb is missing.
+set -euo pipefail
+build=$1 validate=$2 gui=$3 golden=$4
+for tool in cpack dpkg-deb dpkg-shlibdeps; do
+  command -v "$tool" >/dev/null ||
+    { echo "SKIPPED: $tool is not installed (Debian packages cmake and dpkg-dev), no package to check"; exit 77; }
+done
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/installed_tree.sh"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail=0
+
+cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 ||
+  { cat "$tmp/cpack.log" >&2; exit 1; }
+debs=("$tmp"/out/kov_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "cpack made no single package: ${debs[*]}" >&2; exit 1; }
+deb=${debs[0]}
+
+field() { dpkg-deb --field "$deb" "$1"; }
+version=$("$build/batch/kov-batch" --version | cut -d' ' -f2)
+[ "$(basename "$deb")" = "kov_${version}_$(dpkg --print-architecture).deb" ] || fault "package name: $(basename "$deb")"
+[ "$(field Package)" = kov ] || fault "Package: $(field Package)"
+[ "$(field Section)" = science ] || fault "Section: $(field Section)"
+[ -n "$(field Maintainer)" ] || fault "no Maintainer"
+[ -n "$(field Description)" ] || fault "no Description"
+# Depends comes from the libraries the programs link.
+depends=$(field Depends)
+[[ $depends == *libc6* ]] || fault "Depends lacks libc6: $depends"
+if [ "$gui" = gui ]; then
+  [[ $depends == *libqt6widgets6* && $depends == *qt6-qpa-plugins* ]] || fault "Depends lacks Qt: $depends"
+fi
+
+dpkg -x "$deb" "$tmp/root"
+check_tree "$tmp/root/usr" /usr
+
+if command -v lintian >/dev/null; then
+  lint=0
+  report=$(lintian --fail-on error "$deb" 2>&1) || lint=$?
+  grep -v 'running with root privileges' <<<"$report" >&2 || true
+  [ $lint -eq 0 ] || fault "lintian reports errors"
+else
+  echo "lintian is not installed (Debian package lintian): package not linted"
+fi
+[ $fail -eq 0 ] && echo "package $(basename "$deb") complete: $depends"
+exit $fail
