@@ -11,7 +11,9 @@ out=${KOV_PACKAGE_OUT:-$top}
 "$top/scripts/setup.sh"
 
 rm -rf "$build"
-# Debian's compiler and linker flags (stack protector, fortify, relro).
+# Debian's compiler and linker flags, all hardening on (stack protector,
+# fortify, relro, immediate binding).
+export DEB_BUILD_MAINT_OPTIONS=${DEB_BUILD_MAINT_OPTIONS:-hardening=+all}
 eval "$(dpkg-buildflags --export=sh)"
 CXXFLAGS="$CPPFLAGS $CXXFLAGS" cmake -S "$top" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \

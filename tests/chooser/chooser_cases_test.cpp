@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -565,6 +566,69 @@ private slots:
         QVERIFY(m_form->Command3[0]->isEnabled());
     }
 
+    // --- the examples, where scripts/run.sh starts the window ----------------
+
+    void exampleCourseEqualsBatch_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QStringList>("settings"); ///< X col, Y col, Skip line, Y unit; none: the start values
+        QTest::addColumn<QStringList>("batchOptions");
+        QTest::newRow("first try, nothing typed") << "first-try.prn" << QStringList{} << QStringList{};
+        QTest::newRow("synthetic, its settings typed")
+            << "synthetic-three-cycles.prn" << QStringList{"2", "3", "5", "kN"}
+            << QStringList{"--x-column", "2", "--y-column", "3", "--y-unit", "kN"};
+    }
+
+    /// Browse, double-click the record, Draw, Next cycle until it is disabled,
+    /// Write to file: the same results file as kov-batch's, line 2 aside.
+    void exampleCourseEqualsBatch()
+    {
+        QFETCH(QString, record);
+        QFETCH(QStringList, settings);
+        QFETCH(QStringList, batchOptions);
+        // A writable copy of the examples folder as the current folder.
+        QVERIFY(QDir(m_root).mkdir("examples"));
+        const QDir examples(m_root + "/examples");
+        const QDir source(QStringLiteral(KOV_EXAMPLES_DIR));
+        for (const QString &name : source.entryList({"*.prn"}, QDir::Files))
+            if (!name.endsWith("-kov.prn"))
+                QVERIFY(QFile::copy(source.filePath(name), examples.filePath(name)));
+        QVERIFY(QDir::setCurrent(examples.path()));
+
+        browse([&](frmOpenSave &dialog) {
+            // The example that needs no settings is the first one listed.
+            QCOMPARE(dialog.filOpenSave->item(0)->text().trimmed(), QStringLiteral("first-try.prn"));
+            doubleClickItem(dialog.filOpenSave, findItem(dialog.filOpenSave, record));
+        });
+        QCOMPARE(QString::fromStdString(m_state->DataFileName), examples.filePath(record));
+        if (!settings.isEmpty()) {
+            m_form->Text4->setText(settings[0]);
+            m_form->Text5->setText(settings[1]);
+            m_form->Text10->setText(settings[2]);
+            m_form->Combo2->setEditText(settings[3]);
+        }
+        m_form->Command3[0]->click();
+        for (int cycle = 0; cycle <= MaxCycle && m_form->Command6->isEnabled(); ++cycle)
+            m_form->Command6->click();
+        QVERIFY(m_form->Command8->isEnabled());
+        m_form->Command8->click();
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
+
+        QFile written(examples.filePath(QFileInfo(record).completeBaseName() + "-kov.prn"));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QProcess batch;
+        batch.start(QStringLiteral(KOV_BATCH_EXE), batchOptions << "--stdout" << examples.filePath(record));
+        QVERIFY(batch.waitForFinished(60000));
+        QCOMPARE(batch.exitCode(), 0);
+        auto withoutLine2 = [](const QByteArray &text) {
+            QList<QByteArray> lines = text.split('\n');
+            lines.removeAt(1);
+            return lines;
+        };
+        const QList<QByteArray> expected = withoutLine2(batch.readAllStandardOutput());
+        QVERIFY(expected.size() > 6);
+        QCOMPARE(withoutLine2(written.readAll()), expected);
+    }
 };
 
 QTEST_MAIN(ChooserCasesTest)

@@ -426,7 +426,8 @@ TEST_F(ReaderTest, ReadsTheExamplesWithTheirSettings)
         float maxX, maxY;
     };
     const fs::path dir = KOV_EXAMPLES_DIR;
-    for (const Example &e : {Example{"synthetic-three-cycles.prn", 2, 3, 5, 1.0f, 121, 3, 2.994f, 14.954f},
+    for (const Example &e : {Example{"first-try.prn", 1, 2, 5, 1.0f, 121, 2, 2.994f, 14.954f},
+                             Example{"synthetic-three-cycles.prn", 2, 3, 5, 1.0f, 121, 3, 2.994f, 14.954f},
                              Example{"rc-column-soesianawati1986.prn", 2, 3, 5, 1000.0f, 548, 3, 78.45f, 199.59f},
                              Example{"ufp-damper-ganey2015.prn", 1, 2, 0, 1.0f, 308, 2, 2.878f, 5.312f},
                              Example{"slit-damper-chan-albermani.prn", 1, 2, 0, 1.0f, 200, 2, 18.61f, 25.27f}}) {
