@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/messages.h"
+#include "app/textbox.h"
 #include "output/resultsfile.h"
 #include "plot/picturebox.h"
 #include "reader/numtext.h"
@@ -182,7 +183,7 @@ void Form1::createControls()
         return label(name, caption, t, background, true, Qt::AlignHCenter);
     };
     auto textBox = [&](const QString &name, const Twips &t, const QColor &colour, bool bold) {
-        auto *e = new QLineEdit(this);
+        auto *e = new TextBox(this);
         place(e, name, t);
         e->setFont(uiFont(9.75, bold));
         if (colour.isValid())
@@ -192,7 +193,7 @@ void Form1::createControls()
     // A display shows text but takes no input or focus; its colours hold while disabled.
     auto display = [&](const QString &name, const Twips &t, const QColor &text,
                        const QColor &background, const QFont &font) {
-        auto *e = new QLineEdit(this);
+        auto *e = new TextBox(this);
         place(e, name, t);
         e->setFont(font);
         e->setReadOnly(true);

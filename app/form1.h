@@ -44,7 +44,8 @@ QIcon kovIcon();
 /// program's vocabulary, also as its objectName so tests can find it; an
 /// element of a control array is named with its index in parentheses
 /// ("Command1(3)", "Text12(0)", "Text2(0)"). Control arrays are std::arrays
-/// indexed as the handlers index them.
+/// indexed as the handlers index them. Every text box and display is a
+/// TextBox, so that text the program writes into it shows from its start.
 ///
 /// Building is split in two: the constructor creates the controls, the other
 /// subsystems then connect their handlers, and Form_Load() runs the start-up,
