@@ -99,8 +99,9 @@ void frmOpenSave::createControls()
     dirOpenSave = new FolderList(this);
     dirOpenSave->setObjectName(QStringLiteral("dirOpenSave"));
     dirOpenSave->setGeometry(twips(2280, 960, 3375, 2280));
-    // The path label lies over the drive list's lower edge; keep it readable.
-    lblOpenSave[2]->raise();
+    // The labels were created first, so they lie behind the lists: the path
+    // label shows only where the drive list does not cover it, and every
+    // click on the drive list reaches the list.
 
     cmdOpenSave[0] = new QPushButton(QStringLiteral("OK"), this);
     cmdOpenSave[0]->setObjectName(QStringLiteral("cmdOpenSave(0)"));

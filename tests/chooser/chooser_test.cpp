@@ -5,6 +5,7 @@
 #include "chooser/filelists.h"
 #include "chooser/frmopensave.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +97,20 @@ private slots:
         });
     }
 
+    // The folder-path label lies behind the drive list it overlaps: the
+    // whole list is visible and a click anywhere on it opens it.
+    void driveListLiesOverThePathLabel()
+    {
+        browse([](frmOpenSave &d) {
+            for (int y = 25; y <= 44; ++y)
+                QVERIFY(d.childAt(300, y) == d.drvOpenSave || d.drvOpenSave->isAncestorOf(d.childAt(300, y)));
+            QWidget *lowerEdge = d.childAt(300, 43);
+            QTest::mouseClick(lowerEdge, Qt::LeftButton, {}, lowerEdge->mapFrom(&d, QPoint(300, 43)));
+            QTRY_VERIFY(d.drvOpenSave->view()->isVisible());
+            d.drvOpenSave->hidePopup();
+        });
+    }
+
     void cancelKeepsTheChoiceButSetsTheButtons()
     {
         m_state->DataFileName = "/earlier.prn";
@@ -139,6 +154,7 @@ private slots:
         QCOMPARE(QString::fromStdString(m_state->DataFileName), m_dir.path() + QStringLiteral("/data/run1.prn"));
         // Three lines replace only the first three preview lines.
         QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("line 1"));
+        QCOMPARE(m_form->Text11[0]->cursorPosition(), 0);
         QCOMPARE(m_form->Text11[2]->text(), QStringLiteral("line 3"));
         QCOMPARE(m_form->Text11[3]->text(), QStringLiteral("old 3"));
 
