@@ -3,7 +3,9 @@
 #include "app/core/failure.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace kov {
 
@@ -28,6 +30,11 @@ void showMessage(QWidget *parent, const QString &text, MessageIcon icon, const Q
         return;
     }
     QMessageBox box(parent);
+    // A dialog does not inherit its parent's font: give it the font of the
+    // window it belongs to, so that its text (Japanese too) looks like
+    // every other control.
+    if (parent)
+        box.setFont(parent->window()->font());
     box.setWindowTitle(record.title);
     box.setText(record.text);
     switch (icon) {
@@ -64,6 +71,13 @@ void runGuarded(QWidget *parent, const std::function<void()> &handler)
 void yieldEvents()
 {
     QCoreApplication::processEvents();
+}
+
+void waitProcessingEvents(std::chrono::milliseconds time)
+{
+    QEventLoop loop;
+    QTimer::singleShot(time, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace kov

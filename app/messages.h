@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 class QWidget;
@@ -10,8 +11,8 @@ namespace kov {
 
 enum class MessageIcon { None, Exclamation, Information, Critical };
 
-/// Shows a modal message box with an OK button. An empty title shows the
-/// application title "kov".
+/// Shows a modal message box with an OK button, in the font of the parent's
+/// window. An empty title shows the application title "kov".
 void showMessage(QWidget *parent, const QString &text, MessageIcon icon,
                  const QString &title = QString());
 
@@ -37,5 +38,9 @@ void runGuarded(QWidget *parent, const std::function<void()> &handler);
 
 /// Lets pending window events run once, from inside a handler.
 void yieldEvents();
+
+/// Waits for the given time while window events keep running (they may
+/// start other handlers), from inside a handler.
+void waitProcessingEvents(std::chrono::milliseconds time);
 
 } // namespace kov

@@ -2,16 +2,20 @@
 #include "app/form1.h"
 #include "app/kovapp.h"
 #include "app/messages.h"
+#include "app/textbox.h"
+#include "chooser/frmopensave.h"
 #include "plot/picturebox.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <fstream>
@@ -481,6 +485,55 @@ private slots:
         showMessage(m_form.get(), QStringLiteral("x"), MessageIcon::Information);
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].title, QStringLiteral("kov"));
+    }
+
+    // Text the program writes into a box shows from its first character, and
+    // the change handling runs as before. (Typing is checked above.)
+    void textsWrittenShowFromTheStart_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("preview line") << "Text11(0)" << "Synthetic cyclic test: three clean cycles of growing amplitude";
+        QTest::newRow("path") << "Text2(0)" << "/home/user/tests/2026/column-series/specimen-12/synthetic.prn";
+        QTest::newRow("range field") << "Text12(0)" << "3.402823E+38";
+        QTest::newRow("energy") << "Text7" << "-1.234568E+38 and more";
+    }
+
+    void textsWrittenShowFromTheStart()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        auto *line = m_form->findChild<QLineEdit *>(box);
+        QSignalSpy changes(line, &QLineEdit::textChanged);
+        line->setText(text);
+        line->setText(text);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(line->cursorPosition(), 0);
+        // It looks as a box holding only the text's first characters.
+        TextBox start(m_form.get());
+        start.setGeometry(line->geometry());
+        start.setFont(line->font());
+        start.setStyleSheet(line->styleSheet());
+        start.setEnabled(line->isEnabled());
+        start.setText(text.left(3));
+        const QRect head(0, 0, 20, line->height());
+        QCOMPARE(line->grab(head).toImage(), start.grab(head).toImage());
+    }
+
+    // The chooser's warning is in the window's Japanese font.
+    void messageBoxesUseTheWindowFont()
+    {
+        frmOpenSave dialog(*m_form);
+        QString family;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            family = QFontInfo(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->font()).family();
+            box->accept();
+        });
+        setMessageHook(nullptr);
+        showMessage(&dialog, QString::fromUtf8("ファイルが存在しません。"), MessageIcon::Exclamation);
+        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
+        QCOMPARE(family, QStringLiteral("IPAPGothic"));
     }
 
     void exitEndsTheProgram()
