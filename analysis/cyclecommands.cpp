@@ -97,7 +97,7 @@ void Command6_Click(Form1 &form)
         return;
     // The new cycle starts where the current one ends; a start typed outside
     // the record cannot be searched from.
-    if (!MODULE11::stepWithinRecord(form, "start step", s.CycleEndStep(s.CycleNo), s.CycleNo + 1))
+    if (!MODULE11::stepWithinRecord(form, "Start step", s.CycleEndStep(s.CycleNo), s.CycleNo + 1))
         return;
     form.applyButtonEvent(ButtonEvent::NextCycleStarts);
     bool atEnd = false;

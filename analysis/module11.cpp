@@ -8,6 +8,7 @@
 #include "plot/plotcanvas.h"
 #include "reader/numtext.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -32,6 +33,49 @@ RunningAnalysis &running()
     return run;
 }
 
+bool &pacing()
+{
+    static bool paced = false;
+    return paced;
+}
+
+constexpr std::chrono::microseconds AnimationTime{500'000};
+constexpr std::chrono::microseconds MaxStepTime{10'000};
+
+/// Spreads the steps of one animation over time: step k is shown no sooner
+/// than k step times after the start. The wait is taken in whole
+/// milliseconds, and what is left over or overslept carries to the next
+/// steps, so short step times average out. A delay of more than 10 ms (a
+/// command handled during the yield, a message box) is not made up for by
+/// rushing the following steps.
+class StepPacer {
+public:
+    explicit StepPacer(std::chrono::microseconds step) : m_step(step) { m_clock.start(); }
+
+    /// Lets pending events run once, then waits out the step's time while
+    /// events keep running.
+    void yield()
+    {
+        using namespace std::chrono;
+        yieldEvents();
+        if (m_step.count() == 0)
+            return;
+        const microseconds now{m_clock.nsecsElapsed() / 1000};
+        m_due += m_step;
+        if (now - m_due > MaxStepTime)
+            m_due = now;
+        const milliseconds wait = std::min(duration_cast<milliseconds>(m_due - now),
+                                           duration_cast<milliseconds>(MaxStepTime));
+        if (wait.count() > 0)
+            waitProcessingEvents(wait);
+    }
+
+private:
+    std::chrono::microseconds m_step;
+    std::chrono::microseconds m_due{0};
+    QElapsedTimer m_clock;
+};
+
 const QColor Green(0, 255, 0);
 const QColor Blue(0, 0, 255);
 const QColor MarkerGreen(0, 126, 0);
@@ -50,13 +94,30 @@ int lastStep(const SharedState &s)
 
 } // namespace
 
+void setAnimationPaced(bool paced)
+{
+    pacing() = paced;
+}
+
+bool animationPaced()
+{
+    return pacing();
+}
+
+std::chrono::microseconds pacedStepTime(int steps)
+{
+    if (steps <= 0)
+        return std::chrono::microseconds{0};
+    return std::min(AnimationTime / steps, MaxStepTime);
+}
+
 bool stepWithinRecord(Form1 &form, const char *what, long long step, int cycle)
 {
     const int last = lastStep(form.state());
     if (step >= 0 && step <= last)
         return true;
     showMessage(&form,
-                QStringLiteral("The %1 %2 of cycle %3 lies outside the record: steps 0 to %4 can be analysed.")
+                QStringLiteral("%1 (%2) lies outside the record of cycle %3: steps 0 to %4 can be analysed.")
                     .arg(QString::fromLatin1(what))
                     .arg(step)
                     .arg(cycle)
@@ -74,10 +135,10 @@ bool stepsFit(Form1 &form, int n)
     const struct {
         const char *what;
         long long step;
-    } steps[] = {{"start step", s.CycleEndStep(n - 1)},
-                 {"end step", s.CycleEndStep(n)},
-                 {"peak step 1", s.PeakStep(0, n)},
-                 {"peak step 2", s.PeakStep(1, n)}};
+    } steps[] = {{"Start step", s.CycleEndStep(n - 1)},
+                 {"End step", s.CycleEndStep(n)},
+                 {"Peak step 1", s.PeakStep(0, n)},
+                 {"Peak step 2", s.PeakStep(1, n)}};
     for (const auto &st : steps) {
         if (!stepWithinRecord(form, st.what, st.step, n))
             return false;
@@ -166,6 +227,7 @@ void AnalyseCycle(Form1 &form)
         run.cycle = n;
         run.end = s.CycleEndStep(n);
         run.nextStep = start + 1;
+        StepPacer pacer(pacing() ? pacedStepTime(run.end - start) : std::chrono::microseconds{0});
 
         canvas.PSet(static_cast<double>(s.XData(start)), -static_cast<double>(s.YData(start)), Green);
         CycleSteps hooks;
@@ -173,7 +235,7 @@ void AnalyseCycle(Form1 &form)
         hooks.segmentAdded = [&](int i) {
             run.nextStep = i + 1;
             form.Text7->setText(number(s.CycleEnergy(n)));
-            yieldEvents();
+            pacer.yield();
             return run.generation == mine;
         };
         const bool finished = runCycleComputation(s, hooks);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 namespace kov {
 
 class Form1;
@@ -27,9 +29,27 @@ namespace MODULE11 {
 /// results or the picture again. So no command ever sees a half-summed cycle.
 void AnalyseCycle(Form1 &form);
 
+/// Paces the animation of AnalyseCycle so that a person can watch it: each
+/// integrated step then lasts at least pacedStepTime() of the cycle, and
+/// pending events keep running while the view waits (a command during the
+/// animation settles it as described above; "Exit" ends the program at
+/// once). Off by default, so tests run the view at full speed; the program
+/// turns it on.
+void setAnimationPaced(bool paced);
+bool animationPaced();
+
+/// The time that one step of a paced animation lasts at least, for a cycle
+/// of `steps` integrated steps: half a second spread over the steps, at
+/// most 10 ms a step. A cycle of 40 steps takes about 0.4 s; one of 2000
+/// steps (0.25 ms a step) is hardly slowed beyond its own drawing time.
+/// Zero for a cycle without steps.
+std::chrono::microseconds pacedStepTime(int steps);
+
 /// True when step lies in the record (0 to the last data row, at most 2000);
-/// otherwise warns, naming the step (what: "start step", "end step"...),
-/// the cycle and the valid range, and returns false.
+/// otherwise warns, naming the step (what: "Start step", "End step",
+/// "Peak step 1"...), the cycle and the valid range, and returns false:
+/// "Peak step 1 (5000) lies outside the record of cycle 1: steps 0 to 25
+/// can be analysed."
 bool stepWithinRecord(Form1 &form, const char *what, long long step, int cycle);
 
 /// Finishes an analysis paused at one of its yields, as described above, and

@@ -1,3 +1,4 @@
+#include "analysis/module11.h"
 #include "app/core/sharedstate.h"
 #include "app/form1.h"
 #include "app/kovapp.h"
@@ -11,6 +12,8 @@ int main(int argc, char *argv[])
     kov::installFontSubstitutions();
     QApplication::setWindowIcon(kov::kovIcon());
     kov::SharedState state;
+    // The cycle view animates at a pace a person can follow.
+    kov::MODULE11::setAnimationPaced(true);
     auto form = kov::createMainWindow(state);
     form->show();
     return QApplication::exec();

@@ -1,6 +1,9 @@
-// The full "Draw" of a 2000-step record in the window: load, clear, axes,
-// range fields and the whole path with its markers, yields included.
+// The window's drawing: the full "Draw" of a 2000-step record (load, clear,
+// axes, range fields and the whole path with its markers, yields included),
+// and the cycle view's animation of one cycle, at full speed and paced as
+// the program runs it (wall-clock time: a paced view mostly waits).
 
+#include "analysis/module11.h"
 #include "app/form1.h"
 #include "app/kovapp.h"
 #include "plot/drawcommand.h"
@@ -59,6 +62,35 @@ void BM_Draw2000Steps(benchmark::State &bench)
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_Draw2000Steps)->Unit(benchmark::kMillisecond);
+
+/// One cycle of range(0) steps through the cycle view; range(1) 1 = paced.
+void BM_CycleView(benchmark::State &bench)
+{
+    const std::string path = makeRecord();
+    kov::SharedState state;
+    auto form = kov::createMainWindow(state);
+    form->show();
+    state.DataFileName = path;
+    form->Text4->setText(QStringLiteral("2"));
+    form->Text5->setText(QStringLiteral("3"));
+    kov::Command3_Click(*form, 0);
+    const int steps = static_cast<int>(bench.range(0));
+    state.CycleNo = 1;
+    state.CycleEndStep(0) = 1;
+    state.CycleEndStep(1) = static_cast<std::int16_t>(1 + steps);
+    state.PeakStep(0, 1) = 26;
+    state.PeakStep(1, 1) = 76;
+    kov::MODULE11::setAnimationPaced(bench.range(1) == 1);
+    for (auto _ : bench)
+        kov::MODULE11::AnalyseCycle(*form);
+    kov::MODULE11::setAnimationPaced(false);
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_CycleView)
+    ->ArgsProduct({{40, 400, 1999}, {0, 1}})
+    ->ArgNames({"steps", "paced"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
