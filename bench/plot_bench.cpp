@@ -44,15 +44,22 @@ std::string makeRecord()
     return path;
 }
 
-void BM_Draw2000Steps(benchmark::State &bench)
+/// The window, shown, with the record chosen and its columns set.
+std::unique_ptr<kov::Form1> windowOn(kov::SharedState &state, const std::string &path)
 {
-    const std::string path = makeRecord();
-    kov::SharedState state;
     auto form = kov::createMainWindow(state);
     form->show();
     state.DataFileName = path;
     form->Text4->setText(QStringLiteral("2"));
     form->Text5->setText(QStringLiteral("3"));
+    return form;
+}
+
+void BM_Draw2000Steps(benchmark::State &bench)
+{
+    const std::string path = makeRecord();
+    kov::SharedState state;
+    auto form = windowOn(state, path);
     for (auto _ : bench) {
         kov::Command3_Click(*form, 0);
         benchmark::DoNotOptimize(form->Picture1->image().constBits());
@@ -68,11 +75,7 @@ void BM_CycleView(benchmark::State &bench)
 {
     const std::string path = makeRecord();
     kov::SharedState state;
-    auto form = kov::createMainWindow(state);
-    form->show();
-    state.DataFileName = path;
-    form->Text4->setText(QStringLiteral("2"));
-    form->Text5->setText(QStringLiteral("3"));
+    auto form = windowOn(state, path);
     kov::Command3_Click(*form, 0);
     const int steps = static_cast<int>(bench.range(0));
     state.CycleNo = 1;
