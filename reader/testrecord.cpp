@@ -1,12 +1,13 @@
 #include "reader/testrecord.h"
 
+#include "reader/numberscan.h"
 #include "reader/numtext.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,12 +19,10 @@ namespace kov {
 
 namespace {
 
-/// A chosen field longer than this cannot be a sensible number; keeping only
-/// a bounded prefix keeps memory bounded whatever the file holds.
-constexpr std::size_t MaxFieldText = 4096;
-
 /// Sequential text input on one file: lines and blank- or comma-delimited
 /// fields, read through a fixed buffer. Line ends are CR LF, LF or a lone CR.
+/// The file is opened once; every pass starts again on the same descriptor,
+/// so a file replaced by another while it is read is read whole, as it was.
 class RecordFile {
 public:
     explicit RecordFile(const std::string &path)
@@ -78,27 +77,40 @@ public:
         }
     }
 
+    /// Starts reading again from the beginning of the file.
+    void rewind()
+    {
+        if (::lseek(m_fd, 0, SEEK_SET) != 0)
+            throw Failure(err::DeviceIO);
+        m_pos = 0;
+        m_len = 0;
+        m_eof = false;
+    }
+
     /// Reads one field: skips leading blanks, takes the characters up to a
     /// blank, a comma or a line end, then consumes the blanks after it and
-    /// one delimiter (a comma or a line end). Keeps at most keep characters
-    /// of the field in text; sets truncated when it had more.
-    /// Fails with error 62 when no field is left.
-    void readField(std::string &text, std::size_t keep, bool &truncated)
+    /// one delimiter (a comma or a line end). The field's characters go to
+    /// number when one is given, piece by piece, so a field of any length
+    /// takes no memory. Fails with error 62 when no field is left, also
+    /// when only blanks are.
+    void readField(NumberScanner *number)
     {
-        text.clear();
-        truncated = false;
+        skipBlanks();
         if (atEnd())
             throw Failure(err::PastEnd);
-        skipBlanks();
-        for (;;) {
-            const int c = peek();
-            if (c < 0 || isBlank(c) || c == ',' || c == '\n' || c == '\r')
+        for (bool wanted = number != nullptr;;) {
+            if (m_pos == m_len && !fill())
                 break;
-            get();
-            if (text.size() < keep)
-                text.push_back(static_cast<char>(c));
-            else
-                truncated = true;
+            const char *begin = m_buffer.get() + m_pos;
+            const char *end = m_buffer.get() + m_len;
+            const char *p = begin;
+            while (p != end && !endsField(static_cast<unsigned char>(*p)))
+                ++p;
+            if (wanted)
+                wanted = number->feed(std::string_view(begin, static_cast<std::size_t>(p - begin)));
+            m_pos += static_cast<std::size_t>(p - begin);
+            if (p != end)
+                break;
         }
         skipBlanks();
         const int c = peek();
@@ -113,6 +125,7 @@ public:
 
 private:
     static bool isBlank(int c) { return c == ' ' || c == '\t'; }
+    static bool endsField(int c) { return isBlank(c) || c == ',' || c == '\n' || c == '\r'; }
 
     static int openErrorNumber(const std::string &path, int e)
     {
@@ -182,81 +195,14 @@ private:
     bool m_eof = false;
 };
 
-bool isDigit(char c)
+/// Converts a field of a chosen column that number has read: it must spell
+/// a number as a whole (FieldNumber), else error 13.
+double fieldNumber(const NumberScanner &number)
 {
-    return c >= '0' && c <= '9';
-}
-
-/// Converts a field of a chosen column: it must spell a number as a whole,
-/// [+-]? (digits [. digits?] | . digits) ([EeDd] [+-]? digits)?, else
-/// error 13. The value is correctly rounded to double.
-double fieldNumber(const std::string &field, bool truncated)
-{
-    if (truncated || field.empty())
+    const std::optional<double> value = number.value();
+    if (!value)
         throw Failure(err::TypeMismatch);
-    std::string number;
-    std::size_t i = 0;
-    bool negative = false;
-    if (field[i] == '+' || field[i] == '-') {
-        negative = field[i] == '-';
-        ++i;
-    }
-    std::size_t digits = 0;
-    long long leading = 0;
-    bool nonZero = false;
-    while (i < field.size() && isDigit(field[i])) {
-        nonZero = nonZero || field[i] != '0';
-        if (nonZero)
-            ++leading;
-        number.push_back(field[i++]);
-        ++digits;
-    }
-    long long fractionZeros = 0; // zeros after the point before the first significant digit
-    if (i < field.size() && field[i] == '.') {
-        number.push_back(field[i++]);
-        while (i < field.size() && isDigit(field[i])) {
-            if (field[i] != '0')
-                nonZero = true;
-            else if (!nonZero)
-                ++fractionZeros;
-            number.push_back(field[i++]);
-            ++digits;
-        }
-    }
-    if (digits == 0)
-        throw Failure(err::TypeMismatch);
-    long long exponent = 0;
-    if (i < field.size()) {
-        const char c = field[i];
-        if (c != 'e' && c != 'E' && c != 'd' && c != 'D')
-            throw Failure(err::TypeMismatch);
-        ++i;
-        number.push_back('e');
-        if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-            if (field[i] == '-')
-                number.push_back('-');
-            ++i;
-        }
-        bool expNegative = !number.empty() && number.back() == '-';
-        std::size_t expDigits = 0;
-        while (i < field.size() && isDigit(field[i])) {
-            if (exponent < 1000000)
-                exponent = exponent * 10 + (field[i] - '0');
-            number.push_back(field[i++]);
-            ++expDigits;
-        }
-        if (expDigits == 0 || i != field.size())
-            throw Failure(err::TypeMismatch);
-        if (expNegative)
-            exponent = -exponent;
-    }
-    double value = 0.0;
-    const auto r = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (r.ec == std::errc::result_out_of_range)
-        value = (leading - fractionZeros + exponent > 0) ? HUGE_VAL : 0.0;
-    else if (r.ec != std::errc())
-        throw Failure(err::TypeMismatch);
-    return negative ? -value : value;
+    return *value;
 }
 
 void skipHeader(RecordFile &file, std::int16_t skipLines)
@@ -272,68 +218,56 @@ void LoadTestRecord(SharedState &state)
     state.MaxAbsX = -999999.0f;
     state.MaxAbsY = -999999.0f;
 
-    std::string field;
-    bool truncated = false;
-
+    RecordFile file(state.DataFileName);
     if (state.DataLoaded != 1) {
         // Row count pass: every line after the header is one step.
-        {
-            RecordFile file(state.DataFileName);
-            skipHeader(file, state.SkipLines);
-            long long n = 0;
-            do {
-                ++n;
-                file.skipLine();
-            } while (!file.atEnd());
-            state.RowCount = static_cast<float>(n);
-        }
+        skipHeader(file, state.SkipLines);
+        long long n = 0;
+        do {
+            ++n;
+            file.skipLine();
+        } while (!file.atEnd());
+        state.RowCount = static_cast<float>(n);
+
         // Field count pass: the fields per row are the total over the rows.
-        {
-            RecordFile file(state.DataFileName);
-            skipHeader(file, state.SkipLines);
-            long long m = 0;
-            do {
-                ++m;
-                file.readField(field, 0, truncated);
-            } while (!file.atEnd());
-            const double perRow = std::nearbyint(static_cast<double>(m) / static_cast<double>(state.RowCount));
-            if (perRow > 32767.0)
-                throw Failure(err::Overflow);
-            state.ColumnCount = static_cast<std::int16_t>(perRow);
-            state.DataLoaded = 1;
-        }
+        file.rewind();
+        skipHeader(file, state.SkipLines);
+        long long m = 0;
+        do {
+            ++m;
+            file.readField(nullptr);
+        } while (!file.atEnd());
+        const double perRow = std::nearbyint(static_cast<double>(m) / static_cast<double>(state.RowCount));
+        if (perRow > 32767.0)
+            throw Failure(err::Overflow);
+        state.ColumnCount = static_cast<std::int16_t>(perRow);
+        state.DataLoaded = 1;
+        file.rewind();
     }
 
     // Value pass: the stream of fields is grouped ColumnCount at a time.
-    RecordFile file(state.DataFileName);
     skipHeader(file, state.SkipLines);
     const double xCoef = static_cast<double>(state.XCoef);
     const double yCoef = static_cast<double>(state.YCoef);
     for (long long i = 1; static_cast<double>(i) <= static_cast<double>(state.RowCount); ++i) {
-        // A row within the arrays stores each chosen field as soon as it is
-        // read, so a failure later in the row leaves it stored. A row beyond
-        // the arrays is read and converted whole before the store fails, so
-        // its own field errors are reported first.
-        const bool inArrays = StepArray::inRange(i);
+        // Each chosen field is converted, then stored, in column order: a
+        // failure later in the row leaves the earlier fields stored, and in
+        // a row beyond the arrays the first chosen field ends the load, with
+        // its own conversion error or else with error 9 at its store.
         for (int j = 1; j <= state.ColumnCount; ++j) {
-            const bool chosen = j == state.XColumn || j == state.YColumn;
-            file.readField(field, chosen ? MaxFieldText : 0, truncated);
-            if (!chosen)
+            if (j != state.XColumn && j != state.YColumn) {
+                file.readField(nullptr);
                 continue;
-            const double f = fieldNumber(field, truncated);
-            if (j == state.XColumn) {
-                const float x = toFloat(f * xCoef);
-                if (inArrays)
-                    state.XData(i) = x;
             }
-            if (j == state.YColumn) {
-                const float y = toFloat(f * yCoef);
-                if (inArrays)
-                    state.YData(i) = y;
-            }
+            NumberScanner number(FieldNumber);
+            file.readField(&number);
+            const double f = fieldNumber(number);
+            if (j == state.XColumn)
+                state.XData(i) = toFloat(f * xCoef);
+            if (j == state.YColumn)
+                state.YData(i) = toFloat(f * yCoef);
         }
-        // Beyond the arrays this access fails with error 9, whether or not a
-        // column matched.
+        // Beyond the arrays this access fails with error 9 when no column matched.
         const float ax = std::fabs(state.XData(i));
         if (ax >= state.MaxAbsX)
             state.MaxAbsX = ax;

@@ -1,4 +1,5 @@
 #include "app/core/failure.h"
+#include "reader/numberscan.h"
 #include "reader/numtext.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 using namespace kov;
 
@@ -57,6 +59,67 @@ TEST(NumberPrefixTest, MagnitudesBeyondTheDoubleRange)
     EXPECT_EQ(numberPrefix("9007199254740993"), 9007199254740992.0);
     EXPECT_EQ(numberPrefix("9007199254740993.0000000001"), 9007199254740994.0);
 }
+
+TEST(NumberPrefixTest, RadixIntegersAreCorrectlyRounded)
+{
+    EXPECT_EQ(numberPrefix("&HFFFFFFFFFFFFFFFFF"), 0x1p68);
+    // A tie goes to the even neighbour; a set bit after 64 kept ones breaks it.
+    EXPECT_EQ(numberPrefix("&H100000000000008000000"), 0x1p80);
+    EXPECT_EQ(numberPrefix("&H100000000000008000001"), 0x1.0000000000001p80);
+    EXPECT_EQ(numberPrefix("&O1000000000000000002000000000"), 0x1p81);
+    EXPECT_EQ(numberPrefix("&O1000000000000000002000000001"), 0x1.0000000000001p81);
+    EXPECT_EQ(numberPrefix("&H" + std::string(300, 'F')), std::numeric_limits<double>::infinity());
+}
+
+/// One scanner, three grammars: the whole field of a record, an option
+/// value of kov-batch, the prefix of a typed field.
+struct ScanCase {
+    std::string text;
+    std::optional<double> field, option, prefix;
+};
+
+class NumberScan : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(NumberScan, FollowsTheChosenGrammarInAnyPieces)
+{
+    const ScanCase &c = GetParam();
+    const std::pair<NumberGrammar, std::optional<double>> grammars[] = {
+        {FieldNumber, c.field}, {OptionDecimal, c.option}, {TypedPrefix, c.prefix}};
+    for (const auto &[grammar, expected] : grammars) {
+        EXPECT_EQ(scanNumber(c.text, grammar), expected) << c.text;
+        // The same text fed in pieces: a field may span two reads of a file.
+        for (std::size_t cut = 1; cut < c.text.size() && c.text.size() < 64; ++cut) {
+            NumberScanner scanner(grammar);
+            if (scanner.feed(std::string_view(c.text).substr(0, cut)))
+                scanner.feed(std::string_view(c.text).substr(cut));
+            EXPECT_EQ(scanner.value(), expected) << c.text << " cut at " << cut;
+        }
+    }
+}
+
+const double Inf = std::numeric_limits<double>::infinity();
+const std::string Zeros400(400, '0');
+
+INSTANTIATE_TEST_SUITE_P(Cases, NumberScan, ::testing::Values(
+    ScanCase{"12.5", 12.5, 12.5, 12.5}, ScanCase{"+.5", 0.5, 0.5, 0.5}, ScanCase{"-5.", -5.0, -5.0, -5.0},
+    ScanCase{"1.5D3", 1500.0, std::nullopt, 1500.0}, ScanCase{"2e-1", 0.2, 0.2, 0.2},
+    ScanCase{"1e", std::nullopt, std::nullopt, 1.0}, ScanCase{"1e+", std::nullopt, std::nullopt, 1.0},
+    ScanCase{"12abc", std::nullopt, std::nullopt, 12.0}, ScanCase{"1 2", std::nullopt, std::nullopt, 12.0},
+    ScanCase{".", std::nullopt, std::nullopt, 0.0}, ScanCase{"", std::nullopt, std::nullopt, 0.0},
+    ScanCase{"&H10", std::nullopt, std::nullopt, 16.0}, ScanCase{"inf", std::nullopt, std::nullopt, 0.0},
+    ScanCase{"3.40282347e38", 3.40282347e38, 3.40282347e38, 3.40282347e38},
+    // Any number of digits and any exponent, correctly rounded.
+    ScanCase{"1" + Zeros400 + "e-1", Inf, Inf, Inf},
+    ScanCase{"1" + std::string(320, '0') + "e-5", Inf, Inf, Inf},
+    ScanCase{"0." + Zeros400 + "1", 0.0, 0.0, 0.0}, ScanCase{"1e-400", 0.0, 0.0, 0.0},
+    ScanCase{"1" + Zeros400 + "e-400", 1.0, 1.0, 1.0}, ScanCase{"0." + Zeros400 + "1e401", 1.0, 1.0, 1.0},
+    ScanCase{"-1e99999999999999999999", -Inf, -Inf, -Inf},
+    ScanCase{"1." + std::string(4095, '0'), 1.0, 1.0, 1.0},
+    ScanCase{"9007199254740993." + std::string(1000, '0') + "1", 9007199254740994.0, 9007199254740994.0,
+             9007199254740994.0},
+    ScanCase{"9007199254740993" + std::string(1000, '0') + "e-1000", 9007199254740992.0, 9007199254740992.0,
+             9007199254740992.0},
+    ScanCase{"2.4703282292062328e-324", 0x1p-1074, 0x1p-1074, 0x1p-1074}));
 
 /// Sets a locale with a decimal comma for the test's duration, building one
 /// in a temporary folder when the system has none installed.

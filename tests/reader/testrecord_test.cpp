@@ -151,8 +151,10 @@ TEST_F(ReaderTest, TwoThousandRowsLoadAndOneMoreFails)
     EXPECT_EQ(state.XData(2000), 2000.0f);
     EXPECT_EQ(load(rows + "1 1\r\n"), 9);
     EXPECT_EQ(state.XData(2000), 2000.0f) << "rows before the failure stay stored";
-    // A field error in row 2001 is reported before the row count.
-    EXPECT_EQ(load(rows + "1 x\r\n"), 13);
+    // In row 2001 the first chosen field ends the load: its own error, or
+    // else error 9 when it is stored.
+    EXPECT_EQ(load(rows + "1 abc 1\r\n"), 9);
+    EXPECT_EQ(load(rows + "abc 1\r\n"), 13);
 }
 
 struct ErrorCase {
@@ -182,7 +184,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReaderErrors, ::testing::Values(
     ErrorCase{"blank line", "1 2\n\n3 4\n", 0, 13},
     ErrorCase{"overflow", "1e39 2\n", 0, 6},
     ErrorCase{"double overflow", "1e400 2\n", 0, 6},
-    ErrorCase{"binary", "\x01\x02\x00\xff\xfe 2\n", 0, 13}));
+    ErrorCase{"binary", "\x01\x02\x00\xff\xfe 2\n", 0, 13},
+    ErrorCase{"blanks after the last line end", "0 -1\r\n1 2\r\n-1 -2\r\n2 1\r\n  ", 0, 62},
+    ErrorCase{"a tab after the last line end", "0 -1\n1 2\n\t", 0, 62},
+    ErrorCase{"comma and blank at the end", "0 -1\r\n1 2\r\n-1 -2\r\n2 1, ", 0, 62}));
 
 TEST_F(ReaderTest, AcceptsNumberForms)
 {
@@ -217,9 +222,12 @@ TEST_F(ReaderTest, OpenFailures)
 
 TEST_F(ReaderTest, LongLinesAndFieldsStayBounded)
 {
-    // A 10 MB line of digits: counted as one field, too long to be a number.
+    // A 10 MB line of digits is one field and a number, far beyond the
+    // float range; 1. and 10 MB of zeros is 1.
     std::string big(10 * 1024 * 1024, '7');
-    EXPECT_EQ(load(big + " 1\n"), 13);
+    EXPECT_EQ(load(big + " 1\n"), 6);
+    ASSERT_EQ(load("1." + std::string(10 * 1024 * 1024, '0') + " 1\n"), 0);
+    EXPECT_EQ(state.XData(1), 1.0f);
     EXPECT_EQ(state.ColumnCount, 2);
     // The same line in a column that is not chosen is only skipped.
     state.XColumn = 2;
@@ -264,10 +272,10 @@ TEST_F(ReaderTest, RowBeyondTheArrays)
     state.XColumn = 0;
     state.YColumn = 5;
     EXPECT_EQ(load(rows + "3 4\n"), 9);
-    // A short last row runs out of fields before the row is stored.
+    // The X of a short row 2001 is stored before the missing Y is read.
     state.XColumn = 1;
     state.YColumn = 2;
-    EXPECT_EQ(load(rows + "3"), 62);
+    EXPECT_EQ(load(rows + "3"), 9);
     EXPECT_EQ(state.ColumnCount, 2);
     EXPECT_EQ(load(rows + "1e39 4\n"), 6);
 }
@@ -310,11 +318,12 @@ TEST_F(ReaderTest, EmptyFieldsAndBlankLinesAreCounted)
     EXPECT_EQ(state.XData(2), 3.0f);
     EXPECT_EQ(state.XData(3), 4.0f);
 
-    // Trailing blanks without a final line end still form a row.
+    // Trailing blanks without a final line end form a row, but no field:
+    // counting the fields reads past the end.
     state.YColumn = 2;
-    EXPECT_EQ(load("1 2\n   "), 13);
+    EXPECT_EQ(load("1 2\n   "), 62);
     EXPECT_EQ(state.RowCount, 2.0f);
-    EXPECT_EQ(state.ColumnCount, 2) << "3 fields in 2 rows, the half rounds to even";
+    EXPECT_EQ(state.DataLoaded, 0);
 }
 
 TEST_F(ReaderTest, OtherWhiteSpaceAndNulBelongToTheField)
@@ -358,8 +367,11 @@ TEST_F(ReaderTest, HugeAndTinyFields)
     ASSERT_EQ(load(tiny + " 1\n"), 0);
     EXPECT_EQ(state.XData(1), 0.0f);
     EXPECT_EQ(load("0.0000001e400 1\n"), 6);
-    EXPECT_EQ(load(std::string(4096, '1') + " 1\n"), 6) << "4096 characters are still read";
-    EXPECT_EQ(load(std::string(4097, '0') + " 1\n"), 13);
+    EXPECT_EQ(load(std::string(4096, '1') + " 1\n"), 6);
+    ASSERT_EQ(load("1." + std::string(4095, '0') + " 1\n"), 0) << "a field of any length is a number";
+    EXPECT_EQ(state.XData(1), 1.0f);
+    ASSERT_EQ(load("1" + std::string(4097, '0') + "e-4097 1\n"), 0);
+    EXPECT_EQ(state.XData(1), 1.0f);
 }
 
 TEST_F(ReaderTest, ReadsTheRealRecords)
