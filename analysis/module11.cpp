@@ -253,6 +253,12 @@ void AnalyseCycle(Form1 &form)
             drawMarker(canvas, s, s.PeakStep(1, n), MarkerGreen, radius);
         drawMarker(canvas, s, s.CycleEndStep(n), Red, radius);
         canvas.setFillStyle(1);
+        if (cycleResultsBeyondFloatRange(s))
+            showMessage(&form,
+                        QStringLiteral("An energy of cycle %1 is beyond the float range: it is shown and written as "
+                                       "Infinity, -Infinity or NaN, and the damping factor as 0.")
+                            .arg(n),
+                        MessageIcon::Exclamation);
     });
     if (running().active && running().cycle == n) {
         // The computation failed half way; nothing is left paused.

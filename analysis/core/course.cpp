@@ -40,6 +40,8 @@ AutomaticCourse analyseRecord(SharedState &state)
         const bool atEnd = FindNextCycle(state);
         runCycleComputation(state);
         course.cycles = state.CycleNo;
+        if (cycleResultsBeyondFloatRange(state))
+            course.beyondFloatRange.push_back(state.CycleNo);
         if (atEnd)
             break;
         if (state.CycleNo == MaxCycle) {

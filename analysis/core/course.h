@@ -3,6 +3,7 @@
 #include "app/core/sharedstate.h"
 
 #include <string>
+#include <vector>
 
 namespace kov {
 
@@ -15,6 +16,7 @@ void applyStartValues(SharedState &state);
 struct AutomaticCourse {
     int cycles = 0;         ///< cycles analysed (CycleNo at the end)
     bool truncated = false; ///< cycle 100 was analysed and the record goes on
+    std::vector<int> beyondFloatRange; ///< cycles whose results overflowed, ascending
 };
 
 /// What a user gets by pressing "Draw" on a loaded state, then "Next cycle"

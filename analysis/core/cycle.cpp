@@ -8,10 +8,18 @@ namespace kov {
 
 namespace {
 
-/// Rounds a double result to the float it is stored as. The intermediates
-/// are finite doubles; a magnitude beyond the float range is held at the
-/// largest float, so the stored results stay numbers.
-float store(double value)
+/// Rounds a cycle result to the float it is stored as. A magnitude beyond
+/// the float range becomes +-infinity and stays so in later sums (or turns
+/// into NaN), exactly as float arithmetic gives it: a result is never
+/// clamped to a plausible-looking number.
+float storeResult(double value)
+{
+    return static_cast<float>(value);
+}
+
+/// Rounds a plot range value to float; beyond the float range it is held at
+/// the largest float, so the picture keeps a finite range.
+float storeRange(double value)
 {
     return clampToFloat(value);
 }
@@ -39,23 +47,24 @@ void AddSegment(SharedState &state, int i)
     const int n = state.CycleNo;
     const double dx = d(state.XData(i)) - d(state.XData(i - 1));
     const double sumY = d(state.YData(i - 1)) + d(state.YData(i));
-    state.CycleEnergy(n) = store(dx * sumY / 2.0 + d(state.CycleEnergy(n)));
+    state.CycleEnergy(n) = storeResult(dx * sumY / 2.0 + d(state.CycleEnergy(n)));
 }
 
 void FinishCycle(SharedState &state)
 {
     const int n = state.CycleNo;
-    state.TotalEnergy(n) = store(d(state.TotalEnergy(n - 1)) + d(state.CycleEnergy(n)));
+    state.TotalEnergy(n) = storeResult(d(state.TotalEnergy(n - 1)) + d(state.CycleEnergy(n)));
 
     // Elastic strain energy: the triangles between the origin and each peak.
     const int p1 = state.PeakStep(0, n);
     const int p2 = state.PeakStep(1, n);
-    state.StrainEnergy = store(d(state.YData(p2)) * d(state.XData(p2)) / 2.0 +
+    state.StrainEnergy = storeResult(d(state.YData(p2)) * d(state.XData(p2)) / 2.0 +
                                d(state.XData(p1)) * d(state.YData(p1)) / 2.0);
 
     // Equivalent viscous damping: absorbed energy over 2 pi times the strain
     // energy, with 2 pi taken as 6.28318. Without strain energy (or when the
-    // quotient is not a float) the factor is 0.
+    // quotient is not a finite float, as with an energy beyond the float
+    // range) the factor is 0.
     float damping = 0.0f;
     if (state.StrainEnergy != 0.0f) {
         const double q = d(state.CycleEnergy(n)) / 6.28318 / d(state.StrainEnergy);
@@ -69,15 +78,22 @@ void FinishCycle(SharedState &state)
 
 void AutoRange(SharedState &state)
 {
-    state.ScaleXMax = store(d(state.MaxAbsX) * 1.1);
-    state.ScaleYMax = store(d(state.MaxAbsY) * 1.1);
-    state.ScaleXMin = store(d(state.MaxAbsX) * -1.1);
-    state.ScaleYMin = store(d(state.MaxAbsY) * -1.1);
+    state.ScaleXMax = storeRange(d(state.MaxAbsX) * 1.1);
+    state.ScaleYMax = storeRange(d(state.MaxAbsY) * 1.1);
+    state.ScaleXMin = storeRange(d(state.MaxAbsX) * -1.1);
+    state.ScaleYMin = storeRange(d(state.MaxAbsY) * -1.1);
 }
 
 void SetMarkerRadius(SharedState &state)
 {
-    state.MarkerRadius = store((d(state.ScaleXMax) - d(state.ScaleXMin)) / 100.0);
+    state.MarkerRadius = storeRange((d(state.ScaleXMax) - d(state.ScaleXMin)) / 100.0);
+}
+
+bool cycleResultsBeyondFloatRange(const SharedState &state)
+{
+    const int n = state.CycleNo;
+    return !std::isfinite(state.CycleEnergy(n)) || !std::isfinite(state.TotalEnergy(n)) ||
+           !std::isfinite(state.StrainEnergy);
 }
 
 bool runCycleComputation(SharedState &state, const CycleSteps &steps)

@@ -15,13 +15,20 @@ void ResetCycleResults(SharedState &state);
 
 /// Adds the trapezoid of the segment from step i-1 to step i to CycleEnergy(n):
 /// (X(i) - X(i-1)) * (Y(i-1) + Y(i)) / 2 + CycleEnergy(n), in double from the
-/// stored floats, rounded to float when stored (saturating at +-FLT_MAX).
+/// stored floats, rounded to float when stored; beyond the float range the
+/// sum is +-infinity (never clamped).
 void AddSegment(SharedState &state, int i);
 
 /// TotalEnergy(n), StrainEnergy and the equivalent damping factor
 /// CycleDamping(n) = ResultDamping(n) = CycleEnergy(n) / 6.28318 / StrainEnergy.
-/// A StrainEnergy of 0 or a quotient that is not finite gives damping 0.
+/// Results beyond the float range are stored as +-infinity or NaN. A
+/// StrainEnergy of 0 or a quotient that is not a finite float gives damping 0.
 void FinishCycle(SharedState &state);
+
+/// True when the cycle just computed (n = CycleNo) has an energy, total or
+/// strain energy beyond the float range (+-infinity or NaN): its damping is
+/// then 0 or meaningless, and the user is to be warned.
+bool cycleResultsBeyondFloatRange(const SharedState &state);
 
 /// Proposes the end step and the two peak steps of cycle n = CycleNo from its
 /// start step CycleEndStep(n-1): the next upward zero crossing of the load,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -82,8 +83,21 @@ TEST(CycleTest, ZeroStrainEnergyGivesZeroDamping)
     SharedState h = withSteps({{0, 0}, {3e38f, 3e38f}, {1e-20f, 1e-20f}}, 1, 2);
     h.PeakStep(0, 1) = 3;
     runCycleComputation(h);
-    EXPECT_EQ(h.CycleEnergy(1), std::numeric_limits<float>::max()) << "saturates, never infinite";
+    EXPECT_EQ(h.CycleEnergy(1), std::numeric_limits<float>::infinity()) << "never clamped";
     EXPECT_EQ(h.CycleDamping(1), 0.0f);
+    EXPECT_TRUE(cycleResultsBeyondFloatRange(h));
+    EXPECT_FALSE(cycleResultsBeyondFloatRange(c));
+
+    // Cycle 2 runs the path back: -infinity, and the total of both is NaN,
+    // not a finite, sign-flipped sum.
+    h.CycleNo = 2;
+    h.CycleEndStep(2) = 3;
+    h.PeakStep(0, 2) = 2;
+    runCycleComputation(h);
+    EXPECT_EQ(h.CycleEnergy(2), -std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isnan(h.TotalEnergy(2)));
+    EXPECT_TRUE(std::isinf(h.StrainEnergy));
+    EXPECT_EQ(h.CycleDamping(2), 0.0f);
 }
 
 TEST(CycleTest, PeakStepZeroIsTheOrigin)
