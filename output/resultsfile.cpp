@@ -11,16 +11,42 @@ namespace kov {
 
 namespace {
 
-/// Byte offsets of the Unicode code points of UTF-8 text (a stray byte that
-/// is not UTF-8 counts as one character of its own).
+/// The length in bytes of the character at text[i]: a valid UTF-8 sequence
+/// (shortest form, no surrogates, at most U+10FFFF) is one character; any
+/// other byte is a character of its own.
+std::size_t characterLength(const std::string &text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+    const unsigned lead = byte(i);
+    // The allowed range of the second byte follows from the lead byte.
+    unsigned low = 0x80, high = 0xBF;
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned b = byte(i + k);
+        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF))
+            return 1;
+    }
+    return length;
+}
+
+/// Byte offsets of the characters of UTF-8 text (Unicode code points; a
+/// byte that is not part of a valid UTF-8 character counts as one).
 std::vector<std::size_t> codePointStarts(const std::string &text)
 {
     std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) != 0x80 || starts.empty())
-            starts.push_back(i);
-    }
+    for (std::size_t i = 0; i < text.size(); i += characterLength(text, i))
+        starts.push_back(i);
     return starts;
 }
 
@@ -45,7 +71,9 @@ std::string twoDigits(int v)
     return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10);
 }
 
-std::string displayPath(const std::string &path)
+} // namespace
+
+std::string normalisedAbsolutePath(const std::string &path)
 {
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(path), ec);
@@ -53,8 +81,6 @@ std::string displayPath(const std::string &path)
         p = std::filesystem::path(path);
     return p.lexically_normal().string();
 }
-
-} // namespace
 
 std::string resultsFileName(const std::string &dataFileName)
 {
@@ -76,7 +102,7 @@ std::string resultsText(SharedState &state, const std::tm &now)
     std::string out;
     out += "Absorbed Energy and Equivalent Damping Factor calculated by kov1";
     out += crlf;
-    out += "File Name = " + displayPath(state.DataFileName) + ", at " + twoDigits(now.tm_mon + 1) + "-" +
+    out += "File Name = " + normalisedAbsolutePath(state.DataFileName) + ", at " + twoDigits(now.tm_mon + 1) + "-" +
            twoDigits(now.tm_mday) + "-" + std::to_string(now.tm_year + 1900) + ", " +
            twoDigits(now.tm_hour) + ":" + twoDigits(now.tm_min) + ":" + twoDigits(now.tm_sec);
     out += crlf;
@@ -109,7 +135,7 @@ std::string resultsText(SharedState &state, const std::tm &now)
 
 std::string WriteResultsFile(SharedState &state)
 {
-    const std::string target = resultsFileName(state.DataFileName);
+    const std::string target = resultsFileName(normalisedAbsolutePath(state.DataFileName));
     std::time_t t = std::time(nullptr);
     std::tm now{};
     localtime_r(&t, &now);

@@ -81,7 +81,9 @@ TEST(ResultsTextTest, UnitLabelsAreRightAlignedOrCut)
     for (const Units &u : {Units{"cm", "kN", "  (cm)", "  (kN)", "   (kN*cm)"},
                            Units{"inches", "kips", "nches)", "(kips)", "ps*inches)"},
                            Units{"\u03bc", "kN", "   (\u03bc)", "  (kN)", "    (kN*\u03bc)"},
-                           Units{"\u03bcm/m", "", "(\u03bcm/m)", "    ()", "   (*\u03bcm/m)"}}) {
+                           Units{"\u03bcm/m", "", "(\u03bcm/m)", "    ()", "   (*\u03bcm/m)"},
+                           // A stray byte is one character.
+                           Units{"\xb5m", "\xce", "  (\xb5m)", "   (\xce)", "    (\xce*\xb5m)"}}) {
         SharedState s;
         s.DataFileName = "/a/b.prn";
         s.XUnit = u.x;
@@ -125,6 +127,11 @@ TEST(ResultsFileNameTest, DropsTheLastFourCharacters)
     EXPECT_EQ(resultsFileName("/data/run1"), "/data/-kov.prn");
     EXPECT_EQ(resultsFileName("/d/\u03bc\u03bc.prn"), "/d/\u03bc\u03bc-kov.prn");
     EXPECT_EQ(resultsFileName("/d/a\u03bc\u03bc\u03bc\u03bc"), "/d/a-kov.prn");
+    // A byte that is not part of a valid UTF-8 character is one character.
+    EXPECT_EQ(resultsFileName("n/ab.\xb0\xb0\xb0"), "n/ab-kov.prn");
+    EXPECT_EQ(resultsFileName("n/abc\xce\xbc\xce"), "n/a-kov.prn");
+    EXPECT_EQ(resultsFileName("n/ab\xe2\x82\xac.\xed\xa0\x80"), "n/ab\xe2\x82\xac-kov.prn") << "an encoded surrogate is three bytes";
+    EXPECT_EQ(resultsFileName("/data/run/ab"), "/data/ru-kov.prn") << "a short name reaches into the folder";
     try {
         resultsFileName("abc");
         FAIL();
@@ -179,8 +186,8 @@ TEST_F(WriteTest, FailuresNameTheFileAndKeepEarlierResults)
     std::ofstream(dir / "plain") << "x";
     state.DataFileName = (dir / "plain" / "run1.prn").string();
     EXPECT_EQ(writeError(), 76);
-    state.DataFileName = "a.b";
-    EXPECT_EQ(writeError(), 52);
+    state.DataFileName = "/ab";
+    EXPECT_EQ(writeError(), 52) << "the name is derived from the absolute path";
 
     state.DataFileName = (dir / "run1.prn").string();
     state.PeakStep(0, 1) = 2001;
