@@ -11,21 +11,78 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
 
 namespace {
-
-/// The record's absolute path as the window would store it: symbolic links
-/// are not resolved.
-std::string absolutePath(const std::string &record)
-{
-    std::error_code ec;
-    const auto p = std::filesystem::absolute(record, ec);
-    return ec ? record : p.lexically_normal().string();
-}
 
 std::string baseName(const std::string &record)
 {
     return std::filesystem::path(record).stem().string();
+}
+
+/// A folder entry, known by its folder's identity and its name, so that two
+/// spellings of one path ("r.prn", "d/../r.prn") compare equal.
+struct Entry {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string name;
+    bool operator==(const Entry &) const = default;
+};
+
+std::optional<Entry> entryOf(const std::string &path)
+{
+    const std::filesystem::path p(path);
+    const std::string folder = p.has_parent_path() ? p.parent_path().string() : ".";
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return std::nullopt;
+    return Entry{st.st_dev, st.st_ino, p.filename().string()};
+}
+
+/// The usage error when a picture of the run would replace one of its
+/// records, else an empty text. (No picture can replace a results file: a
+/// picture's name ends in .png or .svg, a results file's in -kov.prn.)
+std::string pictureOverRecord(const kov::batch::Options &options)
+{
+    if (options.plotFile.empty())
+        return {};
+    std::vector<std::pair<Entry, std::string>> records;
+    for (const std::string &record : options.records)
+        if (const auto e = entryOf(record))
+            records.emplace_back(*e, record);
+    for (const std::string &record : options.records) {
+        const std::string picture = kov::batch::pictureName(options.plotFile, baseName(record));
+        const auto e = entryOf(picture);
+        for (const auto &[entry, name] : records)
+            if (e && *e == entry)
+                return "kov-batch: the picture '" + picture + "' would overwrite the record '" + name + "'";
+    }
+    return {};
+}
+
+/// "3, 5-7, 9": the cycle numbers, runs of three or more joined.
+std::string cycleList(const std::vector<int> &cycles)
+{
+    std::string text;
+    for (std::size_t i = 0; i < cycles.size();) {
+        std::size_t j = i;
+        while (j + 1 < cycles.size() && cycles[j + 1] == cycles[j] + 1)
+            ++j;
+        if (!text.empty())
+            text += ", ";
+        text += std::to_string(cycles[i]);
+        if (j >= i + 2)
+            text += "-" + std::to_string(cycles[j]);
+        else if (j == i + 1)
+            text += ", " + std::to_string(cycles[j]);
+        i = j + 1;
+    }
+    return text;
 }
 
 } // namespace
@@ -51,6 +108,11 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    if (const std::string clash = pictureOverRecord(*options); !clash.empty()) {
+        std::cerr << clash << '\n';
+        return 2;
+    }
+
     int status = 0;
     for (const std::string &record : options->records) {
         // Every record starts from a fresh state, as if the program had just started.
@@ -61,7 +123,9 @@ int main(int argc, char *argv[])
         state->SkipLines = options->skipLines;
         state->XCoef = options->xCoef;
         state->YCoef = options->yCoef;
-        state->DataFileName = absolutePath(record);
+        // Opened exactly as named; only line 2 and the results name use the
+        // normalised absolute path.
+        state->DataFileName = record;
 
         kov::AutomaticCourse course;
         try {
@@ -75,11 +139,13 @@ int main(int argc, char *argv[])
         }
         if (course.truncated)
             std::cerr << record << ": warning: only the first 100 cycles were analysed; the record goes on\n";
+        if (!course.beyondFloatRange.empty())
+            std::cerr << record << ": warning: " << (course.beyondFloatRange.size() == 1 ? "cycle " : "cycles ")
+                      << cycleList(course.beyondFloatRange)
+                      << ": an energy is beyond the float range (written as Infinity, -Infinity or NaN; damping 0)\n";
 
         if (!options->plotFile.empty()) {
-            std::string plotPath = options->plotFile;
-            for (std::size_t at; (at = plotPath.find("%n")) != std::string::npos;)
-                plotPath.replace(at, 2, baseName(record));
+            const std::string plotPath = kov::batch::pictureName(options->plotFile, baseName(record));
             std::string plotError;
             if (!kov::batch::writeRecordPlot(*state, plotPath, options->plotScale, plotError)) {
                 std::cerr << record << ": " << plotError << '\n';

@@ -1,9 +1,11 @@
 #include "batch/options.h"
 
+#include "plot/picturefile.h"
+#include "reader/numberscan.h"
+
 #include <charconv>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <map>
 
 namespace kov::batch {
@@ -35,50 +37,22 @@ std::optional<long long> parseWhole(const std::string &text)
 
 std::optional<double> parseDecimal(const std::string &text)
 {
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    const std::size_t start = i;
-    std::size_t digits = 0;
-    while (i < text.size() && isDigit(text[i])) {
-        ++i;
-        ++digits;
-    }
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && isDigit(text[i])) {
+    return scanNumber(text, OptionDecimal);
+}
+
+std::string pictureName(const std::string &pattern, const std::string &baseName)
+{
+    // One pass, so a %n that the base name brings in stays as it is.
+    std::string name;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 'n') {
+            name += baseName;
             ++i;
-            ++digits;
+        } else {
+            name += pattern[i];
         }
     }
-    if (digits == 0)
-        return std::nullopt;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        std::size_t expDigits = 0;
-        while (i < text.size() && isDigit(text[i])) {
-            ++i;
-            ++expDigits;
-        }
-        if (expDigits == 0)
-            return std::nullopt;
-    }
-    if (i != text.size())
-        return std::nullopt;
-    double value = 0.0;
-    const auto r = std::from_chars(text.data() + start, text.data() + text.size(), value);
-    if (r.ec == std::errc::result_out_of_range) {
-        // Beyond the double range: a negative exponent means too small (0),
-        // otherwise too large, which the callers refuse.
-        const std::size_t e = text.find_first_of("eE");
-        const bool tiny = e != std::string::npos && e + 1 < text.size() && text[e + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-    } else if (r.ec != std::errc()) {
-        return std::nullopt;
-    }
-    return text[0] == '-' ? -value : value;
+    return name;
 }
 
 std::string usageText()
@@ -122,8 +96,9 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
     };
     auto coef = [](float &target) {
         return [&target](const std::string &v) {
+            // Any value that rounds to a finite float; a tiny one becomes 0.
             const auto d = parseDecimal(v);
-            if (!d || !std::isfinite(*d) || std::fabs(*d) > static_cast<double>(std::numeric_limits<float>::max()))
+            if (!d || !std::isfinite(static_cast<float>(*d)))
                 return false;
             target = static_cast<float>(*d);
             return true;
@@ -144,12 +119,16 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         {"--x-unit", text(o.xUnit)},
         {"--y-unit", text(o.yUnit)},
         {"--plot", [&o](const std::string &v) {
+             // The kind of picture follows the name, so a name that is
+             // neither (a record's, say) is refused rather than overwritten.
              o.plotFile = v;
-             return !v.empty();
+             return hasPictureExtension(v);
          }},
         {"--plot-scale", [&o](const std::string &v) {
+             // The picture must be at least one pixel each way (the height
+             // is the smaller).
              const auto d = parseDecimal(v);
-             if (!d || !(*d > 0.0) || *d > 20.0)
+             if (!d || *d > 20.0 || pictureHeight(*d) < 1)
                  return false;
              o.plotScale = *d;
              return true;

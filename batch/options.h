@@ -19,7 +19,7 @@ struct Options {
     bool toStdout = false;
     bool help = false;
     bool version = false;
-    std::string plotFile;     ///< --plot: picture of each record (.png or .svg)
+    std::string plotFile;     ///< --plot: picture of each record (a name ending in .png or .svg)
     double plotScale = 3.0;   ///< --plot-scale: size factor of that picture
     std::vector<std::string> records;
 };
@@ -29,9 +29,14 @@ struct Options {
 std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error);
 
 /// Strict number grammars of the options: an optional sign and digits; a
-/// decimal [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?.
+/// decimal [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?,
+/// correctly rounded (+-infinity beyond the double range, 0 below it).
 std::optional<long long> parseWhole(const std::string &text);
 std::optional<double> parseDecimal(const std::string &text);
+
+/// The picture name of a record: pattern with every %n replaced, in one
+/// pass, by the record's base name.
+std::string pictureName(const std::string &pattern, const std::string &baseName);
 
 /// The usage text printed by --help.
 std::string usageText();

@@ -1,13 +1,12 @@
 #include "plot/render.h"
 
 #include "analysis/core/cycle.h"
+#include "output/atomicfile.h"
 #include "plot/loopplot.h"
 #include "plot/plotcanvas.h"
 
 #include <QBuffer>
-#include <QSaveFile>
 #include <QImage>
-#include <QString>
 #include <QSvgGenerator>
 
 #include <algorithm>
@@ -51,48 +50,50 @@ bool renderLoopPicture(const SharedState &state, const std::string &path, double
         error = "no record loaded to draw";
         return false;
     }
+    const int width = pictureWidth(scale);
+    const int height = pictureHeight(scale);
+    if (width < 1 || height < 1) {
+        error = "the picture would be smaller than one pixel";
+        return false;
+    }
     const auto s = std::make_unique<SharedState>(withRecordRange(state));
-    const int width = static_cast<int>(std::lround(PlotWidth * scale));
-    const int height = static_cast<int>(std::lround(PlotHeight * scale));
-    const QString file = QString::fromStdString(path);
+    // The picture is made in memory and then written whole, so a failed
+    // write never leaves a part of it, nor harms an earlier picture.
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
     try {
-        if (file.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-            // Drawn into memory first and then saved whole, so a picture that
-            // cannot be written is reported even when an older file of that name exists.
-            QBuffer bytes;
-            bytes.open(QIODevice::WriteOnly);
+        if (isSvgName(path)) {
+            QSvgGenerator svg;
+            svg.setOutputDevice(&bytes);
+            svg.setSize(QSize(width, height));
+            svg.setViewBox(QRect(0, 0, width, height));
+            svg.setTitle(QStringLiteral("kov"));
+            PlotCanvas canvas(&svg, width, height, scale);
+            drawLoop(canvas, *s);
+        } else {
+            QImage image(width, height, QImage::Format_RGB32);
+            image.fill(Qt::white);
             {
-                QSvgGenerator svg;
-                svg.setOutputDevice(&bytes);
-                svg.setSize(QSize(width, height));
-                svg.setViewBox(QRect(0, 0, width, height));
-                svg.setTitle(QStringLiteral("kov"));
-                PlotCanvas canvas(&svg, width, height, scale);
+                PlotCanvas canvas(&image, width, height, scale);
                 drawLoop(canvas, *s);
             }
-            QSaveFile out(file);
-            if (bytes.data().isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(bytes.data()) != bytes.size() ||
-                !out.commit()) {
-                error = "cannot write the picture " + path;
-                return false;
-            }
-            return true;
+            image.save(&bytes, "PNG");
         }
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        {
-            PlotCanvas canvas(&image, width, height, scale);
-            drawLoop(canvas, *s);
-        }
-        if (!image.save(file, "PNG")) {
-            error = "cannot write the picture " + path;
-            return false;
-        }
-        return true;
     } catch (const Failure &f) {
         error = std::string("cannot draw the record: ") + f.what();
         return false;
     }
+    if (bytes.size() == 0) {
+        error = "cannot encode the picture " + path;
+        return false;
+    }
+    try {
+        writeFileAtomically(path, std::string_view(bytes.data().constData(), static_cast<std::size_t>(bytes.size())));
+    } catch (const Failure &f) {
+        error = std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
+        return false;
+    }
+    return true;
 }
 
 } // namespace kov

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/sharedstate.h"
+#include "plot/picturefile.h"
 
 #include <string>
 
@@ -9,12 +10,11 @@ namespace kov {
 /// Draws the whole loop of a loaded record as "Draw" draws it with the
 /// automatic range of the record (axes, path, markers) into a picture file:
 /// .svg as a vector picture, anything else (.png) as an image, at the plot
-/// area's size times scale. Needs no display. Returns false with error set
-/// when the picture cannot be written.
+/// area's size times scale. Needs no display. The file is written whole or
+/// not at all (writeFileAtomically): a symbolic link at path is replaced,
+/// never followed. Returns false with error set when the picture cannot be
+/// made or written; the error then names the file, the reason and the error
+/// number ("Cannot write pic.png: Disk full (61)").
 bool renderLoopPicture(const SharedState &state, const std::string &path, double scale, std::string &error);
-
-/// Plot area size in pixels (4095 x 3735 twips).
-inline constexpr int PlotWidth = 273;
-inline constexpr int PlotHeight = 249;
 
 } // namespace kov

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace kov::batch;
 
@@ -86,6 +87,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchUsageErrors, ::testing::Values(
     std::vector<std::string>{"--y-coef=1e400", "a"},
     std::vector<std::string>{"--x-coef=.", "a"},
     std::vector<std::string>{"--y-coef"},
+    std::vector<std::string>{"--y-coef=1" + std::string(400, '0') + "e-1", "a"},
+    std::vector<std::string>{"--x-coef", "1" + std::string(320, '0') + "e-5", "a"},
+    std::vector<std::string>{"--x-coef=3.5e38", "a"},
+    std::vector<std::string>{"--plot=%n.prn", "a"},
+    std::vector<std::string>{"--plot", "pic", "a"},
+    std::vector<std::string>{"--plot-scale=0.002", "a"},
     std::vector<std::string>{"--colour=red", "a"},
     std::vector<std::string>{"-x", "a"}));
 
@@ -123,6 +130,23 @@ TEST(BatchOptions, WholeNumbersTakeASignAndDigitsOnly)
     EXPECT_FALSE(parseWhole("1e2"));
     EXPECT_FALSE(parseWhole("3 "));
     EXPECT_EQ(parse({"--skip-lines=32767", "a"})->skipLines, 32767);
+}
+
+TEST(BatchOptions, CoefficientsThatRoundToAFiniteFloat)
+{
+    EXPECT_EQ(parse({"--x-coef=3.40282347e38", "a"})->xCoef, std::numeric_limits<float>::max());
+    EXPECT_EQ(parse({"--x-coef=-3.4028235677973e38", "a"})->xCoef, -std::numeric_limits<float>::max());
+    EXPECT_EQ(parse({"--x-coef=0." + std::string(400, '0') + "1", "a"})->xCoef, 0.0f) << "underflow is no error";
+    EXPECT_EQ(parse({"--y-coef=1e-400", "a"})->yCoef, 0.0f);
+    EXPECT_EQ(parse({"--plot-scale=0.0021", "--plot=P.PNG", "a"})->plotScale, 0.0021);
+}
+
+TEST(BatchOptions, PictureNamesExpandInOnePass)
+{
+    EXPECT_EQ(pictureName("pic-%n.svg", "a%nb"), "pic-a%nb.svg");
+    EXPECT_EQ(pictureName("%n/%n.png", "r"), "r/r.png");
+    EXPECT_EQ(pictureName("100%.png", "r"), "100%.png");
+    EXPECT_EQ(pictureName("%%n.png", "r"), "%r.png");
 }
 
 } // namespace
