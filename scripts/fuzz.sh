@@ -41,7 +41,7 @@ run() { # run NAME MAX_LEN [EXTRA_SEED_DIR...]
     status=1
   fi
 }
-run testrecord 8192 "$top/../shared/real-records" "$top/examples"
+run testrecord 8192 "$top/examples" "$top/tests/data"
 run numtext 256
 run formats 64
 run resultstext 4096

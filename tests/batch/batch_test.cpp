@@ -59,9 +59,9 @@ protected:
         return r;
     }
 
-    fs::path copyReal(const std::string &name, const std::string &as)
+    fs::path copyExample(const std::string &name, const std::string &as)
     {
-        fs::copy_file(fs::path(KOV_REAL_RECORDS_DIR) / name, dir / as);
+        fs::copy_file(fs::path(KOV_EXAMPLES_DIR) / name, dir / as);
         return dir / as;
     }
 
@@ -70,7 +70,7 @@ protected:
 
 TEST_F(BatchTest, RealRecordGivesTheKnownResults)
 {
-    copyReal("quoFEM_RC-column_Soesianawati1986_combined.prn", "combined.prn");
+    copyExample("rc-column-soesianawati1986.prn", "combined.prn");
     const Outcome r = run("--skip-lines 5 --x-column=2 --y-column 3 --x-coef 1000 --y-unit kN combined.prn");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, (dir / "combined-kov.prn").string() + "\n");
@@ -89,8 +89,8 @@ TEST_F(BatchTest, RealRecordGivesTheKnownResults)
 
 TEST_F(BatchTest, EveryRecordStartsFresh)
 {
-    copyReal("hysteresis_UFP-damper_Ganey2015_xyTestData.csv", "ufp.prn");
-    copyReal("hysteresis_slit-damper_ChanAlbermani.csv", "slit.prn");
+    copyExample("ufp-damper-ganey2015.prn", "ufp.prn");
+    copyExample("slit-damper-chan-albermani.prn", "slit.prn");
     ASSERT_EQ(run("--skip-lines 0 slit.prn").status, 0);
     const std::string alone = withoutLine2(readAll(dir / "slit-kov.prn"));
     const Outcome both = run("--skip-lines 0 ufp.prn slit.prn");

@@ -119,9 +119,11 @@ const std::regex rowPattern(R"( {0,4}\d{1,3} +\d{1,4} +-?\d+\.\d{3} +-?\d+\.\d{3
 
 TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
 {
-    for (const char *name : {"hysteresis_UFP-damper_Ganey2015_xyTestData.csv", "hysteresis_slit-damper_ChanAlbermani.csv",
-                             "quoFEM_RC-column_Soesianawati1986_experimentDisp.csv"}) {
-        fs::copy_file(fs::path(KOV_REAL_RECORDS_DIR) / name, dir / name);
+    for (const std::string source : {KOV_EXAMPLES_DIR "/ufp-damper-ganey2015.prn",
+                                     KOV_EXAMPLES_DIR "/slit-damper-chan-albermani.prn",
+                                     KOV_TEST_DATA_DIR "/rc-column-disp.csv"}) {
+        const std::string name = fs::path(source).filename().string();
+        fs::copy_file(source, dir / name);
         const RunResult r = run({"--skip-lines", "0", "--x-unit=mm", "--y-unit=kN", name});
         EXPECT_EQ(r.status, 0) << name << r.err;
         EXPECT_EQ(r.err, "");
@@ -143,12 +145,12 @@ TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
 
 TEST_F(BatchRun, CombinedRecordMatchesItsGoldenTable)
 {
-    const char *name = "quoFEM_RC-column_Soesianawati1986_combined.prn";
-    fs::copy_file(fs::path(KOV_REAL_RECORDS_DIR) / name, dir / name);
+    const char *name = "rc-column-soesianawati1986.prn";
+    fs::copy_file(fs::path(KOV_EXAMPLES_DIR) / name, dir / name);
     const RunResult r = run({"--skip-lines", "5", "--x-column", "2", "--y-column", "3", "--x-coef", "1000", "--y-unit", "kN",
                        name});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string text = readAll(dir / "quoFEM_RC-column_Soesianawati1986_combined-kov.prn");
+    const std::string text = readAll(dir / "rc-column-soesianawati1986-kov.prn");
     auto got = lines(text);
     ASSERT_GE(got.size(), 2u);
     // Line 2 holds the absolute path and the local date and time of writing.

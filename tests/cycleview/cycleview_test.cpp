@@ -179,8 +179,7 @@ private slots:
 
     void wholeCourseMatchesKovBatch()
     {
-        const QString source = QStringLiteral(KOV_REAL_RECORDS_DIR) +
-                               QStringLiteral("/quoFEM_RC-column_Soesianawati1986_combined.prn");
+        const QString source = QStringLiteral(KOV_EXAMPLES_DIR "/rc-column-soesianawati1986.prn");
         const QString path = m_dir.path() + QStringLiteral("/column.prn");
         QVERIFY(QFile::copy(source, path));
         m_form->Text4->setText(QStringLiteral("2"));

@@ -100,7 +100,7 @@ void MisuseTest::initTestCase()
     QVERIFY(m_dir.isValid());
     const QDir dir(m_dir.path());
     m_record = dir.filePath("rc-column.prn");
-    QVERIFY(QFile::copy(QStringLiteral(KOV_REAL_RECORDS_DIR "/quoFEM_RC-column_Soesianawati1986_combined.prn"),
+    QVERIFY(QFile::copy(QStringLiteral(KOV_EXAMPLES_DIR "/rc-column-soesianawati1986.prn"),
                         m_record));
     QFile::setPermissions(m_record, QFile::ReadOwner | QFile::WriteOwner);
 
