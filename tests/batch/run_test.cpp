@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,23 +76,60 @@ protected:
         fs::remove_all(dir, ec);
     }
 
-    /// Runs kov-batch in the test folder; prefix is shell text put before it
-    /// (a ulimit, for instance).
-    RunResult run(const std::vector<std::string> &args, const std::string &prefix = "")
+    /// Runs kov-batch in the test folder and collects its outputs through
+    /// pipes. diskFull sets a file-size limit of 0, so that every write to a
+    /// file fails as on a full disk. A run that has not ended after 60 s is
+    /// killed and gives status -1: a hang fails the test instead of the suite.
+    RunResult run(const std::vector<std::string> &args, bool diskFull = false)
     {
-        std::string cmd = "cd " + shellQuote(dir.string()) + " && " + prefix + shellQuote(KOV_BATCH_EXE);
-        for (const auto &a : args)
-            cmd += " " + shellQuote(a);
-        // The outputs go beside the test folder, which may be read-only.
-        const std::string out = dir.string() + ".out", err = dir.string() + ".err";
-        cmd += " >" + shellQuote(out) + " 2>" + shellQuote(err);
+        int out[2], err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0)
+            return {};
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(out[1], 1);
+            ::dup2(err[1], 2);
+            for (int fd : {out[0], out[1], err[0], err[1]})
+                ::close(fd);
+            const rlimit none{0, 0};
+            if (::chdir(dir.c_str()) != 0 || (diskFull && ::setrlimit(RLIMIT_FSIZE, &none) != 0))
+                ::_exit(126);
+            std::vector<char *> argv{const_cast<char *>(KOV_BATCH_EXE)};
+            for (const auto &a : args)
+                argv.push_back(const_cast<char *>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(KOV_BATCH_EXE, argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
         RunResult r;
-        const int raw = std::system(("sh -c " + shellQuote(cmd)).c_str());
+        pollfd fds[] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+        std::string *texts[] = {&r.out, &r.err};
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (int open = 2; open > 0;) {
+            if (std::chrono::steady_clock::now() > deadline || ::poll(fds, 2, 1000) < 0) {
+                ::kill(pid, SIGKILL);
+                break;
+            }
+            for (int k = 0; k < 2; ++k) {
+                if (fds[k].fd < 0 || fds[k].revents == 0)
+                    continue;
+                char buf[4096];
+                const ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
+                if (n > 0) {
+                    texts[k]->append(buf, static_cast<std::size_t>(n));
+                } else {
+                    fds[k].fd = -1;
+                    --open;
+                }
+            }
+        }
+        ::close(out[0]);
+        ::close(err[0]);
+        int raw = 0;
+        ::waitpid(pid, &raw, 0);
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = readAll(out);
-        r.err = readAll(err);
-        fs::remove(out);
-        fs::remove(err);
         return r;
     }
 
@@ -256,21 +298,9 @@ TEST_F(BatchRun, DiskFullKeepsTheEarlierResults)
 {
     writeAll(dir / "loop.prn", crossingRecord(2));
     writeAll(dir / "loop-kov.prn", "earlier results\r\n");
-    // A file-size limit of 0 blocks makes every write fail as a full disk
-    // does. The limit would also stop a redirection to a file, so both
-    // outputs come through a pipe.
-    const std::string cmd = "cd " + shellQuote(dir.string()) + " && (ulimit -f 0; exec " + shellQuote(KOV_BATCH_EXE) +
-                            " loop.prn) 2>&1";
-    FILE *pipe = ::popen(cmd.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buf[256];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        output.append(buf, n);
-    const int raw = ::pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(raw));
-    EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(output, "loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": Disk full (61)\n");
+    const RunResult r = run({"loop.prn"}, true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "loop.prn: Cannot write " + (dir / "loop-kov.prn").string() + ": Disk full (61)\n");
     EXPECT_EQ(readAll(dir / "loop-kov.prn"), "earlier results\r\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"loop-kov.prn", "loop.prn"}));
 }
@@ -324,5 +354,133 @@ TEST_F(BatchRun, FailedStandardOutputIsAFailure)
     EXPECT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 1);
 }
+
+/// A hostile input of kov-batch: the files it finds, its arguments, and what
+/// must come of it. A given file's text may be "<dir>", "<fifo>",
+/// "<link>TARGET" or "<read-only>TEXT". An expected state is "-" (absent),
+/// "=" (as given), "png", "svg" (a whole picture) or "results" (a results
+/// file). err is a pattern for all of standard error.
+struct Hostile {
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> given;
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+    std::vector<std::pair<std::string, std::string>> after;
+    std::string outHas = "";
+    bool diskFull = false;
+};
+
+void PrintTo(const Hostile &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class HostileInput : public BatchRun, public ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
+{
+    const Hostile &c = GetParam();
+    for (const auto &[name, text] : c.given) {
+        const fs::path p = dir / name;
+        fs::create_directories(p.parent_path());
+        if (text == "<dir>")
+            fs::create_directories(p);
+        else if (text == "<fifo>")
+            ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+        else if (text.rfind("<link>", 0) == 0)
+            fs::create_symlink(text.substr(6), p);
+        else if (text.rfind("<read-only>", 0) == 0) {
+            if (::geteuid() == 0)
+                GTEST_SKIP() << "root may write any file";
+            writeAll(p, text.substr(11));
+            fs::permissions(p, fs::perms::owner_read);
+        } else
+            writeAll(p, text);
+    }
+    const RunResult r = run(c.args, c.diskFull);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << r.err;
+    EXPECT_NE(r.out.find(c.outHas), std::string::npos) << r.out;
+    for (const auto &[name, state] : c.after) {
+        const fs::path p = dir / name;
+        const std::string text = readAll(p);
+        if (state == "-") {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(p))) << name;
+        } else if (state == "=") {
+            std::string given;
+            for (const auto &[n, t] : c.given)
+                if (n == name)
+                    given = t.rfind("<read-only>", 0) == 0 ? t.substr(11) : t;
+            EXPECT_EQ(text, given) << name;
+        } else if (state == "png") {
+            EXPECT_TRUE(text.rfind("\x89PNG", 0) == 0 && text.find("IEND") == text.size() - 8) << name;
+        } else if (state == "svg") {
+            EXPECT_NE(text.find("</svg>"), std::string::npos) << name;
+        } else {
+            EXPECT_EQ(text.rfind("Absorbed Energy", 0), 0u) << name;
+        }
+    }
+    for (const auto &e : fs::recursive_directory_iterator(dir))
+        EXPECT_NE(e.path().filename().string().rfind(".kov-", 0), 0u) << "a temporary file is left: " << e.path();
+}
+
+std::string rows2000()
+{
+    std::string text;
+    for (int i = 1; i <= 2000; ++i)
+        text += std::to_string(i % 2 ? i : -i) + " 1\n";
+    return text;
+}
+
+const std::string Loop = crossingRecord(2);
+const std::string LongName = std::string(247, 'r') + ".prn"; // 251 bytes, results 255
+const std::string NotANumber = R"(.*: This file includes error data or you may mistake column or skip indication\. \()";
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
+    Hostile{"percent_n_in_the_record_name", {{"a%nb.prn", Loop}}, {"--plot", "pic-%n.svg", "a%nb.prn"}, 0, "",
+            {{"pic-a%nb.svg", "svg"}, {"a%nb-kov.prn", "results"}, {"a%nb.prn", "="}}},
+    Hostile{"picture_named_like_a_record", {{"r.prn", Loop}}, {"--plot", "%n.prn", "r.prn"}, 2,
+            "kov-batch: invalid value '%n.prn' for option '--plot'\n", {{"r.prn", "="}, {"r-kov.prn", "-"}}},
+    Hostile{"picture_over_a_record_of_the_run", {{"r.svg", Loop}, {"s.prn", Loop}, {"sub", "<dir>"}},
+            {"--plot", "./%n.svg", "s.prn", "sub/../r.svg"}, 2,
+            "kov-batch: the picture '\\./r\\.svg' would overwrite the record 'sub/\\.\\./r\\.svg'\n",
+            {{"r.svg", "="}, {"s.svg", "-"}, {"s-kov.prn", "-"}}},
+    Hostile{"picture_on_a_full_disk", {{"r.prn", Loop}, {"pic.png", "earlier picture"}}, {"--stdout", "--plot", "pic.png", "r.prn"},
+            1, "r\\.prn: Cannot write pic\\.png: Disk full \\(61\\)\n", {{"pic.png", "="}}, "", true},
+    Hostile{"picture_at_a_symbolic_link", {{"r.prn", Loop}, {"mine.txt", "keep"}, {"pic.png", "<link>mine.txt"}},
+            {"--stdout", "--plot", "pic.png", "r.prn"}, 0, "", {{"mine.txt", "="}, {"pic.png", "png"}}},
+    Hostile{"picture_to_a_named_pipe", {{"r.prn", Loop}, {"pipe.png", "<fifo>"}}, {"--stdout", "--plot", "pipe.png", "r.prn"},
+            1, "r\\.prn: Cannot write pipe\\.png: Path/File access error \\(75\\)\n", {}},
+    Hostile{"picture_below_one_pixel", {{"r.prn", Loop}}, {"--plot", "p.png", "--plot-scale", "0.002", "r.prn"}, 2,
+            "kov-batch: invalid value '0\\.002' for option '--plot-scale'\n", {{"p.png", "-"}, {"r-kov.prn", "-"}}},
+    Hostile{"record_through_a_link_and_dot_dot", {{"real/sub", "<dir>"}, {"real/r.prn", Loop}, {"link", "<link>real/sub"}},
+            {"link/../r.prn"}, 0, "", {{"r-kov.prn", "results"}, {"real/r-kov.prn", "-"}}},
+    Hostile{"read_only_earlier_results", {{"r.prn", Loop}, {"r-kov.prn", "<read-only>earlier"}}, {"r.prn"}, 1,
+            "r\\.prn: Cannot write .*/r-kov\\.prn: Permission denied \\(70\\)\n", {{"r-kov.prn", "="}}},
+    Hostile{"stray_bytes_end_the_name", {{"n/ab.\xb0\xb0\xb0", Loop}}, {"n/ab.\xb0\xb0\xb0"}, 0, "",
+            {{"n/ab-kov.prn", "results"}, {"n-kov.prn", "-"}}},
+    Hostile{"unit_of_a_stray_byte", {{"r.prn", Loop}}, {"--stdout", "--x-unit", "\xb5m", "r.prn"}, 0, "", {},
+            "\n               (\xb5m)   (tonf)          (\xb5m)   (tonf)"},
+    Hostile{"name_of_251_bytes", {{LongName, Loop}}, {LongName}, 0, "", {{std::string(247, 'r') + "-kov.prn", "results"}}},
+    Hostile{"coefficient_beyond_the_float_range", {{"r.prn", Loop}}, {"--x-coef", "1" + std::string(400, '0') + "e-1", "r.prn"},
+            2, "kov-batch: invalid value '10+e-1' for option '--x-coef'\n", {{"r-kov.prn", "-"}}},
+    Hostile{"tiny_coefficient_written_out", {{"r.prn", Loop}}, {"--stdout", "--x-coef", "0." + std::string(400, '0') + "1", "r.prn"},
+            0, "", {}, "    1    4    0.000    1.000    4    0.000    1.000 0.0000e+00"},
+    Hostile{"largest_float_coefficient_overflows_the_energy",
+            {{"r.prn", "h\nh\nh\nh\nh\n0 -1\n1 1\n-2 -1\n3 1\n-4 -1\n"}}, {"--stdout", "--y-coef", "3.40282347e38", "r.prn"}, 0,
+            "r\\.prn: warning: cycles 1, 2: an energy is beyond the float range \\(written as Infinity, -Infinity or NaN; "
+            "damping 0\\)\n", {}},
+    Hostile{"energy_beyond_the_float_range", {{"big.prn", "0 -1\n3e38 3e38\n-3e38 -3e38\n0 1\n"}}, {"--skip-lines=0", "big.prn"},
+            0, "big\\.prn: warning: cycle 1: .*\n", {{"big-kov.prn", "results"}}},
+    Hostile{"blanks_after_the_last_line_end", {{"r.prn", "0 -1\r\n1 2\r\n-1 -2\r\n2 1\r\n  "}}, {"--skip-lines", "0", "r.prn"}, 1,
+            NotANumber + "62\\)\n", {{"r-kov.prn", "-"}}},
+    Hostile{"comma_and_blank_at_the_end", {{"r.prn", "0 -1\r\n1 2\r\n-1 -2\r\n2 1, "}}, {"--skip-lines", "0", "r.prn"}, 1,
+            NotANumber + "62\\)\n", {{"r-kov.prn", "-"}}},
+    Hostile{"text_in_row_2001", {{"r.prn", rows2000() + "1 abc 1\n"}}, {"--skip-lines", "0", "r.prn"}, 1, NotANumber + "9\\)\n",
+            {{"r-kov.prn", "-"}}},
+    Hostile{"field_of_4097_characters", {{"r.prn", "0 -1\n1." + std::string(4095, '0') + " 1\n"}}, {"--skip-lines", "0", "r.prn"},
+            0, "", {{"r-kov.prn", "results"}}}),
+    [](const ::testing::TestParamInfo<Hostile> &p) { return std::string(p.param.name); });
 
 } // namespace

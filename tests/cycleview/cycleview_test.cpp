@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -474,6 +475,18 @@ private slots:
         m_form->Command1[1]->click();
         QCOMPARE(m_state->CycleEnergy(1), 0.0f);
         QCOMPARE(m_state->CycleDamping(1), 0.0f);
+    }
+
+    void energyBeyondTheFloatRangeIsShownAndWarned()
+    {
+        browse(record(QStringLiteral("big.prn"), "0 -1\r\n3e38 3e38\r\n-3e38 -3e38\r\n0 1\r\n"));
+        m_form->Command3[1]->click();
+        m_form->Command6->click();
+        QCOMPARE(m_state->CycleEnergy(1), std::numeric_limits<float>::infinity());
+        QCOMPARE(m_form->Text7->text(), QStringLiteral("Infinity"));
+        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].text.startsWith(QStringLiteral("An energy of cycle 1 is beyond the float range")));
     }
 
     void writeDuringTheAnimationWritesCompleteResults()
