@@ -1,18 +1,24 @@
-// libFuzzer harness: the number-prefix conversion of typed field text and the
-// 16-bit and float conversions built on it.
+// libFuzzer harness: the number scanner in its three grammars (typed prefix,
+// record field, option decimal) and the 16-bit and float conversions built on
+// the prefix.
 //
-// Beside "never crash", it checks the conversion against the C library where
+// Beside "never crash", it checks the scanner against the C library where
 // both must agree: once blanks, tabs and line feeds are taken out, a text
 // that is wholly a plain decimal number must read as strtod reads it
-// (correctly rounded), with D as exponent letter read like E.
+// (correctly rounded), with D as exponent letter read like E. As a whole,
+// the text is a field number exactly when it is a plain decimal, and an
+// option decimal exactly when it is one without D; cut into two pieces at
+// any point it scans as it does whole.
 
 #include "app/core/failure.h"
+#include "reader/numberscan.h"
 #include "reader/numtext.h"
 
 #include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +63,26 @@ bool isPlainDecimal(const std::string &s)
     return i == s.size();
 }
 
+/// strtod of a plain decimal with D read as E; both values agree bit for bit
+/// in sign and value.
+bool sameAsStrtod(double value, std::string text)
+{
+    for (char &c : text)
+        c = c == 'd' ? 'e' : c == 'D' ? 'E' : c;
+    std::setlocale(LC_NUMERIC, "C");
+    const double expected = std::strtod(text.c_str(), nullptr);
+    return value == expected && std::signbit(value) == std::signbit(expected);
+}
+
+/// The text fed to a scanner in two pieces, cut at cut.
+std::optional<double> inTwoPieces(std::string_view text, std::size_t cut, kov::NumberGrammar grammar)
+{
+    kov::NumberScanner scanner(grammar);
+    if (scanner.feed(text.substr(0, cut)))
+        scanner.feed(text.substr(cut));
+    return scanner.value();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -69,11 +95,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (char c : text)
         if (c != ' ' && c != '\t' && c != '\n')
             compact += c == 'd' ? 'e' : c == 'D' ? 'E' : c;
-    if (isPlainDecimal(compact)) {
-        std::setlocale(LC_NUMERIC, "C");
-        const double expected = std::strtod(compact.c_str(), nullptr);
-        check(value == expected || (std::isinf(value) && std::isinf(expected) && value == expected));
-    }
+    if (isPlainDecimal(compact))
+        check(sameAsStrtod(value, compact));
+
+    const std::string whole(text);
+    const auto field = kov::scanNumber(text, kov::FieldNumber);
+    check(field.has_value() == isPlainDecimal(whole));
+    if (field)
+        check(sameAsStrtod(*field, whole));
+    const auto option = kov::scanNumber(text, kov::OptionDecimal);
+    check(option.has_value() == (field && whole.find_first_of("dD") == std::string::npos));
+    if (option)
+        check(*option == *field);
+    const std::size_t cut = size == 0 ? 0 : data[0] % (size + 1);
+    check(inTwoPieces(text, cut, kov::FieldNumber) == field);
+    check(inTwoPieces(text, cut, kov::TypedPrefix) == value);
 
     // Typed input is never refused: the clamped conversions never fail.
     const std::int16_t n = kov::int16OfText(text);
