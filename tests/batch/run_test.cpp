@@ -425,17 +425,8 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
         EXPECT_NE(e.path().filename().string().rfind(".kov-", 0), 0u) << "a temporary file is left: " << e.path();
 }
 
-std::string rows2000()
-{
-    std::string text;
-    for (int i = 1; i <= 2000; ++i)
-        text += std::to_string(i % 2 ? i : -i) + " 1\n";
-    return text;
-}
-
 const std::string Loop = crossingRecord(2);
 const std::string LongName = std::string(247, 'r') + ".prn"; // 251 bytes, results 255
-const std::string NotANumber = R"(.*: This file includes error data or you may mistake column or skip indication\. \()";
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"percent_n_in_the_record_name", {{"a%nb.prn", Loop}}, {"--plot", "pic-%n.svg", "a%nb.prn"}, 0, "",
@@ -465,22 +456,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"name_of_251_bytes", {{LongName, Loop}}, {LongName}, 0, "", {{std::string(247, 'r') + "-kov.prn", "results"}}},
     Hostile{"coefficient_beyond_the_float_range", {{"r.prn", Loop}}, {"--x-coef", "1" + std::string(400, '0') + "e-1", "r.prn"},
             2, "kov-batch: invalid value '10+e-1' for option '--x-coef'\n", {{"r-kov.prn", "-"}}},
-    Hostile{"tiny_coefficient_written_out", {{"r.prn", Loop}}, {"--stdout", "--x-coef", "0." + std::string(400, '0') + "1", "r.prn"},
-            0, "", {}, "    1    4    0.000    1.000    4    0.000    1.000 0.0000e+00"},
     Hostile{"largest_float_coefficient_overflows_the_energy",
             {{"r.prn", "h\nh\nh\nh\nh\n0 -1\n1 1\n-2 -1\n3 1\n-4 -1\n"}}, {"--stdout", "--y-coef", "3.40282347e38", "r.prn"}, 0,
             "r\\.prn: warning: cycles 1, 2: an energy is beyond the float range \\(written as Infinity, -Infinity or NaN; "
             "damping 0\\)\n", {}},
-    Hostile{"energy_beyond_the_float_range", {{"big.prn", "0 -1\n3e38 3e38\n-3e38 -3e38\n0 1\n"}}, {"--skip-lines=0", "big.prn"},
-            0, "big\\.prn: warning: cycle 1: .*\n", {{"big-kov.prn", "results"}}},
-    Hostile{"blanks_after_the_last_line_end", {{"r.prn", "0 -1\r\n1 2\r\n-1 -2\r\n2 1\r\n  "}}, {"--skip-lines", "0", "r.prn"}, 1,
-            NotANumber + "62\\)\n", {{"r-kov.prn", "-"}}},
-    Hostile{"comma_and_blank_at_the_end", {{"r.prn", "0 -1\r\n1 2\r\n-1 -2\r\n2 1, "}}, {"--skip-lines", "0", "r.prn"}, 1,
-            NotANumber + "62\\)\n", {{"r-kov.prn", "-"}}},
-    Hostile{"text_in_row_2001", {{"r.prn", rows2000() + "1 abc 1\n"}}, {"--skip-lines", "0", "r.prn"}, 1, NotANumber + "9\\)\n",
-            {{"r-kov.prn", "-"}}},
-    Hostile{"field_of_4097_characters", {{"r.prn", "0 -1\n1." + std::string(4095, '0') + " 1\n"}}, {"--skip-lines", "0", "r.prn"},
-            0, "", {{"r-kov.prn", "results"}}}),
+    Hostile{"energy_beyond_the_float_range", {{"big.prn", "0 -1\n3e38 3e38\n-3e38 -3e38\n0 1\n"}},
+            {"--stdout", "--skip-lines=0", "big.prn"}, 0, "big\\.prn: warning: cycle 1: .*\n", {},
+            " Infinity Infinity 0.0000e+00\r\n"}),
     [](const ::testing::TestParamInfo<Hostile> &p) { return std::string(p.param.name); });
 
 } // namespace
