@@ -1,5 +1,6 @@
 #include "reader/numberscan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
