@@ -38,6 +38,7 @@ void ResetCycleResults(SharedState &state)
     state.TotalEnergy(n) = 0.0f;
     state.CycleDamping(n) = 0.0f;
     state.ResultDamping(n) = 0.0f;
+    state.CycleStrainEnergy(n) = 0.0f;
 }
 
 void AddSegment(SharedState &state, int i)
@@ -60,6 +61,7 @@ void FinishCycle(SharedState &state)
     const int p2 = state.PeakStep(1, n);
     state.StrainEnergy = storeResult(d(state.YData(p2)) * d(state.XData(p2)) / 2.0 +
                                d(state.XData(p1)) * d(state.YData(p1)) / 2.0);
+    state.CycleStrainEnergy(n) = state.StrainEnergy;
 
     // Equivalent viscous damping: absorbed energy over 2 pi times the strain
     // energy, with 2 pi taken as 6.28318. Without strain energy (or when the

@@ -10,7 +10,8 @@ namespace kov {
 // 1 <= CycleNo <= 100 and steps within 0..2000; an index outside the arrays
 // fails with error 9 and changes nothing further.
 
-/// CycleEnergy(n), TotalEnergy(n), CycleDamping(n), ResultDamping(n) <- 0.
+/// CycleEnergy(n), TotalEnergy(n), CycleDamping(n), ResultDamping(n) and
+/// CycleStrainEnergy(n) <- 0.
 void ResetCycleResults(SharedState &state);
 
 /// Adds the trapezoid of the segment from step i-1 to step i to CycleEnergy(n):
@@ -19,7 +20,8 @@ void ResetCycleResults(SharedState &state);
 /// sum is +-infinity (never clamped).
 void AddSegment(SharedState &state, int i);
 
-/// TotalEnergy(n), StrainEnergy and the equivalent damping factor
+/// TotalEnergy(n), StrainEnergy (kept per cycle in CycleStrainEnergy(n)) and
+/// the equivalent damping factor
 /// CycleDamping(n) = ResultDamping(n) = CycleEnergy(n) / 6.28318 / StrainEnergy.
 /// Results beyond the float range are stored as +-infinity or NaN. A
 /// StrainEnergy of 0 or a quotient that is not a finite float gives damping 0.

@@ -100,6 +100,7 @@ struct SharedState {
     CycleFloats TotalEnergy;                           ///< sum of CycleEnergy over cycles 1..n
     CycleFloats CycleDamping;                          ///< equivalent damping factor of cycle n
     CycleFloats ResultDamping;                         ///< the damping the results file writes
+    CycleFloats CycleStrainEnergy;                     ///< StrainEnergy as cycle n's computation left it
     float StrainEnergy = 0.0f;                         ///< elastic strain energy of the last finished cycle
 };
 
