@@ -84,12 +84,17 @@ std::string normalisedAbsolutePath(const std::string &path)
 
 std::string resultsFileName(const std::string &dataFileName)
 {
+    return outputFileName(dataFileName, "-kov.prn");
+}
+
+std::string outputFileName(const std::string &dataFileName, const std::string &ending)
+{
     const auto starts = codePointStarts(dataFileName);
     if (starts.size() < 4)
         throw Failure(err::BadFileName,
                       "No results file name can be derived from the data file name \"" + dataFileName +
                           "\": Bad file name or number");
-    return dataFileName.substr(0, starts[starts.size() - 4]) + "-kov.prn";
+    return dataFileName.substr(0, starts[starts.size() - 4]) + ending;
 }
 
 std::string resultsText(SharedState &state, const std::tm &now)

@@ -21,6 +21,10 @@ std::string normalisedAbsolutePath(const std::string &path);
 /// Fails with error 52 when dataFileName is shorter than four characters.
 std::string resultsFileName(const std::string &dataFileName);
 
+/// The name of another file written beside the record by the same rule,
+/// ending in ending instead of "-kov.prn" ("-kov.json", "-kov.csv").
+std::string outputFileName(const std::string &dataFileName, const std::string &ending);
+
 /// The complete results text (CR LF line ends, UTF-8) for cycles 1..CycleNo,
 /// with the date and time of line 2 taken from now. Stores the X and Y
 /// labels built from XUnit/YUnit back into XUnit/YUnit.

@@ -1,0 +1,251 @@
+#include "output/metricsexport.h"
+
+#include <cmath>
+#include <functional>
+
+namespace kov {
+
+namespace {
+
+// ---- JSON
+
+JsonDocument peakJson(const CyclePeak &p)
+{
+    JsonDocument j = JsonDocument::object();
+    j["step"] = p.step;
+    j["x"] = jsonFloat(p.x);
+    j["y"] = jsonFloat(p.y);
+    return j;
+}
+
+JsonDocument cycleJson(const CycleMetrics &c)
+{
+    JsonDocument j = JsonDocument::object();
+    j["cycle"] = c.cycle;
+    j["start_step"] = c.startStep;
+    j["end_step"] = c.endStep;
+    j["peak1"] = peakJson(c.peak1);
+    j["peak2"] = peakJson(c.peak2);
+    j["energy"] = jsonFloat(c.energy);
+    j["total_energy"] = jsonFloat(c.totalEnergy);
+    j["strain_energy"] = jsonFloat(c.strainEnergy);
+    j["damping"] = jsonFloat(c.damping);
+    j["max_load"] = jsonOptional(c.maxLoad);
+    j["min_load"] = jsonOptional(c.minLoad);
+    j["secant_stiffness"] = jsonOptional(c.secantStiffness);
+    j["residual_pos"] = jsonOptional(c.residualPos);
+    j["residual_neg"] = jsonOptional(c.residualNeg);
+    return j;
+}
+
+JsonDocument sideJson(const EnvelopeSide &side)
+{
+    JsonDocument j = JsonDocument::object();
+    JsonDocument points = JsonDocument::array();
+    for (const LoadPoint &p : side.points)
+        points.push_back(JsonDocument::array({jsonFloat(p.x), jsonFloat(p.y)}));
+    j["points"] = std::move(points);
+    const auto &c = side.eeep;
+    auto field = [&](auto member) { return c ? jsonOptional(std::optional((*c).*member)) : JsonDocument(); };
+    j["peak_load"] = field(&EeepCurve::peakLoad);
+    j["peak_disp"] = field(&EeepCurve::peakDisp);
+    j["elastic_stiffness"] = field(&EeepCurve::elasticStiffness);
+    j["yield_load"] = field(&EeepCurve::yieldLoad);
+    j["yield_disp"] = field(&EeepCurve::yieldDisp);
+    j["ultimate_disp"] = field(&EeepCurve::ultimateDisp);
+    j["failure_reached"] = field(&EeepCurve::failureReached);
+    j["ductility"] = field(&EeepCurve::ductility);
+    return j;
+}
+
+// ---- CSV
+
+/// A field as RFC 4180 wants it: quoted when it holds a comma, a quote or a
+/// line end, its quotes doubled.
+std::string csvField(const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+template <typename T>
+std::string csvNumber(T value)
+{
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value > 0 ? "Infinity" : "-Infinity";
+    return shortestText(value);
+}
+
+template <typename T>
+std::string csvNumber(const std::optional<T> &value)
+{
+    return value ? csvNumber(*value) : std::string();
+}
+
+std::string csvLine(const std::vector<std::string> &cells)
+{
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        line += (i ? "," : "") + csvField(cells[i]);
+    return line + "\r\n";
+}
+
+enum class Unit { None, X, Y, Energy, Stiffness };
+
+struct CycleColumn {
+    const char *name;
+    Unit unit;
+    std::function<std::string(const CycleMetrics &)> value;
+};
+
+const std::vector<CycleColumn> &cycleColumns()
+{
+    static const std::vector<CycleColumn> columns = {
+        {"cycle", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.cycle); }},
+        {"start_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.startStep); }},
+        {"end_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.endStep); }},
+        {"peak1_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.peak1.step); }},
+        {"peak1_x", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.peak1.x); }},
+        {"peak1_y", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.peak1.y); }},
+        {"peak2_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.peak2.step); }},
+        {"peak2_x", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.peak2.x); }},
+        {"peak2_y", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.peak2.y); }},
+        {"energy", Unit::Energy, [](const CycleMetrics &c) { return csvNumber(c.energy); }},
+        {"total_energy", Unit::Energy, [](const CycleMetrics &c) { return csvNumber(c.totalEnergy); }},
+        {"strain_energy", Unit::Energy, [](const CycleMetrics &c) { return csvNumber(c.strainEnergy); }},
+        {"damping", Unit::None, [](const CycleMetrics &c) { return csvNumber(c.damping); }},
+        {"max_load", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.maxLoad); }},
+        {"min_load", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.minLoad); }},
+        {"secant_stiffness", Unit::Stiffness, [](const CycleMetrics &c) { return csvNumber(c.secantStiffness); }},
+        {"residual_pos", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.residualPos); }},
+        {"residual_neg", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.residualNeg); }},
+    };
+    return columns;
+}
+
+/// The unit text of a column: load times displacement for energies, load
+/// per displacement for stiffness; empty when the units it is made of are.
+std::string unitText(Unit unit, const ExportContext &context)
+{
+    const std::string &x = context.xUnit;
+    const std::string &y = context.yUnit;
+    switch (unit) {
+    case Unit::X:
+        return x;
+    case Unit::Y:
+        return y;
+    case Unit::Energy:
+        return x.empty() && y.empty() ? std::string() : y + "*" + x;
+    case Unit::Stiffness:
+        return x.empty() && y.empty() ? std::string() : y + "/" + x;
+    case Unit::None:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context)
+{
+    JsonDocument j = JsonDocument::object();
+    j["record"] = state.DataFileName;
+    JsonDocument settings = JsonDocument::object();
+    settings["x_column"] = state.XColumn;
+    settings["y_column"] = state.YColumn;
+    settings["skip_lines"] = state.SkipLines;
+    settings["x_coef"] = jsonFloat(state.XCoef);
+    settings["y_coef"] = jsonFloat(state.YCoef);
+    settings["x_unit"] = context.xUnit;
+    settings["y_unit"] = context.yUnit;
+    settings["level_tolerance"] = jsonDouble(metrics.levelTolerance);
+    j["settings"] = std::move(settings);
+    j["rows"] = static_cast<int>(state.RowCount); // a whole number of at most 2000
+    j["columns"] = state.ColumnCount;
+    j["truncated"] = context.truncated;
+    JsonDocument cycles = JsonDocument::array();
+    for (const CycleMetrics &c : metrics.cycles)
+        cycles.push_back(cycleJson(c));
+    j["cycles"] = std::move(cycles);
+    JsonDocument envelope = JsonDocument::object();
+    envelope["positive"] = sideJson(metrics.positive);
+    envelope["negative"] = sideJson(metrics.negative);
+    j["envelope"] = std::move(envelope);
+    return j;
+}
+
+std::string metricsJson(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context)
+{
+    return jsonText(metricsDocument(state, metrics, context));
+}
+
+std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &context)
+{
+    std::vector<std::string> cells;
+    for (const CycleColumn &column : cycleColumns()) {
+        const std::string unit = unitText(column.unit, context);
+        cells.push_back(column.name + (unit.empty() ? "" : " (" + unit + ")"));
+    }
+    std::string text = csvLine(cells);
+    for (const CycleMetrics &c : metrics.cycles) {
+        cells.clear();
+        for (const CycleColumn &column : cycleColumns())
+            cells.push_back(column.value(c));
+        text += csvLine(cells);
+    }
+    return text;
+}
+
+SummaryRow summaryRow(const std::string &record, const SharedState &state, const RecordMetrics &metrics,
+                      int errorNumber)
+{
+    SummaryRow r;
+    r.record = record;
+    r.errorNumber = errorNumber;
+    r.rows = static_cast<int>(state.RowCount);
+    r.cycles = static_cast<int>(metrics.cycles.size());
+    if (!metrics.cycles.empty())
+        r.totalEnergy = metrics.cycles.back().totalEnergy;
+    r.meanDamping = metrics.meanDamping;
+    if (const auto &c = metrics.positive.eeep) {
+        r.peakLoadPos = c->peakLoad;
+        r.ductilityPos = c->ductility;
+    }
+    if (const auto &c = metrics.negative.eeep) {
+        r.peakLoadNeg = c->peakLoad;
+        r.ductilityNeg = c->ductility;
+    }
+    return r;
+}
+
+SummaryRow failedSummaryRow(const std::string &record, int errorNumber)
+{
+    SummaryRow r;
+    r.record = record;
+    r.errorNumber = errorNumber;
+    return r;
+}
+
+std::string summaryCsv(const std::vector<SummaryRow> &rows)
+{
+    std::string text = csvLine({"record", "status", "rows", "cycles", "total_energy", "mean_damping", "peak_load_pos",
+                                "peak_load_neg", "ductility_pos", "ductility_neg"});
+    auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
+    for (const SummaryRow &r : rows)
+        text += csvLine({r.record, r.errorNumber ? "error " + std::to_string(r.errorNumber) : "ok", whole(r.rows),
+                         whole(r.cycles), csvNumber(r.totalEnergy), csvNumber(r.meanDamping),
+                         csvNumber(r.peakLoadPos), csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos),
+                         csvNumber(r.ductilityNeg)});
+    return text;
+}
+
+} // namespace kov

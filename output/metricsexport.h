@@ -1,0 +1,65 @@
+#pragma once
+
+#include "analysis/core/metrics.h"
+#include "output/jsontext.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kov {
+
+/// What the exported files tell besides the state: the unit texts as the
+/// user gave them (the results file turns the state's units into labels)
+/// and whether the 100-cycle limit cut the course.
+struct ExportContext {
+    std::string xUnit;
+    std::string yUnit;
+    bool truncated = false;
+};
+
+/// The JSON document of an analysed record: the record's path, the
+/// settings, RowCount and ColumnCount, the cycle table with the per-cycle
+/// metrics, and both sides of the envelope with their EEEP curves. Keys in
+/// a fixed order; null for a value that does not exist or is not finite.
+JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context);
+
+/// jsonText of metricsDocument: the content of NAME-kov.json.
+std::string metricsJson(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context);
+
+/// The cycle table as CSV (RFC 4180: CR LF line ends, a field holding a
+/// comma, a quote or a line end quoted with its quotes doubled): one header
+/// row, each column head followed by its unit in parentheses where it has
+/// one ("energy (kN*mm)"), then one row per cycle. A value that does not
+/// exist is an empty cell; one that is not finite is written Infinity,
+/// -Infinity or NaN, as in the results file.
+std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &context);
+
+/// One row of the summary of a kov-batch call.
+struct SummaryRow {
+    std::string record;
+    int errorNumber = 0; ///< 0: ok; else the number of the record's first failure
+    std::optional<int> rows;
+    std::optional<int> cycles;
+    std::optional<float> totalEnergy;
+    std::optional<double> meanDamping;
+    std::optional<float> peakLoadPos;
+    std::optional<float> peakLoadNeg;
+    std::optional<double> ductilityPos;
+    std::optional<double> ductilityNeg;
+};
+
+/// The summary row of an analysed record (errorNumber: a failure after the
+/// analysis, such as a file that could not be written, or 0).
+SummaryRow summaryRow(const std::string &record, const SharedState &state, const RecordMetrics &metrics,
+                      int errorNumber);
+
+/// The summary row of a record that did not load: its status alone.
+SummaryRow failedSummaryRow(const std::string &record, int errorNumber);
+
+/// The summary as CSV, one row per record in the order given:
+/// record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,
+/// peak_load_neg,ductility_pos,ductility_neg; status "ok" or "error N".
+std::string summaryCsv(const std::vector<SummaryRow> &rows);
+
+} // namespace kov
