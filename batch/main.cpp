@@ -2,8 +2,11 @@
 // on the same core functions as the kov window.
 
 #include "analysis/core/course.h"
+#include "analysis/core/metrics.h"
+#include "batch/exports.h"
 #include "batch/options.h"
 #include "batch/plotoutput.h"
+#include "output/atomicfile.h"
 #include "output/resultsfile.h"
 
 #include <csignal>
@@ -114,6 +117,7 @@ int main(int argc, char *argv[])
     }
 
     int status = 0;
+    std::vector<kov::SummaryRow> summary; // --summary: one row per record
     for (const std::string &record : options->records) {
         // Every record starts from a fresh state, as if the program had just started.
         auto state = std::make_unique<kov::SharedState>();
@@ -135,8 +139,10 @@ int main(int argc, char *argv[])
                       << ": This file includes error data or you may mistake column or skip indication. ("
                       << f.number() << ")\n";
             status = 1;
+            summary.push_back(kov::failedSummaryRow(state->DataFileName, f.number()));
             continue;
         }
+        int recordError = 0; // the number of the record's first failure after loading
         if (course.truncated)
             std::cerr << record << ": warning: only the first 100 cycles were analysed; the record goes on\n";
         if (!course.beyondFloatRange.empty())
@@ -150,6 +156,7 @@ int main(int argc, char *argv[])
             if (!kov::batch::writeRecordPlot(*state, plotPath, options->plotScale, plotError)) {
                 std::cerr << record << ": " << plotError << '\n';
                 status = 1;
+                recordError = kov::err::DeviceIO; // the picture reports no number of its own
             }
         }
 
@@ -166,6 +173,31 @@ int main(int argc, char *argv[])
             }
         } catch (const kov::Failure &f) {
             std::cerr << record << ": " << f.what() << " (" << f.number() << ")\n";
+            status = 1;
+            recordError = recordError ? recordError : f.number();
+        }
+
+        // The metrics are computed once from the state the course left, for
+        // the JSON and CSV files and the summary.
+        if (options->json || options->csv || !options->summaryFile.empty()) {
+            const auto metrics = kov::computeMetrics(*state, options->levelTolerance);
+            const kov::ExportContext context{options->xUnit, options->yUnit, course.truncated};
+            // With --stdout, standard output carries the results tables only.
+            const int e = kov::batch::writeMetricFiles(*state, metrics, context, *options,
+                                                       options->toStdout ? nullptr : &std::cout, std::cerr, record);
+            if (e != 0) {
+                status = 1;
+                recordError = recordError ? recordError : e;
+            }
+            summary.push_back(kov::summaryRow(state->DataFileName, *state, metrics, recordError));
+        }
+    }
+
+    if (!options->summaryFile.empty()) {
+        try {
+            kov::writeFileAtomically(options->summaryFile, kov::summaryCsv(summary));
+        } catch (const kov::Failure &f) {
+            std::cerr << "kov-batch: " << f.what() << " (" << f.number() << ")\n";
             status = 1;
         }
     }

@@ -78,6 +78,14 @@ std::string usageText()
            "                   name); never over a record of the run\n"
            "  --plot-scale K   size factor of the picture, at least one pixel, at most 20\n"
            "                   (default 3)\n"
+           "  --json           also write NAME-kov.json: settings, per-cycle results and\n"
+           "                   metrics (stiffness, strength, residual displacement),\n"
+           "                   and the envelope with its EEEP curve and ductility\n"
+           "  --csv            also write NAME-kov.csv: the per-cycle table of --json\n"
+           "  --summary FILE   write one CSV row per record of the call into FILE\n"
+           "  --level-tolerance F\n"
+           "                   a cycle's peak joins the envelope when it goes beyond\n"
+           "                   (1 + F) times the farthest peak before (0 to 1, default 0.05)\n"
            "  --help           show this help and exit\n"
            "  --version        show the version and exit\n"
            "\n"
@@ -137,6 +145,17 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
              o.plotScale = *d;
              return true;
          }},
+        {"--summary", [&o](const std::string &v) {
+             o.summaryFile = v;
+             return !v.empty();
+         }},
+        {"--level-tolerance", [&o](const std::string &v) {
+             const auto d = parseDecimal(v);
+             if (!d || !(*d >= 0.0 && *d <= 1.0))
+                 return false;
+             o.levelTolerance = *d == 0.0 ? 0.0 : *d; // -0 is 0
+             return true;
+         }},
     };
 
     bool onlyRecords = false;
@@ -160,6 +179,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         }
         if (a == "--stdout") {
             o.toStdout = true;
+            continue;
+        }
+        if (a == "--json" || a == "--csv") {
+            (a == "--json" ? o.json : o.csv) = true;
             continue;
         }
         std::string name = a;

@@ -21,6 +21,10 @@ struct Options {
     bool version = false;
     std::string plotFile;     ///< --plot: picture of each record (a name ending in .png or .svg)
     double plotScale = 3.0;   ///< --plot-scale: size factor of that picture
+    bool json = false;        ///< --json: NAME-kov.json beside each results file
+    bool csv = false;         ///< --csv: NAME-kov.csv beside each results file
+    std::string summaryFile;  ///< --summary: one CSV row per record of the call
+    double levelTolerance = 0.05; ///< --level-tolerance: envelope level tolerance, 0..1
     std::vector<std::string> records;
 };
 

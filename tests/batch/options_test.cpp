@@ -149,4 +149,42 @@ TEST(BatchOptions, PictureNamesExpandInOnePass)
     EXPECT_EQ(pictureName("%%n.png", "r"), "%r.png");
 }
 
+TEST(BatchOptions, MetricFilesAndSummary)
+{
+    const auto none = parse({"a"});
+    EXPECT_FALSE(none->json || none->csv);
+    EXPECT_EQ(none->summaryFile, "");
+    EXPECT_EQ(none->levelTolerance, 0.05);
+    const auto o = parse({"--csv", "a", "--summary", "s.csv", "--json", "--level-tolerance=.1", "b"});
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->json && o->csv);
+    EXPECT_EQ(o->summaryFile, "s.csv");
+    EXPECT_EQ(o->levelTolerance, 0.1);
+    EXPECT_EQ(o->records, (std::vector<std::string>{"a", "b"}));
+}
+
+// The level tolerance is a decimal of the strict grammar within 0..1.
+class LevelTolerance : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(LevelTolerance, LiesWithinZeroAndOne)
+{
+    const auto o = parse({"--level-tolerance", GetParam().text, "a"});
+    ASSERT_EQ(o.has_value(), GetParam().valid) << GetParam().text;
+    if (o) {
+        EXPECT_EQ(o->levelTolerance, GetParam().value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LevelTolerance, ::testing::Values(
+    NumberCase{"0", true, 0.0}, NumberCase{"1", true, 1.0}, NumberCase{"+.25", true, 0.25},
+    NumberCase{"5e-2", true, 0.05}, NumberCase{"-0", true, 0.0}, NumberCase{"1e-400", true, 0.0},
+    NumberCase{"-0.01", false, 0}, NumberCase{"1.0001", false, 0}, NumberCase{"1e400", false, 0},
+    NumberCase{"nan", false, 0}, NumberCase{"", false, 0}, NumberCase{"5%", false, 0}));
+
+TEST(BatchOptions, SummaryNeedsAFileName)
+{
+    EXPECT_FALSE(parse({"--summary=", "a"}));
+    EXPECT_FALSE(parse({"a", "--summary"}));
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Whole runs of the kov-batch program on real and made-up records.
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <csignal>
@@ -464,5 +465,86 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             {"--stdout", "--skip-lines=0", "big.prn"}, 0, "big\\.prn: warning: cycle 1: .*\n", {},
             " Infinity Infinity 0.0000e+00\r\n"}),
     [](const ::testing::TestParamInfo<Hostile> &p) { return std::string(p.param.name); });
+
+// ---- --json, --csv and --summary
+
+TEST_F(BatchRun, JsonAndCsvLieBesideTheResultsFile)
+{
+    writeAll(dir / "loop.prn", crossingRecord(3));
+    const RunResult r = run({"--json", "--csv", "--y-unit=kN", "loop.prn"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (dir / "loop-kov.prn").string() + "\n" + (dir / "loop-kov.json").string() + "\n" +
+                         (dir / "loop-kov.csv").string() + "\n");
+    const auto json = nlohmann::ordered_json::parse(readAll(dir / "loop-kov.json"));
+    EXPECT_EQ(json["record"], (dir / "loop.prn").string());
+    EXPECT_EQ(json["settings"]["y_unit"], "kN");
+    EXPECT_EQ(json["cycles"].size(), 3u);
+    const auto csv = lines(readAll(dir / "loop-kov.csv"));
+    ASSERT_EQ(csv.size(), 4u);
+    EXPECT_EQ(csv[0].rfind("cycle,start_step,end_step,peak1_step,peak1_x (mm),peak1_y (kN),", 0), 0u) << csv[0];
+
+    // With --stdout, standard output carries the table alone; the files are
+    // written all the same.
+    fs::remove(dir / "loop-kov.json");
+    const RunResult toOut = run({"--stdout", "--json", "loop.prn"});
+    EXPECT_EQ(toOut.status, 0);
+    EXPECT_EQ(toOut.out.substr(0, 10), "Absorbed E");
+    EXPECT_EQ(lines(toOut.out).size(), 5u + 3u);
+    EXPECT_TRUE(fs::exists(dir / "loop-kov.json"));
+}
+
+TEST_F(BatchRun, LevelToleranceThinsTheEnvelope)
+{
+    // Peaks at X 3, 5, 7 ... : every one is a new level at tolerance 0, only
+    // those beyond twice the last at tolerance 1.
+    writeAll(dir / "loop.prn", crossingRecord(8));
+    std::vector<std::size_t> counts;
+    for (const char *t : {"0", "1"}) {
+        ASSERT_EQ(run({"--json", "--level-tolerance", t, "loop.prn"}).status, 0);
+        const auto json = nlohmann::ordered_json::parse(readAll(dir / "loop-kov.json"));
+        EXPECT_EQ(json["settings"]["level_tolerance"], std::stod(t));
+        counts.push_back(json["envelope"]["positive"]["points"].size());
+    }
+    EXPECT_GT(counts[0], counts[1]);
+    EXPECT_GT(counts[1], 1u);
+}
+
+TEST_F(BatchRun, AMetricFileThatCannotBeWrittenFailsItsRecord)
+{
+    writeAll(dir / "loop.prn", crossingRecord(2));
+    fs::create_directory(dir / "loop-kov.json");
+    const RunResult r = run({"--json", "--csv", "loop.prn"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find("loop.prn: Cannot write " + (dir / "loop-kov.json").string() + ": "), 0u) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - 5), "(70)\n");
+    EXPECT_EQ(r.out, (dir / "loop-kov.prn").string() + "\n" + (dir / "loop-kov.csv").string() + "\n");
+    EXPECT_TRUE(fs::is_directory(dir / "loop-kov.json"));
+}
+
+TEST_F(BatchRun, SummaryHasARowForEveryRecordInOrder)
+{
+    writeAll(dir / "good.prn", crossingRecord(3));
+    writeAll(dir / "text.prn", "h1\nh2\nh3\nh4\nh5\n1 2\n3 abc\n");
+    writeAll(dir / "blocked.prn", crossingRecord(2));
+    fs::create_directory(dir / "blocked-kov.prn");
+    const RunResult r = run({"--summary", "all.csv", "good.prn", "missing.prn", "text.prn", "blocked.prn"});
+    EXPECT_EQ(r.status, 1);
+    const auto rows = lines(readAll(dir / "all.csv"));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0], "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,"
+                       "ductility_pos,ductility_neg");
+    EXPECT_EQ(rows[1].substr(0, rows[1].find(",ok,7,3,")), (dir / "good.prn").string());
+    EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",error 53,,,,,,,,");
+    EXPECT_EQ(rows[3], (dir / "text.prn").string() + ",error 13,,,,,,,,");
+    // Analysed, but its results file could not be written.
+    EXPECT_EQ(rows[4].substr(0, rows[4].find(",error 70,5,2,")), (dir / "blocked.prn").string());
+    EXPECT_FALSE(fs::exists(dir / "good-kov.json"));
+
+    // A summary that cannot be written is a failure of the call.
+    fs::create_directory(dir / "sum.csv");
+    const RunResult blocked = run({"--summary", "sum.csv", "good.prn"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.err.find("kov-batch: Cannot write sum.csv: "), 0u) << blocked.err;
+}
 
 } // namespace

@@ -1,0 +1,31 @@
+#include "batch/exports.h"
+
+#include "output/atomicfile.h"
+#include "output/resultsfile.h"
+
+namespace kov::batch {
+
+int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context,
+                     const Options &options, std::ostream *paths, std::ostream &err, const std::string &record)
+{
+    int first = 0;
+    auto write = [&](const char *ending, auto &&text) {
+        try {
+            const std::string target = outputFileName(state.DataFileName, ending);
+            writeFileAtomically(target, text());
+            if (paths)
+                *paths << target << '\n';
+        } catch (const Failure &f) {
+            err << record << ": " << f.what() << " (" << f.number() << ")\n";
+            if (first == 0)
+                first = f.number();
+        }
+    };
+    if (options.json)
+        write("-kov.json", [&] { return metricsJson(state, metrics, context); });
+    if (options.csv)
+        write("-kov.csv", [&] { return metricsCsv(metrics, context); });
+    return first;
+}
+
+} // namespace kov::batch

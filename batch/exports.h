@@ -1,0 +1,20 @@
+#pragma once
+
+#include "analysis/core/metrics.h"
+#include "batch/options.h"
+#include "output/metricsexport.h"
+
+#include <ostream>
+#include <string>
+
+namespace kov::batch {
+
+/// Writes the files that --json and --csv ask for beside the record
+/// (NAME-kov.json, NAME-kov.csv) through the atomic writer, and prints the
+/// path of each one written on paths, when given. Returns 0, or the error
+/// number of the first file that could not be written; each failure is
+/// reported on err as "RECORD: DESCRIPTION (N)".
+int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context,
+                     const Options &options, std::ostream *paths, std::ostream &err, const std::string &record);
+
+} // namespace kov::batch
