@@ -2,6 +2,8 @@
 
 #include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
+#include "analysis/core/metrics.h"
+#include "output/metricsexport.h"
 #include "output/resultsfile.h"
 #include "reader/testrecord.h"
 
@@ -115,6 +117,31 @@ void BM_ResultsText(benchmark::State &st)
     }
 }
 BENCHMARK(BM_ResultsText)->Unit(benchmark::kMicrosecond);
+
+void BM_Metrics(benchmark::State &st)
+{
+    // The metrics of the analysed record: per-cycle quantities, both
+    // envelopes and their EEEP curves.
+    auto s = fixture().freshState();
+    kov::analyseRecord(*s);
+    for (auto _ : st)
+        benchmark::DoNotOptimize(kov::computeMetrics(*s));
+}
+BENCHMARK(BM_Metrics)->Unit(benchmark::kMicrosecond);
+
+void BM_MetricsJsonAndCsv(benchmark::State &st)
+{
+    // The metrics and the texts of NAME-kov.json and NAME-kov.csv.
+    auto s = fixture().freshState();
+    kov::analyseRecord(*s);
+    const kov::ExportContext context{"mm", "kN", false};
+    for (auto _ : st) {
+        const auto metrics = kov::computeMetrics(*s);
+        benchmark::DoNotOptimize(kov::metricsJson(*s, metrics, context));
+        benchmark::DoNotOptimize(kov::metricsCsv(metrics, context));
+    }
+}
+BENCHMARK(BM_MetricsJsonAndCsv)->Unit(benchmark::kMicrosecond);
 
 void BM_WholeRecord(benchmark::State &st)
 {

@@ -23,6 +23,13 @@ bool isContainer(const JsonDocument &v)
 
 std::string stringText(const std::string &text)
 {
+    // Plain printable ASCII needs no escaping; anything else goes through
+    // the library, which also checks the UTF-8.
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= 0x20 && c <= 0x7e && c != '"' && c != '\\';
+    });
+    if (plain)
+        return '"' + text + '"';
     return JsonDocument(text).dump(-1, ' ', false, JsonDocument::error_handler_t::replace);
 }
 
@@ -58,17 +65,20 @@ void appendValue(std::string &out, const JsonDocument &v, std::size_t indent)
         out += close;
         return;
     }
-    const std::string inner(indent + 2, ' ');
     bool first = true;
     for (auto it = v.begin(); it != v.end(); ++it) {
         out += first ? "\n" : ",\n";
-        out += inner;
-        if (v.is_object())
-            out += stringText(it.key()) + ": ";
+        out.append(indent + 2, ' ');
+        if (v.is_object()) {
+            out += stringText(it.key());
+            out += ": ";
+        }
         appendValue(out, *it, indent + 2);
         first = false;
     }
-    out += '\n' + std::string(indent, ' ') + close;
+    out += '\n';
+    out.append(indent, ' ');
+    out += close;
 }
 
 } // namespace
