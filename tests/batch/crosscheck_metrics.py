@@ -26,7 +26,7 @@ import tempfile
 from decimal import Decimal, ROUND_CEILING, ROUND_FLOOR
 
 REL = 1e-9
-FLT_MAX = struct.unpack('<f', b'\xff\xff\x7f\x7f')[0]
+HALF_ULP_BEYOND_FLT_MAX = float.fromhex('0x1.ffffffp127')  # the first double that rounds to infinity
 
 libc = ctypes.CDLL(ctypes.util.find_library('c'))
 libc.strtof.restype = ctypes.c_float
@@ -39,14 +39,13 @@ def strtof(text):
 
 
 def f32(x):
-    """x rounded to single precision; beyond the range, the largest float
-    (the stored results never leave the float range)."""
+    """x rounded to single precision, as a C cast rounds it."""
     if math.isnan(x):
         return x
     try:
         return struct.unpack('<f', struct.pack('<f', x))[0]
     except OverflowError:
-        return math.copysign(FLT_MAX, x)
+        return math.copysign(math.inf, x)
 
 
 class Failures:
@@ -108,7 +107,7 @@ def automatic_course(X, Y, rows):
         damping = 0.0
         if strain != 0.0:
             q = energy / 6.28318 / strain
-            if math.isfinite(q) and abs(q) < FLT_MAX * (1 + 2 ** -25):
+            if math.isfinite(q) and abs(q) < HALF_ULP_BEYOND_FLT_MAX:
                 damping = f32(q)
         cycles.append(dict(s=start, e=end, p1=p1, p2=p2, energy=energy, total=total, strain=strain, damping=damping))
         start = end
