@@ -493,22 +493,6 @@ TEST_F(BatchRun, JsonAndCsvLieBesideTheResultsFile)
     EXPECT_TRUE(fs::exists(dir / "loop-kov.json"));
 }
 
-TEST_F(BatchRun, LevelToleranceThinsTheEnvelope)
-{
-    // Peaks at X 3, 5, 7 ... : every one is a new level at tolerance 0, only
-    // those beyond twice the last at tolerance 1.
-    writeAll(dir / "loop.prn", crossingRecord(8));
-    std::vector<std::size_t> counts;
-    for (const char *t : {"0", "1"}) {
-        ASSERT_EQ(run({"--json", "--level-tolerance", t, "loop.prn"}).status, 0);
-        const auto json = nlohmann::ordered_json::parse(readAll(dir / "loop-kov.json"));
-        EXPECT_EQ(json["settings"]["level_tolerance"], std::stod(t));
-        counts.push_back(json["envelope"]["positive"]["points"].size());
-    }
-    EXPECT_GT(counts[0], counts[1]);
-    EXPECT_GT(counts[1], 1u);
-}
-
 TEST_F(BatchRun, AMetricFileThatCannotBeWrittenFailsItsRecord)
 {
     writeAll(dir / "loop.prn", crossingRecord(2));
