@@ -202,14 +202,22 @@ def sig_digits(text):
     return mant or '0'
 
 
-def check_float(where, text, want):
+def is_number(where, text, want):
+    """Counts a check; true when a number is expected and written, else
+    checks that null stands for a value that does not exist or is not finite."""
     F.checked += 1
     if want is None or not math.isfinite(want):
         if text is not None:
             F.fail(where, f'{text} where null was expected')
-        return
+        return False
     if not isinstance(text, Num):
         F.fail(where, f'{text!r} is not a number')
+        return False
+    return True
+
+
+def check_float(where, text, want):
+    if not is_number(where, text, want):
         return
     if strtof(text) != want or math.copysign(1, strtof(text)) != math.copysign(1, want):
         F.fail(where, f'{text} is not the float {want!r}')
@@ -225,13 +233,7 @@ def check_float(where, text, want):
 
 
 def check_double(where, text, want):
-    F.checked += 1
-    if want is None or not math.isfinite(want):
-        if text is not None:
-            F.fail(where, f'{text} where null was expected')
-        return
-    if not isinstance(text, Num):
-        F.fail(where, f'{text!r} is not a number')
+    if not is_number(where, text, want):
         return
     got = float(text)
     if len(sig_digits(text)) != len(sig_digits(repr(got))):
