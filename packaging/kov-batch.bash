@@ -1,6 +1,6 @@
 # bash completion for kov-batch                            -*- shell-script -*-
 # Options; the unit lists of the kov window after --x-unit and --y-unit;
-# pictures after --plot; test records (*.prn) and folders everywhere else.
+# pictures after --plot; CSV files after --summary; test records (*.prn) and folders everywhere else.
 
 _kov_batch()
 {
@@ -8,7 +8,7 @@ _kov_batch()
     _init_completion -s || return
 
     case $prev in
-        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --help | --version)
+        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --level-tolerance | --help | --version)
             return
             ;;
         --x-unit)
@@ -21,6 +21,10 @@ _kov_batch()
             ;;
         --plot)
             _filedir '@(png|svg)'
+            return
+            ;;
+        --summary)
+            _filedir csv
             return
             ;;
     esac
@@ -37,7 +41,8 @@ _kov_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--x-column --y-column --skip-lines --x-coef --y-coef
-            --x-unit --y-unit --stdout --plot --plot-scale --help --version --' -- "$cur"))
+            --x-unit --y-unit --stdout --plot --plot-scale --json --csv --summary --level-tolerance
+            --help --version --' -- "$cur"))
         return
     fi
     _filedir prn

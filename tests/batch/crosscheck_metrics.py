@@ -368,6 +368,7 @@ def main():
     batch, examples = sys.argv[1], sys.argv[2]
     with tempfile.TemporaryDirectory(prefix='kov-crosscheck-') as folder:
         example_settings = {
+            'first-try.prn': (1, 2, 5, 1.0, 1.0),
             'synthetic-three-cycles.prn': (2, 3, 5, 1.0, 1.0),
             'rc-column-soesianawati1986.prn': (2, 3, 5, 1000.0, 1.0),
             'ufp-damper-ganey2015.prn': (1, 2, 0, 1.0, 1.0),

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # check_completion.sh COMPLETION_FILE KOV_BATCH
 # The bash completion of kov-batch offers its options, the unit lists after
-# --x-unit and --y-unit, pictures after --plot and records (*.prn) and folders
+# --x-unit and --y-unit, pictures after --plot, CSV files after --summary and records (*.prn) and folders
 # elsewhere. Exits 77 (skipped) without bash-completion.
 set -uo pipefail
 library=/usr/share/bash-completion/bash_completion
@@ -11,7 +11,7 @@ source "$1"
 batch=$2
 cd "$(mktemp -d)" || exit 1
 trap 'rm -rf "$PWD"' EXIT
-touch a.prn B.PRN notes.txt loop.png loop.svg
+touch a.prn B.PRN notes.txt loop.png loop.svg all.csv
 mkdir sub
 fail=0
 
@@ -38,6 +38,8 @@ kov-batch --y-unit k|kN kgf
 kov-batch --x-unit=m|m mm
 kov-batch --skip-lines |
 kov-batch --plot |loop.png loop.svg sub
+kov-batch --summary |all.csv sub
+kov-batch --level-tolerance |
 kov-batch -- -|
 kov-batch -- |B.PRN a.prn sub
 CASES
