@@ -11,7 +11,7 @@ int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, con
     int first = 0;
     auto write = [&](const char *ending, auto &&text) {
         try {
-            const std::string target = outputFileName(state.DataFileName, ending);
+            const std::string target = outputFileName(context.record, ending);
             writeFileAtomically(target, text());
             if (paths)
                 *paths << target << '\n';

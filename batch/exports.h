@@ -9,8 +9,9 @@
 
 namespace kov::batch {
 
-/// Writes the files that --json and --csv ask for beside the record
-/// (NAME-kov.json, NAME-kov.csv) through the atomic writer, and prints the
+/// Writes the files that --json and --csv ask for beside the results file
+/// (NAME-kov.json, NAME-kov.csv, named from context.record as the results
+/// file is from the record's absolute path) through the atomic writer, and prints the
 /// path of each one written on paths, when given. Returns 0, or the error
 /// number of the first file that could not be written; each failure is
 /// reported on err as "RECORD: DESCRIPTION (N)".

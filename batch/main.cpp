@@ -68,6 +68,19 @@ std::string pictureOverRecord(const kov::batch::Options &options)
     return {};
 }
 
+/// The usage error when the summary would replace a record of the run, else
+/// an empty text.
+std::string summaryOverRecord(const kov::batch::Options &options)
+{
+    const auto summary = entryOf(options.summaryFile);
+    if (options.summaryFile.empty() || !summary)
+        return {};
+    for (const std::string &record : options.records)
+        if (entryOf(record) == summary)
+            return "kov-batch: the summary '" + options.summaryFile + "' would overwrite the record '" + record + "'";
+    return {};
+}
+
 /// "3, 5-7, 9": the cycle numbers, runs of three or more joined.
 std::string cycleList(const std::vector<int> &cycles)
 {
@@ -111,7 +124,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    if (const std::string clash = pictureOverRecord(*options); !clash.empty()) {
+    std::string clash = pictureOverRecord(*options);
+    if (clash.empty())
+        clash = summaryOverRecord(*options);
+    if (!clash.empty()) {
         std::cerr << clash << '\n';
         return 2;
     }
@@ -139,7 +155,7 @@ int main(int argc, char *argv[])
                       << ": This file includes error data or you may mistake column or skip indication. ("
                       << f.number() << ")\n";
             status = 1;
-            summary.push_back(kov::failedSummaryRow(state->DataFileName, f.number()));
+            summary.push_back(kov::failedSummaryRow(kov::normalisedAbsolutePath(record), f.number()));
             continue;
         }
         int recordError = 0; // the number of the record's first failure after loading
@@ -181,7 +197,8 @@ int main(int argc, char *argv[])
         // the JSON and CSV files and the summary.
         if (options->json || options->csv || !options->summaryFile.empty()) {
             const auto metrics = kov::computeMetrics(*state, options->levelTolerance);
-            const kov::ExportContext context{options->xUnit, options->yUnit, course.truncated};
+            const kov::ExportContext context{kov::normalisedAbsolutePath(record), options->xUnit, options->yUnit,
+                                             course.truncated};
             // With --stdout, standard output carries the results tables only.
             const int e = kov::batch::writeMetricFiles(*state, metrics, context, *options,
                                                        options->toStdout ? nullptr : &std::cout, std::cerr, record);
@@ -189,7 +206,7 @@ int main(int argc, char *argv[])
                 status = 1;
                 recordError = recordError ? recordError : e;
             }
-            summary.push_back(kov::summaryRow(state->DataFileName, *state, metrics, recordError));
+            summary.push_back(kov::summaryRow(context.record, *state, metrics, recordError));
         }
     }
 

@@ -134,7 +134,7 @@ void BM_MetricsJsonAndCsv(benchmark::State &st)
     // The metrics and the texts of NAME-kov.json and NAME-kov.csv.
     auto s = fixture().freshState();
     kov::analyseRecord(*s);
-    const kov::ExportContext context{"mm", "kN", false};
+    const kov::ExportContext context{fixture().path, "mm", "kN", false};
     for (auto _ : st) {
         const auto metrics = kov::computeMetrics(*s);
         benchmark::DoNotOptimize(kov::metricsJson(*s, metrics, context));

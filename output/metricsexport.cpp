@@ -158,7 +158,7 @@ std::string unitText(Unit unit, const ExportContext &context)
 JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context)
 {
     JsonDocument j = JsonDocument::object();
-    j["record"] = state.DataFileName;
+    j["record"] = context.record;
     JsonDocument settings = JsonDocument::object();
     settings["x_column"] = state.XColumn;
     settings["y_column"] = state.YColumn;

@@ -9,16 +9,18 @@
 
 namespace kov {
 
-/// What the exported files tell besides the state: the unit texts as the
+/// What the exported files tell besides the state: the record's normalised
+/// absolute path (the state holds it as it was named), the unit texts as the
 /// user gave them (the results file turns the state's units into labels)
 /// and whether the 100-cycle limit cut the course.
 struct ExportContext {
+    std::string record;
     std::string xUnit;
     std::string yUnit;
     bool truncated = false;
 };
 
-/// The JSON document of an analysed record: the record's path, the
+/// The JSON document of an analysed record: the record's absolute path, the
 /// settings, RowCount and ColumnCount, the cycle table with the per-cycle
 /// metrics, and both sides of the envelope with their EEEP curves. Keys in
 /// a fixed order; null for a value that does not exist or is not finite.

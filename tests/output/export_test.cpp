@@ -144,9 +144,9 @@ std::vector<std::string> keys(const JsonDocument &object)
 TEST(MetricsJson, KeysInOrderAndValuesOfTheirKind)
 {
     const Analysed a;
-    const std::string text = metricsJson(a.state, a.metrics, {"mm", "kN", true});
+    const std::string text = metricsJson(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true});
     const JsonDocument doc = JsonDocument::parse(text);
-    EXPECT_EQ(doc, metricsDocument(a.state, a.metrics, {"mm", "kN", true}));
+    EXPECT_EQ(doc, metricsDocument(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true}));
     EXPECT_EQ(keys(doc), (std::vector<std::string>{"record", "settings", "rows", "columns", "truncated", "cycles",
                                                    "envelope"}));
     EXPECT_EQ(keys(doc["settings"]), (std::vector<std::string>{"x_column", "y_column", "skip_lines", "x_coef",
@@ -167,7 +167,7 @@ TEST(MetricsJson, KeysInOrderAndValuesOfTheirKind)
     EXPECT_NE(text.find("\"rows\": 5,"), std::string::npos);
     EXPECT_NE(text.find("\"truncated\": true,"), std::string::npos);
     EXPECT_NE(text.find("\"level_tolerance\": 0.25\n"), std::string::npos);
-    EXPECT_EQ(doc["record"], "/data/run, \"1\".prn");
+    EXPECT_EQ(doc["record"], "/data/run.prn");
     EXPECT_EQ(c1["residual_pos"].get<double>(), 2.0 + (static_cast<double>(0.1f) - 2.0) * 4.0 / 5.0);
     EXPECT_EQ(c1["secant_stiffness"], 2.0);
     EXPECT_EQ(doc["envelope"]["negative"]["points"], JsonDocument::parse("[[0, 0], [-2, -4]]"));
@@ -186,7 +186,7 @@ TEST(MetricsJson, ASideWithoutPointsIsNullThroughout)
 {
     Analysed a;
     a.state.PeakStep(1, 1) = 0;
-    const JsonDocument doc = JsonDocument::parse(metricsJson(a.state, computeMetrics(a.state), {"mm", "kN", false}));
+    const JsonDocument doc = JsonDocument::parse(metricsJson(a.state, computeMetrics(a.state), {"/data/run.prn", "mm", "kN", false}));
     const JsonDocument &side = doc["envelope"]["negative"];
     EXPECT_EQ(side["points"], JsonDocument::parse("[[0, 0]]"));
     for (auto it = side.begin(); it != side.end(); ++it) {
@@ -202,7 +202,7 @@ TEST(MetricsJson, ASideWithoutPointsIsNullThroughout)
 TEST(MetricsCsv, HeaderWithUnitsAndOneRowPerCycle)
 {
     const Analysed a;
-    const std::string csv = metricsCsv(a.metrics, {"mm", "kN", false});
+    const std::string csv = metricsCsv(a.metrics, {"/data/run.prn", "mm", "kN", false});
     const std::string header =
         "cycle,start_step,end_step,peak1_step,peak1_x (mm),peak1_y (kN),peak2_step,peak2_x (mm),peak2_y (kN),"
         "energy (kN*mm),total_energy (kN*mm),strain_energy (kN*mm),damping,max_load (kN),min_load (kN),"
@@ -229,7 +229,7 @@ class CsvUnits : public ::testing::TestWithParam<UnitCase> {};
 TEST_P(CsvUnits, AreQuotedWhereTheyMustBe)
 {
     const UnitCase &k = GetParam();
-    const std::string csv = metricsCsv(Analysed().metrics, {k.xUnit, k.yUnit, false});
+    const std::string csv = metricsCsv(Analysed().metrics, {"", k.xUnit, k.yUnit, false});
     const std::string header = csv.substr(0, csv.find("\r\n"));
     EXPECT_NE(header.find("," + std::string(k.energyHead) + ","), std::string::npos) << header;
     EXPECT_NE(header.find("," + std::string(k.xHead) + ","), std::string::npos) << header;
