@@ -1,7 +1,7 @@
 #include "output/metricsexport.h"
 
 #include <cmath>
-#include <functional>
+#include <type_traits>
 
 namespace kov {
 
@@ -99,58 +99,25 @@ std::string csvLine(const std::vector<std::string> &cells)
     return line + "\r\n";
 }
 
-enum class Unit { None, X, Y, Energy, Stiffness };
-
-struct CycleColumn {
-    const char *name;
-    Unit unit;
-    std::function<std::string(const CycleMetrics &)> value;
-};
-
-const std::vector<CycleColumn> &cycleColumns()
+std::string csvCell(const CycleCell &cell)
 {
-    static const std::vector<CycleColumn> columns = {
-        {"cycle", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.cycle); }},
-        {"start_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.startStep); }},
-        {"end_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.endStep); }},
-        {"peak1_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.peak1.step); }},
-        {"peak1_x", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.peak1.x); }},
-        {"peak1_y", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.peak1.y); }},
-        {"peak2_step", Unit::None, [](const CycleMetrics &c) { return std::to_string(c.peak2.step); }},
-        {"peak2_x", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.peak2.x); }},
-        {"peak2_y", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.peak2.y); }},
-        {"energy", Unit::Energy, [](const CycleMetrics &c) { return csvNumber(c.energy); }},
-        {"total_energy", Unit::Energy, [](const CycleMetrics &c) { return csvNumber(c.totalEnergy); }},
-        {"strain_energy", Unit::Energy, [](const CycleMetrics &c) { return csvNumber(c.strainEnergy); }},
-        {"damping", Unit::None, [](const CycleMetrics &c) { return csvNumber(c.damping); }},
-        {"max_load", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.maxLoad); }},
-        {"min_load", Unit::Y, [](const CycleMetrics &c) { return csvNumber(c.minLoad); }},
-        {"secant_stiffness", Unit::Stiffness, [](const CycleMetrics &c) { return csvNumber(c.secantStiffness); }},
-        {"residual_pos", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.residualPos); }},
-        {"residual_neg", Unit::X, [](const CycleMetrics &c) { return csvNumber(c.residualNeg); }},
-    };
-    return columns;
+    return std::visit(
+        [](const auto &v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return {};
+            else if constexpr (std::is_same_v<T, int>)
+                return std::to_string(v);
+            else
+                return csvNumber(v);
+        },
+        cell);
 }
 
-/// The unit text of a column: load times displacement for energies, load
-/// per displacement for stiffness; empty when the units it is made of are.
-std::string unitText(Unit unit, const ExportContext &context)
+template <typename T>
+CycleCell cell(const std::optional<T> &value)
 {
-    const std::string &x = context.xUnit;
-    const std::string &y = context.yUnit;
-    switch (unit) {
-    case Unit::X:
-        return x;
-    case Unit::Y:
-        return y;
-    case Unit::Energy:
-        return x.empty() && y.empty() ? std::string() : y + "*" + x;
-    case Unit::Stiffness:
-        return x.empty() && y.empty() ? std::string() : y + "/" + x;
-    case Unit::None:
-        break;
-    }
-    return {};
+    return value ? CycleCell(*value) : CycleCell();
 }
 
 } // namespace
@@ -188,18 +155,62 @@ std::string metricsJson(const SharedState &state, const RecordMetrics &metrics, 
     return jsonText(metricsDocument(state, metrics, context));
 }
 
+const std::vector<CycleColumn> &cycleColumns()
+{
+    using U = ColumnUnit;
+    using C = const CycleMetrics &;
+    static const std::vector<CycleColumn> columns = {
+        {"cycle", U::None, [](C c) { return CycleCell(c.cycle); }},
+        {"start_step", U::None, [](C c) { return CycleCell(c.startStep); }},
+        {"end_step", U::None, [](C c) { return CycleCell(c.endStep); }},
+        {"peak1_step", U::None, [](C c) { return CycleCell(c.peak1.step); }},
+        {"peak1_x", U::X, [](C c) { return CycleCell(c.peak1.x); }},
+        {"peak1_y", U::Y, [](C c) { return CycleCell(c.peak1.y); }},
+        {"peak2_step", U::None, [](C c) { return CycleCell(c.peak2.step); }},
+        {"peak2_x", U::X, [](C c) { return CycleCell(c.peak2.x); }},
+        {"peak2_y", U::Y, [](C c) { return CycleCell(c.peak2.y); }},
+        {"energy", U::Energy, [](C c) { return CycleCell(c.energy); }},
+        {"total_energy", U::Energy, [](C c) { return CycleCell(c.totalEnergy); }},
+        {"strain_energy", U::Energy, [](C c) { return CycleCell(c.strainEnergy); }},
+        {"damping", U::None, [](C c) { return CycleCell(c.damping); }},
+        {"max_load", U::Y, [](C c) { return cell(c.maxLoad); }},
+        {"min_load", U::Y, [](C c) { return cell(c.minLoad); }},
+        {"secant_stiffness", U::Stiffness, [](C c) { return cell(c.secantStiffness); }},
+        {"residual_pos", U::X, [](C c) { return cell(c.residualPos); }},
+        {"residual_neg", U::X, [](C c) { return cell(c.residualNeg); }},
+    };
+    return columns;
+}
+
+std::string columnUnitText(ColumnUnit unit, const std::string &xUnit, const std::string &yUnit)
+{
+    switch (unit) {
+    case ColumnUnit::X:
+        return xUnit;
+    case ColumnUnit::Y:
+        return yUnit;
+    case ColumnUnit::Energy:
+        return xUnit.empty() && yUnit.empty() ? std::string() : yUnit + "*" + xUnit;
+    case ColumnUnit::Stiffness:
+        return xUnit.empty() && yUnit.empty() ? std::string() : yUnit + "/" + xUnit;
+    case ColumnUnit::None:
+        break;
+    }
+    return {};
+}
+
 std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &context)
 {
     std::vector<std::string> cells;
     for (const CycleColumn &column : cycleColumns()) {
-        const std::string unit = unitText(column.unit, context);
+        const std::string unit = columnUnitText(column.unit, context.xUnit, context.yUnit);
         cells.push_back(column.name + (unit.empty() ? "" : " (" + unit + ")"));
     }
     std::string text = csvLine(cells);
     for (const CycleMetrics &c : metrics.cycles) {
         cells.clear();
         for (const CycleColumn &column : cycleColumns())
-            cells.push_back(column.value(c));
+            cells.push_back(csvCell(column.value(c)));
         text += csvLine(cells);
     }
     return text;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace kov {
@@ -28,6 +29,31 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
 
 /// jsonText of metricsDocument: the content of NAME-kov.json.
 std::string metricsJson(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context);
+
+/// A cell of the per-cycle table: none, a whole number, a stored float or a
+/// derived double (each printed in its own way).
+using CycleCell = std::variant<std::monostate, int, float, double>;
+
+/// What a column of the per-cycle table is measured in.
+enum class ColumnUnit { None, X, Y, Energy, Stiffness };
+
+/// A column of the per-cycle table, as the CSV and the report show it.
+struct CycleColumn {
+    const char *name;
+    ColumnUnit unit;
+    CycleCell (*value)(const CycleMetrics &);
+};
+
+/// The columns of the per-cycle table, in order: cycle, start_step,
+/// end_step, peak1_step, peak1_x, peak1_y, peak2_…, energy, total_energy,
+/// strain_energy, damping, max_load, min_load, secant_stiffness,
+/// residual_pos, residual_neg.
+const std::vector<CycleColumn> &cycleColumns();
+
+/// The unit text of a column: load times displacement for energies
+/// ("kN*mm"), load per displacement for stiffness ("kN/mm"); empty when the
+/// units it is made of are, and for a column without unit.
+std::string columnUnitText(ColumnUnit unit, const std::string &xUnit, const std::string &yUnit);
 
 /// The cycle table as CSV (RFC 4180: CR LF line ends, a field holding a
 /// comma, a quote or a line end quoted with its quotes doubled): one header
