@@ -1,6 +1,10 @@
 #include "plot/loopplot.h"
 
+#include "analysis/core/cycle.h"
 #include "plot/plotcanvas.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace kov {
 
@@ -20,9 +24,30 @@ void ClearPlot(PlotCanvas &canvas)
     canvas.Cls();
 }
 
+UserCorners loopCorners(const SharedState &state)
+{
+    return {d(state.ScaleXMin), -d(state.ScaleYMax), d(state.ScaleXMax), -d(state.ScaleYMin)};
+}
+
 void SetPlotScale(PlotCanvas &canvas, const SharedState &state)
 {
-    canvas.Scale(d(state.ScaleXMin), -d(state.ScaleYMax), d(state.ScaleXMax), -d(state.ScaleYMin));
+    const UserCorners c = loopCorners(state);
+    canvas.Scale(c.x1, c.y1, c.x2, c.y2);
+}
+
+SharedState withRecordRange(const SharedState &loaded)
+{
+    SharedState s = loaded;
+    s.MaxAbsX = 0.0f;
+    s.MaxAbsY = 0.0f;
+    const int rows = static_cast<int>(s.RowCount);
+    for (int i = 1; i <= rows; ++i) {
+        s.MaxAbsX = std::max(s.MaxAbsX, std::fabs(s.XData(i)));
+        s.MaxAbsY = std::max(s.MaxAbsY, std::fabs(s.YData(i)));
+    }
+    AutoRange(s);
+    SetMarkerRadius(s);
+    return s;
 }
 
 void DrawAxes(PlotCanvas &canvas, const SharedState &state)

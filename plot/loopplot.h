@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/sharedstate.h"
+#include "plot/plotmapping.h"
 
 namespace kov {
 
@@ -12,9 +13,18 @@ class PlotCanvas;
 /// Erases the plot area and resets the drawing position.
 void ClearPlot(PlotCanvas &canvas);
 
-/// User coordinates from the plot range: upper-left (ScaleXMin, -ScaleYMax),
-/// lower-right (ScaleXMax, -ScaleYMin).
+/// The user coordinates of the plot range: upper-left (ScaleXMin, -ScaleYMax),
+/// lower-right (ScaleXMax, -ScaleYMin). Every drawing of the loop maps its
+/// points through a PlotMapping set to these corners.
+UserCorners loopCorners(const SharedState &state);
+
+/// Gives the canvas the user coordinates of loopCorners.
 void SetPlotScale(PlotCanvas &canvas, const SharedState &state);
+
+/// A copy of a loaded state whose range is the record's own automatic one,
+/// as "Clear scale" gives it: MaxAbsX and MaxAbsY over steps 1..RowCount,
+/// then AutoRange and the MarkerRadius of that range.
+SharedState withRecordRange(const SharedState &loaded);
 
 /// The blue X axis across the full width, then the blue Y axis from the
 /// bottom edge to the top edge.

@@ -2,6 +2,12 @@
 
 namespace kov {
 
+/// The user coordinates of an area's upper-left corner (x1, y1) and
+/// lower-right corner (x2, y2).
+struct UserCorners {
+    double x1 = 0.0, y1 = 0.0, x2 = 1.0, y2 = 1.0;
+};
+
 /// The user coordinate system of the plot area: the user coordinates of the
 /// upper-left and lower-right corners, mapped onto an area of width x height
 /// pixels. No Qt, so the arithmetic can be checked on its own.
@@ -17,6 +23,7 @@ public:
     void setSize(int width, int height);
     /// (x1, y1) is the upper-left corner, (x2, y2) the lower-right one.
     void setScale(double x1, double y1, double x2, double y2);
+    void setScale(const UserCorners &c) { setScale(c.x1, c.y1, c.x2, c.y2); }
 
     int width() const { return m_width; }
     int height() const { return m_height; }

@@ -1,6 +1,5 @@
 #include "plot/render.h"
 
-#include "analysis/core/cycle.h"
 #include "output/atomicfile.h"
 #include "plot/loopplot.h"
 #include "plot/plotcanvas.h"
@@ -9,29 +8,11 @@
 #include <QImage>
 #include <QSvgGenerator>
 
-#include <algorithm>
-#include <cmath>
 #include <memory>
 
 namespace kov {
 
 namespace {
-
-/// The record's own range: the largest |X| and |Y| over its steps.
-SharedState withRecordRange(const SharedState &loaded)
-{
-    SharedState s = loaded;
-    s.MaxAbsX = 0.0f;
-    s.MaxAbsY = 0.0f;
-    const int rows = static_cast<int>(s.RowCount);
-    for (int i = 1; i <= rows; ++i) {
-        s.MaxAbsX = std::max(s.MaxAbsX, std::fabs(s.XData(i)));
-        s.MaxAbsY = std::max(s.MaxAbsY, std::fabs(s.YData(i)));
-    }
-    AutoRange(s);
-    SetMarkerRadius(s);
-    return s;
-}
 
 void drawLoop(PlotCanvas &canvas, const SharedState &s)
 {
