@@ -1,0 +1,73 @@
+#pragma once
+
+// The charts of the HTML report, drawn with QPainter into QSvgGenerator and
+// returned as SVG elements to put inline into the page (no XML prolog, no
+// size of their own: the page scales them by their viewBox).
+
+#include "analysis/core/metrics.h"
+#include "app/core/sharedstate.h"
+#include "plot/plotmapping.h"
+
+#include <optional>
+#include <string>
+
+namespace kov::report {
+
+/// The colours of the charts, "#rrggbb". The steps keep the colour code of
+/// the window's cycle view: cycle end step red, peak step 1 blue, peak
+/// step 2 green.
+namespace colour {
+inline constexpr const char *Path = "#4d4d4d";
+inline constexpr const char *EndStep = "#ff0000";
+inline constexpr const char *PeakStep1 = "#0000ff";
+inline constexpr const char *PeakStep2 = "#007e00";
+inline constexpr const char *Envelope = "#e07b00";
+inline constexpr const char *Eeep = "#7b3294";
+inline constexpr const char *Bars = "#8eb4d6";
+inline constexpr const char *Cumulative = "#d95f02";
+inline constexpr const char *Series = "#1f5f99";
+} // namespace colour
+
+/// The loop chart shows the window's plot area at this many times its size.
+inline constexpr int LoopScale = 2;
+
+/// Where the loop chart puts its plot area: the window's plot area times
+/// LoopScale, its upper-left corner at (left, top) of the chart, in the user
+/// coordinates of the record's own automatic range (the window after "Clear
+/// scale", and kov-batch's pictures). Step i lies at (left +
+/// mapping.toPixelX(XData(i)), top + mapping.toPixelY(-YData(i))), LoopScale
+/// times where the window draws it.
+struct LoopFrame {
+    double left = 0.0;
+    double top = 0.0;
+    PlotMapping mapping;
+};
+LoopFrame loopFrame(const SharedState &state);
+
+/// A coordinate as the charts write it: rounded to a tenth of a unit.
+double svgCoordinate(double v);
+
+/// The whole X-Y path of a loaded record with the peak steps 1 (blue) and 2
+/// (green) and the end step (red) of every cycle marked, each side's
+/// envelope points joined (the points ringed) and its EEEP curve dashed,
+/// grid, ticks and axis titles with the units.
+std::string loopChart(const SharedState &state, const RecordMetrics &metrics, const std::string &xUnit,
+                      const std::string &yUnit);
+
+/// Energy per cycle as bars (left axis) and the cumulative energy as a line
+/// (right axis).
+std::string energyChart(const RecordMetrics &metrics, const std::string &energyUnit);
+
+/// The equivalent damping factor of each cycle.
+std::string dampingChart(const RecordMetrics &metrics);
+
+/// The cycle whose secant stiffness the stiffness chart divides by: the
+/// first with a finite positive one (cycle 1 as a rule); none when no cycle
+/// has one. An index into metrics.cycles.
+std::optional<std::size_t> stiffnessReference(const RecordMetrics &metrics);
+
+/// Each cycle's secant stiffness divided by that of cycles[reference]: the
+/// stiffness degradation, with a dashed line at 1.
+std::string stiffnessChart(const RecordMetrics &metrics, std::size_t reference);
+
+} // namespace kov::report

@@ -1,0 +1,424 @@
+#include "report/report.h"
+
+#include "output/atomicfile.h"
+#include "output/jsontext.h"
+#include "report/charts.h"
+#include "report/reportformat.h"
+
+#include <QGuiApplication>
+#include <QString>
+
+#include <clocale>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+namespace kov {
+
+namespace {
+
+using report::formatNumber;
+using report::NumberFormat;
+
+/// Text for the page: & < > " escaped, a byte that is not UTF-8 turned
+/// into U+FFFD.
+std::string esc(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toHtmlEscaped().toStdString();
+}
+
+std::string withUnit(const std::string &title, const std::string &unit)
+{
+    return unit.empty() ? esc(title) : esc(title) + " <span class=\"unit\">(" + esc(unit) + ")</span>";
+}
+
+/// The charts measure their text with the fonts of a QGuiApplication; when
+/// the caller has none (kov-batch), one lives for the report, on the
+/// offscreen platform. Its start-up messages (no runtime folder, say) are
+/// not the user's business, and the C locale it sets is put back.
+class GuiForReport {
+public:
+    GuiForReport()
+    {
+        if (QCoreApplication::instance())
+            return;
+        if (const char *locale = std::setlocale(LC_ALL, nullptr))
+            m_locale = locale;
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
+        qInstallMessageHandler(previous);
+    }
+    ~GuiForReport()
+    {
+        if (!m_app)
+            return;
+        m_app.reset();
+        std::setlocale(LC_ALL, m_locale.c_str());
+    }
+    GuiForReport(const GuiForReport &) = delete;
+    GuiForReport &operator=(const GuiForReport &) = delete;
+
+private:
+    char m_name[10] = "kov-batch";
+    char m_platform[10] = "-platform";
+    char m_offscreen[10] = "offscreen";
+    char *m_argv[4] = {m_name, m_platform, m_offscreen, nullptr};
+    int m_argc = 3;
+    std::string m_locale = "C";
+    std::unique_ptr<QGuiApplication> m_app;
+};
+
+/// The largest finite magnitude of the values, for columnFormat.
+double largest(const std::vector<std::optional<double>> &values)
+{
+    double m = 0.0;
+    for (const auto &v : values)
+        if (v && std::isfinite(*v))
+            m = std::max(m, std::fabs(*v));
+    return m;
+}
+
+/// A column of numbers printed alike: right-aligned, the same decimals.
+std::vector<std::string> numberCells(const std::vector<std::optional<double>> &values)
+{
+    const NumberFormat format = report::columnFormat(largest(values));
+    std::vector<std::string> cells;
+    for (const auto &v : values)
+        cells.push_back(v ? "<td class=\"num\">" + formatNumber(*v, format) + "</td>"
+                          : std::string("<td class=\"num none\">\u2013</td>"));
+    return cells;
+}
+
+std::string sectionId(std::size_t index)
+{
+    return "record-" + std::to_string(index + 1);
+}
+
+std::string baseName(const ReportRecord &r)
+{
+    const std::string &path = r.summary.record.empty() ? r.name : r.summary.record;
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string energyUnit(const ReportSettings &s)
+{
+    return columnUnitText(ColumnUnit::Energy, s.xUnit, s.yUnit);
+}
+
+// ---- Style
+
+std::string styleSheet()
+{
+    using namespace report::colour;
+    auto dot = [](const char *name, const char *colour) {
+        return std::string(".key.") + name + "::before{border:.32em solid " + colour + ";border-radius:50%}";
+    };
+    auto line = [](const char *name, const char *colour, const char *style) {
+        return std::string(".key.") + name + "::before{width:1.4em;border-top:2px " + style + " " + colour + "}";
+    };
+    return "*{box-sizing:border-box}"
+           "html{-webkit-text-size-adjust:100%;print-color-adjust:exact;-webkit-print-color-adjust:exact}"
+           "body{margin:0 auto;max-width:1280px;padding:0 16px 32px;color:#222;background:#fff;"
+           "font:15px/1.45 system-ui,-apple-system,'Segoe UI',Roboto,'Noto Sans','DejaVu Sans',sans-serif}"
+           "h1{font-size:1.6em;margin:.8em 0 .2em}h2{font-size:1.3em;margin:1.6em 0 .2em;"
+           "border-bottom:2px solid #ccc;padding-bottom:.15em}h3{font-size:1.05em;margin:1em 0 .3em}"
+           ".meta,.location{color:#555;margin:.2em 0;overflow-wrap:anywhere}"
+           ".location{font-family:ui-monospace,'DejaVu Sans Mono',monospace;font-size:.9em}"
+           ".scroll{overflow-x:auto;max-width:100%}"
+           "table{border-collapse:collapse;font-size:.9em}"
+           "th,td{padding:.2em .55em;border-bottom:1px solid #e3e3e3;vertical-align:top}"
+           "th{text-align:left;background:#f4f4f4;font-weight:600}"
+           "thead th{vertical-align:bottom}"
+           "td.num,th.num{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
+           "td.none{color:#999}.unit{font-weight:400;color:#555}"
+           "tr.failed td{background:#fff3f3}.errline{color:#a40000;font-size:.92em;white-space:normal}"
+           "ul.messages{margin:.4em 0;padding-left:1.2em}li.error{color:#a40000}li.warning{color:#8a5a00}"
+           ".top{display:grid;grid-template-columns:minmax(0,11fr) minmax(0,9fr);gap:20px;align-items:start}"
+           ".cyclecharts{display:grid;grid-template-columns:repeat(3,minmax(0,1fr));gap:14px;margin-top:10px}"
+           "figure{margin:0;break-inside:avoid}svg.chart{display:block;width:100%;height:auto}"
+           "figcaption{font-size:.85em;color:#444;margin-top:.2em}"
+           ".key{white-space:nowrap;margin-right:.9em}"
+           ".key::before{content:'';display:inline-block;width:0;height:0;margin-right:.35em;vertical-align:middle}" +
+           dot("end", EndStep) + dot("peak1", PeakStep1) + dot("peak2", PeakStep2) + line("path", Path, "solid") +
+           line("envelope", Envelope, "solid") + line("eeep", Eeep, "dashed") + line("cumulative", Cumulative, "solid") +
+           line("series", Series, "solid") +
+           ".key.bars::before{border:.4em solid " + Bars + "}" +
+           "dl.figures{display:grid;grid-template-columns:max-content 1fr;gap:.1em 1em;margin:.3em 0}"
+           "dl.figures dt{color:#555}dl.figures dd{margin:0;font-variant-numeric:tabular-nums}"
+           "p.empty{color:#666;font-style:italic}"
+           "@media screen and (max-width:900px){.top,.cyclecharts{grid-template-columns:minmax(0,1fr)}"
+           "body{padding:0 10px 24px;font-size:14px}}"
+           "@page{size:A4;margin:12mm}"
+           "@media print{body{max-width:none;padding:0;font-size:9pt}"
+           "section.record{break-before:page}.scroll{overflow:visible}a{color:inherit;text-decoration:none}"
+           "h2{margin-top:0}.top{gap:10px}table{font-size:.85em}thead{display:table-header-group}"
+           "tr{break-inside:avoid}}";
+}
+
+// ---- Summary
+
+std::string summaryTable(const ReportRequest &request)
+{
+    const ReportSettings &s = request.settings;
+    std::vector<std::optional<double>> energy, damping, loadPos, loadNeg, ductPos, ductNeg;
+    auto d = [](const auto &v) { return v ? std::optional<double>(*v) : std::nullopt; };
+    for (const ReportRecord &r : request.records) {
+        energy.push_back(d(r.summary.totalEnergy));
+        damping.push_back(r.summary.meanDamping);
+        loadPos.push_back(d(r.summary.peakLoadPos));
+        loadNeg.push_back(d(r.summary.peakLoadNeg));
+        ductPos.push_back(r.summary.ductilityPos);
+        ductNeg.push_back(r.summary.ductilityNeg);
+    }
+    const std::vector<std::vector<std::string>> columns = {numberCells(energy), numberCells(damping),
+                                                           numberCells(loadPos), numberCells(loadNeg),
+                                                           numberCells(ductPos), numberCells(ductNeg)};
+    std::string html = "<div class=\"scroll\"><table class=\"summary\"><thead><tr><th>Record</th><th>Status</th>"
+                       "<th class=\"num\">Steps</th><th class=\"num\">Cycles</th><th class=\"num\">" +
+                       withUnit("Total energy", energyUnit(s)) + "</th><th class=\"num\">Mean damping</th>"
+                       "<th class=\"num\">" + withUnit("Peak load +", s.yUnit) + "</th><th class=\"num\">" +
+                       withUnit("Peak load \u2212", s.yUnit) + "</th><th class=\"num\">Ductility +</th>"
+                       "<th class=\"num\">Ductility \u2212</th></tr></thead><tbody>";
+    std::size_t section = 0;
+    for (std::size_t i = 0; i < request.records.size(); ++i) {
+        const ReportRecord &r = request.records[i];
+        const bool failed = r.summary.errorNumber != 0;
+        html += failed ? "<tr class=\"failed\">" : "<tr>";
+        const std::string name = esc(baseName(r));
+        html += "<td>" + (r.state ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name) + "</td>";
+        html += "<td>" + (failed ? "error " + std::to_string(r.summary.errorNumber) : std::string("ok"));
+        for (const std::string &e : r.errors)
+            html += "<div class=\"errline\">" + esc(e) + "</div>";
+        html += "</td>";
+        auto whole = [](const std::optional<int> &v) {
+            return v ? "<td class=\"num\">" + std::to_string(*v) + "</td>"
+                     : std::string("<td class=\"num none\">\u2013</td>");
+        };
+        html += whole(r.summary.rows) + whole(r.summary.cycles);
+        for (const auto &column : columns)
+            html += column[i];
+        html += "</tr>";
+    }
+    return html + "</tbody></table></div>";
+}
+
+// ---- A record's section
+
+std::string legend(const std::vector<std::pair<const char *, std::string>> &keys)
+{
+    std::string html;
+    for (const auto &[kind, text] : keys)
+        html += std::string("<span class=\"key ") + kind + "\">" + text + "</span> ";
+    return html;
+}
+
+std::string figures(const ReportRecord &r, const ReportSettings &s)
+{
+    const RecordMetrics &m = r.metrics;
+    auto row = [](const std::string &term, const std::string &value) {
+        return "<dt>" + term + "</dt><dd>" + value + "</dd>";
+    };
+    std::string html = "<dl class=\"figures\">";
+    html += row("Steps", std::to_string(static_cast<int>(r.state->RowCount)));
+    html += row("Cycles", std::to_string(m.cycles.size()) + (r.truncated ? " (the first 100; the record goes on)" : ""));
+    if (!m.cycles.empty()) {
+        const float total = m.cycles.back().totalEnergy;
+        html += row(withUnit("Total energy", energyUnit(s)),
+                    formatNumber(total, report::columnFormat(std::fabs(total))));
+    }
+    if (m.meanDamping)
+        html += row("Mean damping", formatNumber(*m.meanDamping, report::columnFormat(std::fabs(*m.meanDamping))));
+    return html + "</dl>";
+}
+
+std::string envelopeTable(const RecordMetrics &m, const ReportSettings &s)
+{
+    struct Row {
+        std::string head;
+        std::function<std::optional<double>(const EeepCurve &)> value;
+    };
+    const std::string stiffness = columnUnitText(ColumnUnit::Stiffness, s.xUnit, s.yUnit);
+    const std::vector<Row> rows = {
+        {withUnit("Peak load", s.yUnit), [](const EeepCurve &c) { return double(c.peakLoad); }},
+        {withUnit("at displacement", s.xUnit), [](const EeepCurve &c) { return double(c.peakDisp); }},
+        {withUnit("Elastic stiffness", stiffness), [](const EeepCurve &c) { return c.elasticStiffness; }},
+        {withUnit("Yield load", s.yUnit), [](const EeepCurve &c) { return c.yieldLoad; }},
+        {withUnit("Yield displacement", s.xUnit), [](const EeepCurve &c) { return c.yieldDisp; }},
+        {withUnit("Ultimate displacement", s.xUnit), [](const EeepCurve &c) { return c.ultimateDisp; }},
+        {"Ductility", [](const EeepCurve &c) { return c.ductility; }},
+    };
+    const EnvelopeSide *sides[] = {&m.positive, &m.negative};
+    std::string html = "<table class=\"envelope\"><thead><tr><th></th><th class=\"num\">Positive</th>"
+                       "<th class=\"num\">Negative</th></tr></thead><tbody>";
+    html += "<tr><th>Envelope points</th>";
+    for (const EnvelopeSide *side : sides)
+        html += "<td class=\"num\">" + std::to_string(side->points.size() - (side->points.empty() ? 0 : 1)) + "</td>";
+    html += "</tr>";
+    for (const Row &row : rows) {
+        std::vector<std::optional<double>> values;
+        for (const EnvelopeSide *side : sides)
+            values.push_back(side->eeep ? row.value(*side->eeep) : std::nullopt);
+        html += "<tr><th>" + row.head + "</th>";
+        for (const std::string &cell : numberCells(values))
+            html += cell;
+        html += "</tr>";
+    }
+    html += "<tr><th>Load fell below 0.8 peak</th>";
+    for (const EnvelopeSide *side : sides)
+        html += side->eeep ? std::string("<td class=\"num\">") + (side->eeep->failureReached ? "yes" : "no") + "</td>"
+                           : std::string("<td class=\"num none\">\u2013</td>");
+    return html + "</tr></tbody></table>";
+}
+
+std::string settingsList(const ReportSettings &s)
+{
+    auto row = [](const char *term, const std::string &value) {
+        return std::string("<dt>") + term + "</dt><dd>" + value + "</dd>";
+    };
+    return "<dl class=\"figures settings\">" + row("X column", std::to_string(s.xColumn)) +
+           row("Y column", std::to_string(s.yColumn)) + row("Skip lines", std::to_string(s.skipLines)) +
+           row("X coefficient", shortestText(s.xCoef)) + row("Y coefficient", shortestText(s.yCoef)) +
+           row("X unit", esc(s.xUnit)) + row("Y unit", esc(s.yUnit)) +
+           row("Level tolerance", shortestText(s.levelTolerance)) + "</dl>";
+}
+
+std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
+{
+    const auto &columns = cycleColumns();
+    std::string html = "<div class=\"scroll\"><table class=\"cycles\"><thead><tr>";
+    for (const CycleColumn &c : columns) {
+        const std::string unit = columnUnitText(c.unit, s.xUnit, s.yUnit);
+        // The names may break after an underscore, so the table stays narrow.
+        std::string name;
+        for (const char *ch = c.name; *ch; ++ch)
+            name += *ch == '_' ? std::string("_<wbr>") : std::string(1, *ch);
+        html += "<th class=\"num\">" + name + (unit.empty() ? "" : "<br><span class=\"unit\">" + esc(unit) + "</span>") + "</th>";
+    }
+    html += "</tr></thead><tbody>";
+    // Each column is printed in the format of its largest value.
+    std::vector<std::vector<std::string>> cells;
+    for (const CycleColumn &c : columns) {
+        std::vector<std::optional<double>> values;
+        bool whole = false;
+        for (const CycleMetrics &row : m.cycles) {
+            const CycleCell cell = c.value(row);
+            whole = std::holds_alternative<int>(cell);
+            values.push_back(std::visit(
+                [](const auto &v) -> std::optional<double> {
+                    if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::monostate>)
+                        return std::nullopt;
+                    else
+                        return static_cast<double>(v);
+                },
+                cell));
+        }
+        if (whole) {
+            std::vector<std::string> ints;
+            for (const auto &v : values)
+                ints.push_back("<td class=\"num\">" + std::to_string(static_cast<int>(*v)) + "</td>");
+            cells.push_back(std::move(ints));
+        } else {
+            cells.push_back(numberCells(values));
+        }
+    }
+    for (std::size_t i = 0; i < m.cycles.size(); ++i) {
+        html += "<tr>";
+        for (const auto &column : cells)
+            html += column[i];
+        html += "</tr>";
+    }
+    return html + "</tbody></table></div>";
+}
+
+std::string cycleCharts(const RecordMetrics &m, const ReportSettings &s)
+{
+    if (m.cycles.empty())
+        return "<p class=\"empty\">No cycle was analysed: the record has no upward zero crossing of the load.</p>";
+    std::string html = "<div class=\"cyclecharts\">";
+    html += "<figure>" + report::energyChart(m, energyUnit(s)) + "<figcaption>" +
+            legend({{"bars", "energy per cycle (left)"}, {"cumulative", "cumulative energy (right)"}}) +
+            "</figcaption></figure>";
+    html += "<figure>" + report::dampingChart(m) + "<figcaption>" +
+            legend({{"series", "equivalent damping factor"}}) + "</figcaption></figure>";
+    html += "<figure>";
+    if (const auto ref = report::stiffnessReference(m))
+        html += report::stiffnessChart(m, *ref) + "<figcaption>" +
+                legend({{"series", "secant stiffness / that of cycle " + std::to_string(m.cycles[*ref].cycle)}}) +
+                "</figcaption>";
+    else
+        html += "<p class=\"empty\">No cycle has a secant stiffness (a peak step is 0, or both peaks have the "
+                "same X).</p>";
+    return html + "</figure></div>";
+}
+
+std::string recordSection(const ReportRecord &r, std::size_t section, const ReportSettings &s)
+{
+    std::string html = "<section class=\"record\" id=\"" + sectionId(section) + "\"><h2>" +
+                       std::to_string(section + 1) + ". " + esc(baseName(r)) + "</h2>";
+    html += "<p class=\"location\">" + esc(r.summary.record) + "</p>";
+    if (!r.errors.empty() || !r.warnings.empty()) {
+        html += "<ul class=\"messages\">";
+        for (const std::string &e : r.errors)
+            html += "<li class=\"error\">" + esc(e) + "</li>";
+        for (const std::string &w : r.warnings)
+            html += "<li class=\"warning\">" + esc(w) + "</li>";
+        html += "</ul>";
+    }
+    html += "<div class=\"top\"><figure class=\"loop\">" +
+            report::loopChart(*r.state, r.metrics, s.xUnit, s.yUnit) + "<figcaption>" +
+            legend({{"path", "path"},
+                    {"end", "cycle end step"},
+                    {"peak1", "peak step 1"},
+                    {"peak2", "peak step 2"},
+                    {"envelope", "envelope (points ringed)"},
+                    {"eeep", "EEEP curve"}}) +
+            "</figcaption></figure><div class=\"facts\">" + figures(r, s) +
+            "<h3>Envelope and EEEP curve</h3><div class=\"scroll\">" + envelopeTable(r.metrics, s) +
+            "</div><h3>Settings</h3>" + settingsList(s) + "</div></div>";
+    html += cycleCharts(r.metrics, s);
+    if (!r.metrics.cycles.empty())
+        html += "<h3>Cycles</h3>" + cycleTable(r.metrics, s);
+    return html + "</section>";
+}
+
+} // namespace
+
+std::string reportHtml(const ReportRequest &request)
+{
+    const GuiForReport gui;
+    const std::size_t n = request.records.size();
+    std::size_t notLoaded = 0;
+    for (const ReportRecord &r : request.records)
+        if (!r.state)
+            ++notLoaded;
+    std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+                       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
+                       "<title>kov report</title><style>" +
+                       styleSheet() + "</style></head><body><header><h1>kov report</h1><p class=\"meta\">" +
+                       std::to_string(n) + (n == 1 ? " record" : " records") +
+                       (notLoaded ? " (" + std::to_string(notLoaded) + " not loaded)" : std::string()) + ", written " +
+                       esc(request.generated) + " by " + esc(request.program) +
+                       "</p></header>\n<section id=\"summary\"><h2>Summary</h2>" + summaryTable(request) +
+                       "</section>\n";
+    std::size_t section = 0;
+    for (const ReportRecord &r : request.records)
+        if (r.state)
+            html += recordSection(r, section++, request.settings) + "\n";
+    return html + "</body></html>\n";
+}
+
+bool writeReport(const ReportRequest &request, std::string &error)
+{
+    try {
+        writeFileAtomically(request.path, reportHtml(request));
+        return true;
+    } catch (const Failure &f) {
+        error = std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
+    } catch (const std::exception &e) {
+        error = "Cannot write " + request.path + ": " + e.what();
+    }
+    return false;
+}
+
+} // namespace kov

@@ -1,0 +1,320 @@
+// The HTML report: the page's structure (sections, rows, one SVG per chart,
+// nothing from outside), the data its loop chart draws, mapped back through
+// the plot's mapping, and the numbers of its axes and tables.
+
+#include "analysis/core/course.h"
+#include "analysis/core/metrics.h"
+#include "plot/loopplot.h"
+#include "plot/picturefile.h"
+#include "report/charts.h"
+#include "report/report.h"
+#include "report/reportformat.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+using namespace kov;
+namespace fs = std::filesystem;
+
+namespace {
+
+/// A record analysed as kov-batch analyses it, with its summary row.
+ReportRecord analysed(const std::string &path, const ReportSettings &s)
+{
+    auto state = std::make_unique<SharedState>();
+    applyStartValues(*state);
+    state->XColumn = s.xColumn;
+    state->YColumn = s.yColumn;
+    state->SkipLines = s.skipLines;
+    state->DataFileName = path;
+    const AutomaticCourse course = analyseRecord(*state);
+    ReportRecord r;
+    r.name = path;
+    r.metrics = computeMetrics(*state, s.levelTolerance);
+    r.summary = summaryRow(path, *state, r.metrics, 0);
+    r.truncated = course.truncated;
+    r.state = std::move(state);
+    return r;
+}
+
+ReportSettings damperSettings()
+{
+    ReportSettings s;
+    s.skipLines = 0;
+    s.yUnit = "kN";
+    return s;
+}
+
+/// Every piece of text from open up to and including close, in order.
+std::vector<std::string> pieces(const std::string &text, const std::string &open, const std::string &close)
+{
+    std::vector<std::string> found;
+    for (std::size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1)) {
+        const std::size_t end = text.find(close, at + open.size());
+        found.push_back(text.substr(at, end == std::string::npos ? end : end + close.size() - at));
+    }
+    return found;
+}
+
+std::size_t count(const std::string &text, const std::string &what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+/// The point lists of the polylines that QSvgGenerator wrote in groups
+/// whose attributes hold every one of the given texts (a stroke colour, a
+/// dash pattern), in drawing order.
+std::vector<std::vector<std::pair<double, double>>> polylines(const std::string &svg,
+                                                              const std::vector<std::string> &attributes)
+{
+    std::vector<std::vector<std::pair<double, double>>> lines;
+    for (const std::string &group : pieces(svg, "<g ", "</g>")) {
+        const std::string head = group.substr(0, group.find('>'));
+        if (!std::all_of(attributes.begin(), attributes.end(),
+                         [&](const std::string &a) { return head.find(a) != std::string::npos; }))
+            continue;
+        for (const std::string &line : pieces(group, "points=\"", "\"")) {
+            std::vector<std::pair<double, double>> points;
+            std::istringstream in(line.substr(8, line.size() - 9));
+            double x = 0, y = 0;
+            char comma = 0;
+            while (in >> x >> comma >> y)
+                points.emplace_back(x, y);
+            lines.push_back(points);
+        }
+    }
+    return lines;
+}
+
+class Report : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        request = new ReportRequest;
+        request->settings = damperSettings();
+        request->generated = "09-12-2026, 10:00:00";
+        request->program = "kov-batch test";
+        for (const char *name : {"ufp-damper-ganey2015.prn", "slit-damper-chan-albermani.prn"})
+            request->records.push_back(analysed(std::string(KOV_EXAMPLES_DIR "/") + name, request->settings));
+        ReportRecord missing;
+        missing.name = "missing.prn";
+        missing.summary = failedSummaryRow("/nowhere/missing.prn", 53);
+        missing.errors = {"This file includes error data or you may mistake column or skip indication. (53)"};
+        request->records.insert(request->records.begin() + 1, std::move(missing));
+        html = new std::string(reportHtml(*request));
+    }
+    static void TearDownTestSuite()
+    {
+        delete html;
+        delete request;
+    }
+    static ReportRequest *request;
+    static std::string *html;
+};
+ReportRequest *Report::request = nullptr;
+std::string *Report::html = nullptr;
+
+TEST_F(Report, HasASummaryRowPerRecordAndASectionPerLoadedRecord)
+{
+    const auto summary = pieces(*html, "<table class=\"summary\">", "</table>");
+    ASSERT_EQ(summary.size(), 1u);
+    EXPECT_EQ(count(summary[0], "<tr"), 1u + 3u); // the head and one row per record
+    EXPECT_EQ(count(summary[0], "<tr class=\"failed\">"), 1u);
+    EXPECT_NE(summary[0].find("<td>missing.prn</td><td>error 53<div class=\"errline\">This file includes"),
+              std::string::npos);
+    EXPECT_NE(summary[0].find("<a href=\"#record-2\">slit-damper-chan-albermani.prn</a>"), std::string::npos);
+
+    const auto sections = pieces(*html, "<section class=\"record\"", "</section>");
+    ASSERT_EQ(sections.size(), 2u);
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const ReportRecord &r = request->records[i == 0 ? 0 : 2];
+        const std::string &s = sections[i];
+        EXPECT_EQ(s.find("<section class=\"record\" id=\"record-" + std::to_string(i + 1) + "\">"), 0u);
+        EXPECT_NE(s.find("<p class=\"location\">" + r.summary.record + "</p>"), std::string::npos);
+        // The loop and the three per-cycle charts, each one SVG scaled by its viewBox.
+        const auto svgs = pieces(s, "<svg", "</svg>");
+        ASSERT_EQ(svgs.size(), 4u);
+        for (const std::string &svg : svgs) {
+            EXPECT_TRUE(std::regex_search(svg, std::regex("^<svg class=\"chart\" viewBox=\"0 0 \\d+ \\d+\" role=\"img\"")))
+                << svg.substr(0, 200);
+            EXPECT_EQ(count(svg, "<svg"), 1u);
+        }
+        const auto cycles = pieces(s, "<table class=\"cycles\">", "</table>");
+        ASSERT_EQ(cycles.size(), 1u);
+        EXPECT_EQ(count(cycles[0], "<tr>"), 1u + r.metrics.cycles.size());
+        EXPECT_EQ(count(cycles[0], "<td class=\"num"), cycleColumns().size() * r.metrics.cycles.size());
+        EXPECT_EQ(count(cycles[0], "<th class"), cycleColumns().size());
+    }
+}
+
+TEST_F(Report, RefersToNothingOutsideItselfAndPrintsARecordPerPage)
+{
+    for (const char *outside : {"src=", "<link", "<script", "@import", "url(", "http:", "https:", "<img", "<iframe"})
+        EXPECT_EQ(html->find(outside), std::string::npos) << outside;
+    for (const std::string &href : pieces(*html, "href=\"", "\""))
+        EXPECT_EQ(href.rfind("href=\"#", 0), 0u) << href;
+    EXPECT_EQ(html->rfind("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">", 0), 0u);
+    EXPECT_NE(html->find("@page{size:A4"), std::string::npos);
+    EXPECT_NE(html->find("section.record{break-before:page}"), std::string::npos);
+    EXPECT_NE(html->find("<meta name=\"viewport\""), std::string::npos);
+    EXPECT_EQ(html->find("<?xml"), std::string::npos);
+}
+
+TEST_F(Report, LoopLandsWhereTheWindowDrawsItsPointsAndCarriesTheEnvelope)
+{
+    const ReportRecord &r = request->records[2]; // the slit damper
+    const SharedState &s = *r.state;
+    const std::string loop = pieces(pieces(*html, "<section class=\"record\" id=\"record-2\"", "</section>")[0],
+                                    "<svg", "</svg>")[0];
+    const report::LoopFrame frame = report::loopFrame(s);
+    // The window's own mapping, after "Clear scale".
+    PlotMapping window(PlotWidth, PlotHeight);
+    window.setScale(loopCorners(withRecordRange(s)));
+    auto expectAt = [&](std::pair<double, double> drawn, double x, double y) {
+        EXPECT_NEAR(drawn.first, frame.left + frame.mapping.toPixelX(x), 0.05 + 1e-9);
+        EXPECT_NEAR(drawn.second, frame.top + frame.mapping.toPixelY(-y), 0.05 + 1e-9);
+        EXPECT_NEAR((drawn.first - frame.left) / report::LoopScale, window.toPixelX(x), 0.05);
+        EXPECT_NEAR((drawn.second - frame.top) / report::LoopScale, window.toPixelY(-y), 0.05);
+    };
+
+    const auto path = polylines(loop, {std::string("stroke=\"") + report::colour::Path + "\""});
+    ASSERT_EQ(path.size(), 1u);
+    ASSERT_EQ(path[0].size(), static_cast<std::size_t>(s.RowCount));
+    for (int i = 1; i <= static_cast<int>(s.RowCount); ++i)
+        expectAt(path[0][static_cast<std::size_t>(i - 1)], s.XData(i), s.YData(i));
+
+    const std::string envelope = std::string("stroke=\"") + report::colour::Envelope + "\"";
+    const auto sides = polylines(loop, {envelope});
+    ASSERT_EQ(sides.size(), 2u);
+    const EnvelopeSide *metricSides[] = {&r.metrics.positive, &r.metrics.negative};
+    for (std::size_t k = 0; k < 2; ++k) {
+        ASSERT_EQ(sides[k].size(), metricSides[k]->points.size());
+        for (std::size_t i = 0; i < sides[k].size(); ++i)
+            expectAt(sides[k][i], metricSides[k]->points[i].x, metricSides[k]->points[i].y);
+    }
+
+    const auto eeep = polylines(loop, {std::string("stroke=\"") + report::colour::Eeep + "\"", "stroke-dasharray"});
+    ASSERT_EQ(eeep.size(), 2u);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const EeepCurve &c = *metricSides[k]->eeep;
+        ASSERT_EQ(eeep[k].size(), 3u);
+        expectAt(eeep[k][0], 0.0, 0.0);
+        expectAt(eeep[k][1], c.yieldDisp, c.yieldLoad);
+        expectAt(eeep[k][2], c.ultimateDisp, c.yieldLoad);
+    }
+
+    // A marker for every cycle's end step, and for every peak step that is not 0.
+    std::size_t peaks1 = 0;
+    for (const CycleMetrics &c : r.metrics.cycles)
+        peaks1 += c.peak1.step != 0 ? 1 : 0;
+    const auto circlesOf = [&](const char *colour) {
+        std::size_t n = 0;
+        for (const std::string &g : pieces(loop, std::string("<g fill=\"") + colour + "\"", "</g>"))
+            n += count(g, "<circle");
+        return n;
+    };
+    EXPECT_EQ(circlesOf(report::colour::EndStep), r.metrics.cycles.size());
+    EXPECT_EQ(circlesOf(report::colour::PeakStep1), peaks1);
+}
+
+TEST(ReportText, UserTextIsEscapedAndStrayBytesReplaced)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kov-report-test-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string name = (dir / "<b>&\"x\xb5.prn").string();
+    std::ofstream(name) << "0 -1\n1 1\n-2 -1\n3 1\n-4 -1\n";
+    ReportRequest request;
+    request.settings.skipLines = 0;
+    request.settings.xUnit = "<i>";
+    request.settings.yUnit = "k&N";
+    request.records.push_back(analysed(name, request.settings));
+    request.records.back().warnings = {"<script>"};
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    const std::string html = reportHtml(request);
+    fs::remove_all(dir);
+
+    EXPECT_EQ(std::setlocale(LC_ALL, nullptr), locale) << "the report put the C locale back";
+    EXPECT_EQ(html.find("<b>"), std::string::npos);
+    EXPECT_EQ(html.find("<i>"), std::string::npos);
+    EXPECT_EQ(html.find("<script>"), std::string::npos);
+    EXPECT_EQ(html.find("k&N"), std::string::npos);
+    EXPECT_NE(html.find("&lt;b&gt;&amp;&quot;x\xef\xbf\xbd.prn"), std::string::npos);
+    EXPECT_NE(html.find("(&lt;i&gt;)"), std::string::npos); // also in the charts' axis titles
+    EXPECT_EQ(html.find('\xb5'), std::string::npos);
+
+    // Without cycles there are no cycle charts and no cycle table, only the loop.
+    request.records.back().metrics = RecordMetrics{};
+    const std::string empty = reportHtml(request);
+    EXPECT_EQ(count(empty, "<svg"), 1u);
+    EXPECT_NE(empty.find("<p class=\"empty\">No cycle was analysed"), std::string::npos);
+    EXPECT_EQ(empty.find("<table class=\"cycles\">"), std::string::npos);
+}
+
+// ---- Numbers of axes and tables
+
+struct TickCase {
+    double lo, hi;
+    int maxCount;
+    double first, step;
+    int count, decimals;
+    std::vector<std::string> texts;
+};
+
+class TickTable : public ::testing::TestWithParam<TickCase> {};
+
+TEST_P(TickTable, AreWholeStepsWithinTheRange)
+{
+    const TickCase &c = GetParam();
+    const report::Ticks t = report::niceTicks(c.lo, c.hi, c.maxCount);
+    EXPECT_DOUBLE_EQ(t.first, c.first);
+    EXPECT_DOUBLE_EQ(t.step, c.step);
+    EXPECT_EQ(t.count, c.count);
+    EXPECT_EQ(t.decimals, c.decimals);
+    std::vector<std::string> texts;
+    for (int i = 0; i < t.count; ++i)
+        texts.push_back(report::tickText(t.at(i), t.decimals));
+    EXPECT_EQ(texts, c.texts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TickTable, ::testing::Values(
+    TickCase{-21.46, 21.46, 9, -20, 10, 5, 0, {"-20", "-10", "0", "10", "20"}},
+    TickCase{-0.3, 0.3, 7, -0.3, 0.1, 7, 1, {"-0.3", "-0.2", "-0.1", "0.0", "0.1", "0.2", "0.3"}},
+    TickCase{0, 2866, 6, 0, 1000, 3, 0, {"0", "1000", "2000"}},
+    TickCase{1, 11, 10, 2, 2, 5, 0, {"2", "4", "6", "8", "10"}},
+    TickCase{1, 3, 3, 1, 1, 3, 0, {"1", "2", "3"}},
+    TickCase{0, 4e7, 5, 0, 1e7, 5, 0, {"0", "1.0e+07", "2.0e+07", "3.0e+07", "4.0e+07"}},
+    TickCase{5, 5, 6, 5, 1, 1, 0, {"5"}}));
+
+TEST(ReportNumbers, RangesEndOnTicksAndColumnsKeepFourDigits)
+{
+    double lo = 0.0, hi = 2866.0;
+    report::niceRange(lo, hi, 6);
+    EXPECT_EQ(lo, 0.0);
+    EXPECT_EQ(hi, 3000.0);
+    lo = hi = 0.0;
+    report::niceRange(lo, hi, 6);
+    EXPECT_EQ(lo, -1.0);
+    EXPECT_EQ(hi, 1.0);
+
+    const struct {
+        double largest, value;
+        const char *text;
+    } cases[] = {{19.51, -3.14159, "-3.14"}, {3239.6, 12.3, "12"},     {0.1512, 0.15123, "0.1512"},
+                 {0.1512, -0.00004, "0.0000"}, {0.0, 0.0, "0"},          {2e-5, 1.5e-5, "1.500e-05"},
+                 {1e9, 123456789.0, "1.235e+08"}, {5.0, INFINITY, "Infinity"}, {5.0, -INFINITY, "-Infinity"},
+                 {5.0, NAN, "NaN"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(report::formatNumber(c.value, report::columnFormat(c.largest)), c.text) << c.largest << " " << c.value;
+}
+
+} // namespace
