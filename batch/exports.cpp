@@ -6,7 +6,8 @@
 namespace kov::batch {
 
 int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context,
-                     const Options &options, std::ostream *paths, std::ostream &err, const std::string &record)
+                     const Options &options, std::ostream *paths,
+                     const std::function<void(const std::string &)> &fail)
 {
     int first = 0;
     auto write = [&](const char *ending, auto &&text) {
@@ -16,7 +17,7 @@ int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, con
             if (paths)
                 *paths << target << '\n';
         } catch (const Failure &f) {
-            err << record << ": " << f.what() << " (" << f.number() << ")\n";
+            fail(std::string(f.what()) + " (" + std::to_string(f.number()) + ")");
             if (first == 0)
                 first = f.number();
         }

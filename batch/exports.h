@@ -4,6 +4,7 @@
 #include "batch/options.h"
 #include "output/metricsexport.h"
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -14,8 +15,9 @@ namespace kov::batch {
 /// file is from the record's absolute path) through the atomic writer, and prints the
 /// path of each one written on paths, when given. Returns 0, or the error
 /// number of the first file that could not be written; each failure is
-/// reported on err as "RECORD: DESCRIPTION (N)".
+/// passed to fail as "DESCRIPTION (N)".
 int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context,
-                     const Options &options, std::ostream *paths, std::ostream &err, const std::string &record);
+                     const Options &options, std::ostream *paths,
+                     const std::function<void(const std::string &)> &fail);
 
 } // namespace kov::batch

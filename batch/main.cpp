@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <ctime>
+#include <functional>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -68,17 +69,40 @@ std::string pictureOverRecord(const kov::batch::Options &options)
     return {};
 }
 
-/// The usage error when the summary would replace a record of the run, else
-/// an empty text.
-std::string summaryOverRecord(const kov::batch::Options &options)
+/// The usage error when a file of the call (what: "summary", "report")
+/// would replace a record of the run, else an empty text.
+std::string fileOverRecord(const kov::batch::Options &options, const std::string &file, const char *what)
 {
-    const auto summary = entryOf(options.summaryFile);
-    if (options.summaryFile.empty() || !summary)
+    const auto entry = entryOf(file);
+    if (file.empty() || !entry)
         return {};
     for (const std::string &record : options.records)
-        if (entryOf(record) == summary)
-            return "kov-batch: the summary '" + options.summaryFile + "' would overwrite the record '" + record + "'";
+        if (entryOf(record) == entry)
+            return std::string("kov-batch: the ") + what + " '" + file + "' would overwrite the record '" + record + "'";
     return {};
+}
+
+/// The usage error when the report would replace the summary.
+std::string reportOverSummary(const kov::batch::Options &options)
+{
+    if (options.reportFile.empty() || options.summaryFile.empty())
+        return {};
+    const auto report = entryOf(options.reportFile);
+    if (report && report == entryOf(options.summaryFile))
+        return "kov-batch: the report '" + options.reportFile + "' would overwrite the summary '" +
+               options.summaryFile + "'";
+    return {};
+}
+
+/// Date and time as line 2 of the results file gives them.
+std::string nowText()
+{
+    std::time_t t = std::time(nullptr);
+    std::tm now{};
+    localtime_r(&t, &now);
+    char text[32];
+    std::strftime(text, sizeof text, "%d-%m-%Y, %H:%M:%S", &now);
+    return text;
 }
 
 /// "3, 5-7, 9": the cycle numbers, runs of three or more joined.
@@ -126,7 +150,11 @@ int main(int argc, char *argv[])
 
     std::string clash = pictureOverRecord(*options);
     if (clash.empty())
-        clash = summaryOverRecord(*options);
+        clash = fileOverRecord(*options, options->summaryFile, "summary");
+    if (clash.empty())
+        clash = fileOverRecord(*options, options->reportFile, "report");
+    if (clash.empty())
+        clash = reportOverSummary(*options);
     if (!clash.empty()) {
         std::cerr << clash << '\n';
         return 2;
@@ -134,7 +162,22 @@ int main(int argc, char *argv[])
 
     int status = 0;
     std::vector<kov::SummaryRow> summary; // --summary: one row per record
+    const bool report = !options->reportFile.empty();
+    std::vector<kov::ReportRecord> reported; // --report: every record with what it showed
     for (const std::string &record : options->records) {
+        kov::ReportRecord entry;
+        entry.name = record;
+        // Failures and warnings go to standard error, and into the report.
+        auto fail = [&](const std::string &line) {
+            std::cerr << record << ": " << line << '\n';
+            entry.errors.push_back(line);
+            status = 1;
+        };
+        auto warn = [&](const std::string &line) {
+            std::cerr << record << ": warning: " << line << '\n';
+            entry.warnings.push_back(line);
+        };
+
         // Every record starts from a fresh state, as if the program had just started.
         auto state = std::make_unique<kov::SharedState>();
         kov::applyStartValues(*state);
@@ -151,27 +194,27 @@ int main(int argc, char *argv[])
         try {
             course = kov::analyseRecord(*state);
         } catch (const kov::Failure &f) {
-            std::cerr << record
-                      << ": This file includes error data or you may mistake column or skip indication. ("
-                      << f.number() << ")\n";
-            status = 1;
+            fail("This file includes error data or you may mistake column or skip indication. (" +
+                 std::to_string(f.number()) + ")");
             summary.push_back(kov::failedSummaryRow(kov::normalisedAbsolutePath(record), f.number()));
+            if (report) {
+                entry.summary = summary.back();
+                reported.push_back(std::move(entry));
+            }
             continue;
         }
         int recordError = 0; // the number of the record's first failure after loading
         if (course.truncated)
-            std::cerr << record << ": warning: only the first 100 cycles were analysed; the record goes on\n";
+            warn("only the first 100 cycles were analysed; the record goes on");
         if (!course.beyondFloatRange.empty())
-            std::cerr << record << ": warning: " << (course.beyondFloatRange.size() == 1 ? "cycle " : "cycles ")
-                      << cycleList(course.beyondFloatRange)
-                      << ": an energy is beyond the float range (written as Infinity, -Infinity or NaN; damping 0)\n";
+            warn((course.beyondFloatRange.size() == 1 ? "cycle " : "cycles ") + cycleList(course.beyondFloatRange) +
+                 ": an energy is beyond the float range (written as Infinity, -Infinity or NaN; damping 0)");
 
         if (!options->plotFile.empty()) {
             const std::string plotPath = kov::batch::pictureName(options->plotFile, baseName(record));
             std::string plotError;
             if (!kov::batch::writeRecordPlot(*state, plotPath, options->plotScale, plotError)) {
-                std::cerr << record << ": " << plotError << '\n';
-                status = 1;
+                fail(plotError);
                 recordError = kov::err::DeviceIO; // the picture reports no number of its own
             }
         }
@@ -188,25 +231,29 @@ int main(int argc, char *argv[])
                 std::cout << kov::WriteResultsFile(*state) << '\n';
             }
         } catch (const kov::Failure &f) {
-            std::cerr << record << ": " << f.what() << " (" << f.number() << ")\n";
-            status = 1;
+            fail(std::string(f.what()) + " (" + std::to_string(f.number()) + ")");
             recordError = recordError ? recordError : f.number();
         }
 
         // The metrics are computed once from the state the course left, for
         // the JSON and CSV files and the summary.
-        if (options->json || options->csv || !options->summaryFile.empty()) {
-            const auto metrics = kov::computeMetrics(*state, options->levelTolerance);
+        if (options->json || options->csv || !options->summaryFile.empty() || report) {
+            auto metrics = kov::computeMetrics(*state, options->levelTolerance);
             const kov::ExportContext context{kov::normalisedAbsolutePath(record), options->xUnit, options->yUnit,
                                              course.truncated};
             // With --stdout, standard output carries the results tables only.
             const int e = kov::batch::writeMetricFiles(*state, metrics, context, *options,
-                                                       options->toStdout ? nullptr : &std::cout, std::cerr, record);
-            if (e != 0) {
-                status = 1;
+                                                       options->toStdout ? nullptr : &std::cout, fail);
+            if (e != 0)
                 recordError = recordError ? recordError : e;
-            }
             summary.push_back(kov::summaryRow(context.record, *state, metrics, recordError));
+            if (report) {
+                entry.summary = summary.back();
+                entry.metrics = std::move(metrics);
+                entry.truncated = course.truncated;
+                entry.state = std::move(state);
+                reported.push_back(std::move(entry));
+            }
         }
     }
 
@@ -215,6 +262,20 @@ int main(int argc, char *argv[])
             kov::writeFileAtomically(options->summaryFile, kov::summaryCsv(summary));
         } catch (const kov::Failure &f) {
             std::cerr << "kov-batch: " << f.what() << " (" << f.number() << ")\n";
+            status = 1;
+        }
+    }
+    if (report) {
+        kov::ReportRequest request;
+        request.path = options->reportFile;
+        request.generated = nowText();
+        request.program = std::string("kov-batch ") + KOV_VERSION;
+        request.settings = {options->xColumn, options->yColumn, options->skipLines, options->xCoef, options->yCoef,
+                            options->xUnit,   options->yUnit,   options->levelTolerance};
+        request.records = std::move(reported);
+        std::string reportError;
+        if (!kov::batch::writeCallReport(request, reportError)) {
+            std::cerr << "kov-batch: " << reportError << '\n';
             status = 1;
         }
     }

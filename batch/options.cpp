@@ -84,6 +84,11 @@ std::string usageText()
            "  --csv            also write NAME-kov.csv: the per-cycle table of --json\n"
            "  --summary FILE   write one CSV row per record of the call into FILE, never\n"
            "                   over a record of the run\n"
+           "  --report FILE    write one HTML page for all records of the call into FILE,\n"
+           "                   a name ending in .html or .htm: a summary table, and per\n"
+           "                   record the loop with its envelope and EEEP curves, charts\n"
+           "                   of energy, damping and stiffness per cycle, and the\n"
+           "                   per-cycle table; never over a record of the run\n"
            "  --level-tolerance F\n"
            "                   a cycle's peak joins the envelope when it goes beyond\n"
            "                   (1 + F) times the farthest peak before (0 to 1, default 0.05)\n"
@@ -149,6 +154,12 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         {"--summary", [&o](const std::string &v) {
              o.summaryFile = v;
              return !v.empty();
+         }},
+        {"--report", [&o](const std::string &v) {
+             // Like a picture, the page is only written under a name of its
+             // kind, so that it can never replace a record or a results file.
+             o.reportFile = v;
+             return endsWithNoCase(v, ".html") || endsWithNoCase(v, ".htm");
          }},
         {"--level-tolerance", [&o](const std::string &v) {
              const auto d = parseDecimal(v);

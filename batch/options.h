@@ -24,6 +24,7 @@ struct Options {
     bool json = false;        ///< --json: NAME-kov.json beside each results file
     bool csv = false;         ///< --csv: NAME-kov.csv beside each results file
     std::string summaryFile;  ///< --summary: one CSV row per record of the call
+    std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm)
     double levelTolerance = 0.05; ///< --level-tolerance: envelope level tolerance, 0..1
     std::vector<std::string> records;
 };

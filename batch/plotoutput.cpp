@@ -9,4 +9,9 @@ bool writeRecordPlot(const SharedState &state, const std::string &path, double s
     return renderLoopPicture(state, path, scale, error);
 }
 
+bool writeCallReport(const ReportRequest &request, std::string &error)
+{
+    return writeReport(request, error);
+}
+
 } // namespace kov::batch

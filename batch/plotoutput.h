@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/sharedstate.h"
+#include "report/report.h"
 
 #include <string>
 
@@ -10,5 +11,9 @@ namespace kov::batch {
 /// range, into a .png or .svg file. Returns false with error set when the
 /// picture cannot be made or written.
 bool writeRecordPlot(const SharedState &state, const std::string &path, double scale, std::string &error);
+
+/// Writes the HTML report of the call (kov::writeReport). Returns false with
+/// error set when it cannot be made or written.
+bool writeCallReport(const ReportRequest &request, std::string &error);
 
 } // namespace kov::batch

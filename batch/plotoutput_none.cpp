@@ -9,4 +9,10 @@ bool writeRecordPlot(const SharedState &, const std::string &, double, std::stri
     return false;
 }
 
+bool writeCallReport(const ReportRequest &, std::string &error)
+{
+    error = "this kov-batch was built without plotting: no report";
+    return false;
+}
+
 } // namespace kov::batch

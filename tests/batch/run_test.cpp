@@ -359,7 +359,7 @@ TEST_F(BatchRun, FailedStandardOutputIsAFailure)
 /// A hostile input of kov-batch: the files it finds, its arguments, and what
 /// must come of it. A given file's text may be "<dir>", "<fifo>",
 /// "<link>TARGET" or "<read-only>TEXT". An expected state is "-" (absent),
-/// "=" (as given), "png", "svg" (a whole picture) or "results" (a results
+/// "=" (as given), "png", "svg" (a whole picture), "html" (a whole report) or "results" (a results
 /// file). err is a pattern for all of standard error.
 struct Hostile {
     const char *name;
@@ -418,6 +418,8 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
             EXPECT_TRUE(text.rfind("\x89PNG", 0) == 0 && text.find("IEND") == text.size() - 8) << name;
         } else if (state == "svg") {
             EXPECT_NE(text.find("</svg>"), std::string::npos) << name;
+        } else if (state == "html") {
+            EXPECT_TRUE(text.rfind("<!DOCTYPE html>", 0) == 0 && text.find("</html>\n") == text.size() - 8) << name;
         } else {
             EXPECT_EQ(text.rfind("Absorbed Energy", 0), 0u) << name;
         }
@@ -440,6 +442,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             {{"r.svg", "="}, {"s.svg", "-"}, {"s-kov.prn", "-"}}},
     Hostile{"summary_over_a_record_of_the_run", {{"r.prn", Loop}}, {"--summary", "./r.prn", "r.prn"}, 2,
             "kov-batch: the summary '\\./r\\.prn' would overwrite the record 'r\\.prn'\n", {{"r.prn", "="}, {"r-kov.prn", "-"}}},
+    Hostile{"report_named_like_a_record", {{"r.prn", Loop}}, {"--report", "r.prn", "r.prn"}, 2,
+            "kov-batch: invalid value 'r\\.prn' for option '--report'\n", {{"r.prn", "="}, {"r-kov.prn", "-"}}},
+    Hostile{"report_over_a_record_of_the_run", {{"r.html", Loop}}, {"--report", "./r.html", "r.html"}, 2,
+            "kov-batch: the report '\\./r\\.html' would overwrite the record 'r\\.html'\n", {{"r.html", "="}}},
+    Hostile{"report_over_the_summary", {{"r.prn", Loop}}, {"--summary", "all.htm", "--report", "./all.htm", "r.prn"},
+            2, "kov-batch: the report '\\./all\\.htm' would overwrite the summary 'all\\.htm'\n",
+            {{"all.htm", "-"}, {"r-kov.prn", "-"}}},
+    Hostile{"report_on_a_full_disk", {{"r.prn", Loop}, {"r.html", "earlier page"}}, {"--stdout", "--report", "r.html", "r.prn"},
+            1, "kov-batch: Cannot write r\\.html: Disk full \\(61\\)\n", {{"r.html", "="}}, "", true},
+    Hostile{"report_at_a_symbolic_link", {{"r.prn", Loop}, {"mine.txt", "keep"}, {"r.html", "<link>mine.txt"}},
+            {"--stdout", "--report", "r.html", "r.prn"}, 0, "", {{"mine.txt", "="}, {"r.html", "html"}}},
     Hostile{"json_and_csv_on_a_full_disk", {{"r.prn", Loop}}, {"--json", "--csv", "r.prn"}, 1,
             "(r\\.prn: Cannot write .*/r-kov\\.(prn|json|csv): Disk full \\(61\\)\n){3}",
             {{"r-kov.json", "-"}, {"r-kov.csv", "-"}}, "", true},
@@ -534,6 +547,35 @@ TEST_F(BatchRun, SummaryHasARowForEveryRecordInOrder)
     const RunResult blocked = run({"--summary", "sum.csv", "good.prn"});
     EXPECT_EQ(blocked.status, 1);
     EXPECT_EQ(blocked.err.find("kov-batch: Cannot write sum.csv: "), 0u) << blocked.err;
+}
+
+// ---- --report
+
+TEST_F(BatchRun, ReportShowsEveryRecordAndItsFailures)
+{
+    writeAll(dir / "good.prn", crossingRecord(3));
+    writeAll(dir / "text.prn", "h1\nh2\nh3\nh4\nh5\n1 2\n3 abc\n");
+    writeAll(dir / "blocked.prn", crossingRecord(2));
+    fs::create_directory(dir / "blocked-kov.prn");
+    const RunResult r = run({"--report", "all.HTML", "good.prn", "text.prn", "blocked.prn"});
+    EXPECT_EQ(r.status, 1);
+    // Standard output carries the results paths alone.
+    EXPECT_EQ(r.out, (dir / "good-kov.prn").string() + "\n");
+    const std::string html = readAll(dir / "all.HTML");
+    const std::size_t sections = html.find("<section class=\"record\"");
+    ASSERT_NE(sections, std::string::npos);
+    const std::string summary = html.substr(0, sections);
+    EXPECT_NE(summary.find("<tr><td><a href=\"#record-1\">good.prn</a></td><td>ok</td>"), std::string::npos);
+    EXPECT_NE(summary.find("<tr class=\"failed\"><td>text.prn</td><td>error 13<div class=\"errline\">This file "
+                           "includes error data or you may mistake column or skip indication. (13)</div>"),
+              std::string::npos);
+    // Analysed, so it has its section, but its results file could not be written.
+    EXPECT_NE(summary.find("<a href=\"#record-2\">blocked.prn</a></td><td>error 70<div class=\"errline\">Cannot write " +
+                           (dir / "blocked-kov.prn").string()),
+              std::string::npos);
+    EXPECT_EQ(html.find("<section class=\"record\"", html.find("id=\"record-2\"")), std::string::npos)
+        << "a section for each of the two records that loaded";
+    EXPECT_NE(html.find("<li class=\"error\">Cannot write"), std::string::npos);
 }
 
 } // namespace
