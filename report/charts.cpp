@@ -51,6 +51,45 @@ QPointF at(double x, double y)
     return QPointF(svgCoordinate(x), svgCoordinate(y));
 }
 
+/// QSvgGenerator's text without what repeats the default or the enclosing
+/// group: opacities of 1, identity transforms, vector-effect none, blank
+/// lines, and the font and white-space rule of every text element (its group
+/// carries the same font, as the generator starts a group on every change
+/// of the painter's state, and no label has runs of blanks). A page of 100
+/// records holds thousands of these.
+std::string leanSvg(const std::string &svg)
+{
+    static const std::string redundant[] = {" fill-opacity=\"1\"", " stroke-opacity=\"1\"",
+                                            " vector-effect=\"none\"", " transform=\"matrix(1,0,0,1,0,0)\"",
+                                            " xml:space=\"preserve\""};
+    static const std::string text = "<text ";
+    static const std::string font = " font-family=";
+    std::string out;
+    out.reserve(svg.size());
+    for (std::size_t at = 0; at < svg.size();) {
+        if (svg[at] == '\n' && (out.empty() || out.back() == '\n')) {
+            ++at;
+            continue;
+        }
+        const auto r = std::find_if(std::begin(redundant), std::end(redundant),
+                                    [&](const std::string &t) { return svg.compare(at, t.size(), t) == 0; });
+        if (r != std::end(redundant)) {
+            at += r->size();
+            continue;
+        }
+        if (svg.compare(at, font.size(), font) == 0) {
+            // Inside a text element, the font runs to the element's '>'.
+            const std::size_t open = out.rfind('<');
+            if (open != std::string::npos && out.compare(open, text.size(), text) == 0) {
+                at = svg.find('>', at);
+                continue;
+            }
+        }
+        out += svg[at++];
+    }
+    return out;
+}
+
 /// One chart: a QPainter on a QSvgGenerator writing into memory.
 class SvgChart {
 public:
@@ -122,7 +161,7 @@ public:
         cut("<desc>", "</desc>");
         cut("<defs>", "</defs>");
         return "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(m_width) + " " + std::to_string(m_height) +
-               "\" role=\"img\" aria-label=\"" + attributeText(label) + "\">" + svg;
+               "\" role=\"img\" aria-label=\"" + attributeText(label) + "\">" + leanSvg(svg);
     }
 
 private:
@@ -146,7 +185,7 @@ struct Area {
 
 QString tick(const Ticks &t, int i)
 {
-    return QString::fromStdString(tickText(t.at(i), t.decimals));
+    return QString::fromStdString(t.text(i));
 }
 
 /// The width of the widest tick label.
@@ -241,17 +280,23 @@ Area loopArea(const SharedState &ranged)
 
 constexpr int CycleWidth = 420;
 constexpr int CycleHeight = 260;
-constexpr int CycleLeft = 62;
 constexpr int CycleTop = 12;
 constexpr int CycleBottom = 46;
 constexpr int CycleRight = 18;
-constexpr int CycleRightAxis = 62; ///< room for a second axis on the right
 
-/// The area of a per-cycle chart: cycles 1..n across, each in a band of
-/// width 1 around its number; lo..hi up.
-Area cycleArea(std::size_t n, double lo, double hi, int right)
+/// The room beside the area for tick labels labelWidth wide and the axis
+/// title along them.
+double axisRoom(double labelWidth)
 {
-    Area a{CycleLeft, CycleTop, PlotMapping(CycleWidth - CycleLeft - right, CycleHeight - CycleTop - CycleBottom)};
+    return std::ceil(labelWidth) + 26.0;
+}
+
+/// The area of a per-cycle chart, left and right pixels in from the edges:
+/// cycles 1..n across, each in a band of width 1 around its number; lo..hi up.
+Area cycleArea(std::size_t n, double lo, double hi, double left, double right)
+{
+    Area a{left, CycleTop,
+           PlotMapping(static_cast<int>(CycleWidth - left - right), CycleHeight - CycleTop - CycleBottom)};
     a.mapping.setScale(0.5, hi, static_cast<double>(n) + 0.5, lo);
     return a;
 }
@@ -276,7 +321,12 @@ void valueRange(const std::vector<std::optional<double>> &values, double &lo, do
     niceRange(lo, hi, 6);
 }
 
-/// A series over the cycles: line and a dot at every value that exists.
+/// Up to this many cycles a series shows a dot at each value; beyond, the
+/// dots would merge into the line and only swell the page.
+constexpr std::size_t MaxDottedCycles = 40;
+
+/// A series over the cycles: a line through the values that exist (broken
+/// where one does not), with a dot at each.
 void drawSeries(SvgChart &chart, const Area &a, const std::vector<std::optional<double>> &values,
                 const QColor &colour)
 {
@@ -289,6 +339,8 @@ void drawSeries(SvgChart &chart, const Area &a, const std::vector<std::optional<
     }
     chart.pen(colour, 1.5);
     polylines(chart.painter(), points);
+    if (values.size() > MaxDottedCycles)
+        return;
     chart.fill(colour);
     for (const auto &p : points)
         if (p)
@@ -302,8 +354,9 @@ std::string seriesChart(const std::vector<std::optional<double>> &values, double
     double lo = 0.0, hi = 0.0;
     valueRange(values, lo, hi, atLeast);
     SvgChart chart(CycleWidth, CycleHeight);
-    const Area a = cycleArea(values.size(), lo, hi, CycleRight);
-    const double width = yGrid(chart, a, niceTicks(lo, hi, 6), [](double v) { return v; });
+    const Ticks ticks = niceTicks(lo, hi, 6);
+    const Area a = cycleArea(values.size(), lo, hi, axisRoom(labelWidth(chart, ticks)), CycleRight);
+    const double width = yGrid(chart, a, ticks, [](double v) { return v; });
     xGrid(chart, a, cycleTicks(values.size()));
     frame(chart, a);
     if (extra)
@@ -401,10 +454,14 @@ std::string energyChart(const RecordMetrics &metrics, const std::string &energyU
     valueRange(total, totalLo, totalHi);
     SvgChart chart(CycleWidth, CycleHeight);
     const std::size_t n = energy.size();
-    const Area a = cycleArea(n, lo, hi, CycleRightAxis);
-    const Area right = cycleArea(n, totalLo, totalHi, CycleRightAxis);
+    const Ticks ticks = niceTicks(lo, hi, 6);
+    const Ticks rightTicks = niceTicks(totalLo, totalHi, 6);
+    const double left = axisRoom(labelWidth(chart, ticks));
+    const double rightWidth = labelWidth(chart, rightTicks);
+    const Area a = cycleArea(n, lo, hi, left, axisRoom(rightWidth));
+    const Area right = cycleArea(n, totalLo, totalHi, left, axisRoom(rightWidth));
 
-    const double width = yGrid(chart, a, niceTicks(lo, hi, 6), [](double v) { return v; });
+    const double width = yGrid(chart, a, ticks, [](double v) { return v; });
     xGrid(chart, a, cycleTicks(n));
     frame(chart, a);
     chart.fill(QColor(colour::Bars));
@@ -416,12 +473,10 @@ std::string energyChart(const RecordMetrics &metrics, const std::string &energyU
                                         at(a.x(x + 0.35), a.y(std::min(*energy[i], 0.0)))));
     }
     drawSeries(chart, right, total, QColor(colour::Cumulative));
-    const Ticks rightTicks = niceTicks(totalLo, totalHi, 6);
     for (int i = 0; i < rightTicks.count; ++i)
         chart.text(right.right() + 6, right.y(rightTicks.at(i)), tick(rightTicks, i), -1);
 
     titles(chart, a, "Cycle", withUnit("Energy", energyUnit), width);
-    const double rightWidth = labelWidth(chart, rightTicks);
     chart.painter().setFont(chartFont(TitleFontPixels));
     chart.painter().save();
     chart.painter().translate(svgCoordinate(std::min(right.right() + rightWidth + 16, CycleWidth - 9.0)),

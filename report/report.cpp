@@ -78,14 +78,20 @@ double largest(const std::vector<std::optional<double>> &values)
     return m;
 }
 
-/// A column of numbers printed alike: right-aligned, the same decimals.
+// Table cells are right-aligned numbers unless marked as text. Their end
+// tags, which HTML leaves optional, are left out: a page of 100 records
+// holds a great many of them.
+
+/// The cell of a value that does not exist.
+const std::string NoneCell = "<td class=\"none\">\u2013";
+
+/// A column of numbers printed alike: the same decimals in every row.
 std::vector<std::string> numberCells(const std::vector<std::optional<double>> &values)
 {
     const NumberFormat format = report::columnFormat(largest(values));
     std::vector<std::string> cells;
     for (const auto &v : values)
-        cells.push_back(v ? "<td class=\"num\">" + formatNumber(*v, format) + "</td>"
-                          : std::string("<td class=\"num none\">\u2013</td>"));
+        cells.push_back(v ? "<td>" + formatNumber(*v, format) : NoneCell);
     return cells;
 }
 
@@ -130,8 +136,8 @@ std::string styleSheet()
            "th,td{padding:.2em .55em;border-bottom:1px solid #e3e3e3;vertical-align:top}"
            "th{text-align:left;background:#f4f4f4;font-weight:600}"
            "thead th{vertical-align:bottom}"
-           "td.num,th.num{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
-           "td.none{color:#999}.unit{font-weight:400;color:#555}"
+           "td,th.num{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
+           "td.text{text-align:left;white-space:normal}td.none{color:#999}.unit{font-weight:400;color:#555}"
            "tr.failed td{background:#fff3f3}.errline{color:#a40000;font-size:.92em;white-space:normal}"
            "ul.messages{margin:.4em 0;padding-left:1.2em}li.error{color:#a40000}li.warning{color:#8a5a00}"
            ".top{display:grid;grid-template-columns:minmax(0,11fr) minmax(0,9fr);gap:20px;align-items:start}"
@@ -186,14 +192,12 @@ std::string summaryTable(const ReportRequest &request)
         const bool failed = r.summary.errorNumber != 0;
         html += failed ? "<tr class=\"failed\">" : "<tr>";
         const std::string name = esc(baseName(r));
-        html += "<td>" + (r.state ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name) + "</td>";
-        html += "<td>" + (failed ? "error " + std::to_string(r.summary.errorNumber) : std::string("ok"));
+        html += "<td class=\"text\">" + (r.state ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name);
+        html += "<td class=\"text\">" + (failed ? "error " + std::to_string(r.summary.errorNumber) : std::string("ok"));
         for (const std::string &e : r.errors)
             html += "<div class=\"errline\">" + esc(e) + "</div>";
-        html += "</td>";
         auto whole = [](const std::optional<int> &v) {
-            return v ? "<td class=\"num\">" + std::to_string(*v) + "</td>"
-                     : std::string("<td class=\"num none\">\u2013</td>");
+            return v ? "<td>" + std::to_string(*v) : NoneCell;
         };
         html += whole(r.summary.rows) + whole(r.summary.cycles);
         for (const auto &column : columns)
@@ -253,7 +257,7 @@ std::string envelopeTable(const RecordMetrics &m, const ReportSettings &s)
                        "<th class=\"num\">Negative</th></tr></thead><tbody>";
     html += "<tr><th>Envelope points</th>";
     for (const EnvelopeSide *side : sides)
-        html += "<td class=\"num\">" + std::to_string(side->points.size() - (side->points.empty() ? 0 : 1)) + "</td>";
+        html += "<td>" + std::to_string(side->points.size() - (side->points.empty() ? 0 : 1));
     html += "</tr>";
     for (const Row &row : rows) {
         std::vector<std::optional<double>> values;
@@ -266,8 +270,7 @@ std::string envelopeTable(const RecordMetrics &m, const ReportSettings &s)
     }
     html += "<tr><th>Load fell below 0.8 peak</th>";
     for (const EnvelopeSide *side : sides)
-        html += side->eeep ? std::string("<td class=\"num\">") + (side->eeep->failureReached ? "yes" : "no") + "</td>"
-                           : std::string("<td class=\"num none\">\u2013</td>");
+        html += side->eeep ? std::string("<td>") + (side->eeep->failureReached ? "yes" : "no") : NoneCell;
     return html + "</tr></tbody></table>";
 }
 
@@ -316,7 +319,7 @@ std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
         if (whole) {
             std::vector<std::string> ints;
             for (const auto &v : values)
-                ints.push_back("<td class=\"num\">" + std::to_string(static_cast<int>(*v)) + "</td>");
+                ints.push_back("<td>" + std::to_string(static_cast<int>(*v)));
             cells.push_back(std::move(ints));
         } else {
             cells.push_back(numberCells(values));

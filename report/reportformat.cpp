@@ -52,7 +52,13 @@ Ticks niceTicks(double lo, double hi, int maxCount)
     const double slack = t.step * 1e-9;
     t.first = std::ceil((lo - slack) / t.step) * t.step;
     t.count = static_cast<int>(std::floor((hi + slack - t.first) / t.step)) + 1;
-    t.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(t.step) + 1e-9)));
+    const int stepDigit = static_cast<int>(std::floor(std::log10(t.step) + 1e-9));
+    t.decimals = std::max(0, -stepDigit);
+    const double largest = std::max(std::fabs(t.first), std::fabs(t.at(t.count - 1)));
+    if (largest >= 1e7 || t.decimals > 6) {
+        t.exponent = true;
+        t.decimals = std::max(1, static_cast<int>(std::floor(std::log10(largest) + 1e-9)) - stepDigit);
+    }
     return t;
 }
 
@@ -70,11 +76,9 @@ void niceRange(double &lo, double &hi, int maxCount)
     hi = std::ceil((hi - slack) / t.step) * t.step;
 }
 
-std::string tickText(double value, int decimals)
+std::string Ticks::text(int i) const
 {
-    if (std::fabs(value) >= 1e7 || decimals > 6)
-        return fixedText(value, 1, true);
-    return fixedText(value, decimals, false);
+    return fixedText(at(i), decimals, exponent);
 }
 
 NumberFormat columnFormat(double largestMagnitude)

@@ -12,8 +12,13 @@ struct Ticks {
     double first = 0.0;
     double step = 1.0;
     int count = 0;
-    int decimals = 0; ///< decimals that tell two neighbouring ticks apart
+    int decimals = 0;      ///< decimals that tell two neighbouring ticks apart
+    bool exponent = false; ///< the labels are in exponent form
     double at(int i) const;
+    /// The label of tick i: with the ticks' decimals ("-0" never appears),
+    /// or in exponent form ("1.5e+07") when a tick reaches 1e7 or more than
+    /// six decimals would be needed, with the digits that tell them apart.
+    std::string text(int i) const;
 };
 
 /// Ticks 1, 2 or 5 times a power of ten apart, at most maxCount of them,
@@ -25,11 +30,6 @@ Ticks niceTicks(double lo, double hi, int maxCount);
 /// [lo, hi] widened to whole steps of its niceTicks, so that the axis
 /// starts and ends on a tick; a range without width becomes [lo - 1, lo + 1].
 void niceRange(double &lo, double &hi, int maxCount);
-
-/// A tick's text with the given decimals ("-0" never appears); in exponent
-/// form ("1.5e+07") for a magnitude of 1e7 or more, or when more than six
-/// decimals would be needed.
-std::string tickText(double value, int decimals);
 
 /// How a column of numbers is printed: fixed with the same decimals in every
 /// row, so the digits line up, or in exponent form for very large or small

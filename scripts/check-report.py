@@ -8,8 +8,9 @@ Talks to Chromium over its DevTools pipe (--remote-debugging-pipe), so it
 needs nothing but Python and the Debian package chromium. It lists every
 request the page makes (the page itself is the only one allowed), every
 console message, JavaScript exception and browser log entry of level error,
-and writes OUT_PREFIX-1280.png (1280 px wide), OUT_PREFIX-phone.png (390 px,
-a phone) and OUT_PREFIX.pdf (printed on A4), giving the number of PDF pages.
+and writes OUT_PREFIX-1280.png (1280 px wide), OUT_PREFIX-section.png (the
+first record's section at that width), OUT_PREFIX-phone.png (390 px, a phone)
+and OUT_PREFIX.pdf (printed on A4), giving the number of PDF pages.
 Exit status 0 when the page is self-contained and silent, 1 otherwise.
 Not part of the test suite: the suite does not depend on a browser.
 """
@@ -125,6 +126,22 @@ def main():
                 return not overflow
 
             wide = shot(prefix + "-1280.png", 1280, False)
+            # The first record's section alone, as the README shows one.
+            box = tools.call("Runtime.evaluate", {"expression": """(() => {
+                const r = document.querySelector('section.record');
+                if (!r) return null;
+                const b = r.getBoundingClientRect();
+                return {x: b.left + scrollX, y: b.top + scrollY, width: b.width, height: b.height}; })()""",
+                                                  "returnByValue": True}, session)["result"].get("value")
+            if box:
+                margin = 12
+                clip = {"x": max(box["x"] - margin, 0), "y": max(box["y"] - margin, 0),
+                        "width": box["width"] + 2 * margin, "height": box["height"] + 2 * margin, "scale": 1}
+                data = tools.call("Page.captureScreenshot", {"format": "png", "captureBeyondViewport": True,
+                                                             "clip": clip}, session)["data"]
+                with open(prefix + "-section.png", "wb") as f:
+                    f.write(base64.b64decode(data))
+                print("%s-section.png: the first record's section" % prefix)
             narrow = shot(prefix + "-phone.png", 390, True)
             pdf = tools.call("Page.printToPDF", {"preferCSSPageSize": True, "printBackground": True}, session)["data"]
             pdf = base64.b64decode(pdf)

@@ -565,12 +565,12 @@ TEST_F(BatchRun, ReportShowsEveryRecordAndItsFailures)
     const std::size_t sections = html.find("<section class=\"record\"");
     ASSERT_NE(sections, std::string::npos);
     const std::string summary = html.substr(0, sections);
-    EXPECT_NE(summary.find("<tr><td><a href=\"#record-1\">good.prn</a></td><td>ok</td>"), std::string::npos);
-    EXPECT_NE(summary.find("<tr class=\"failed\"><td>text.prn</td><td>error 13<div class=\"errline\">This file "
+    EXPECT_NE(summary.find("<tr><td class=\"text\"><a href=\"#record-1\">good.prn</a><td class=\"text\">ok<td>"), std::string::npos);
+    EXPECT_NE(summary.find("<tr class=\"failed\"><td class=\"text\">text.prn<td class=\"text\">error 13<div class=\"errline\">This file "
                            "includes error data or you may mistake column or skip indication. (13)</div>"),
               std::string::npos);
     // Analysed, so it has its section, but its results file could not be written.
-    EXPECT_NE(summary.find("<a href=\"#record-2\">blocked.prn</a></td><td>error 70<div class=\"errline\">Cannot write " +
+    EXPECT_NE(summary.find("<a href=\"#record-2\">blocked.prn</a><td class=\"text\">error 70<div class=\"errline\">Cannot write " +
                            (dir / "blocked-kov.prn").string()),
               std::string::npos);
     EXPECT_EQ(html.find("<section class=\"record\"", html.find("id=\"record-2\"")), std::string::npos)
