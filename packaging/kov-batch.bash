@@ -1,6 +1,7 @@
 # bash completion for kov-batch                            -*- shell-script -*-
 # Options; the unit lists of the kov window after --x-unit and --y-unit;
-# pictures after --plot; CSV files after --summary; test records (*.prn) and folders everywhere else.
+# pictures after --plot; CSV files after --summary; HTML pages after --report; test records (*.prn) and
+# folders everywhere else.
 
 _kov_batch()
 {
@@ -27,6 +28,10 @@ _kov_batch()
             _filedir csv
             return
             ;;
+        --report)
+            _filedir '@(html|htm)'
+            return
+            ;;
     esac
     $split && return
 
@@ -41,7 +46,7 @@ _kov_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--x-column --y-column --skip-lines --x-coef --y-coef
-            --x-unit --y-unit --stdout --plot --plot-scale --json --csv --summary --level-tolerance
+            --x-unit --y-unit --stdout --plot --plot-scale --json --csv --summary --report --level-tolerance
             --help --version --' -- "$cur"))
         return
     fi

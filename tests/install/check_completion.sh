@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # check_completion.sh COMPLETION_FILE KOV_BATCH
 # The bash completion of kov-batch offers its options, the unit lists after
-# --x-unit and --y-unit, pictures after --plot, CSV files after --summary and records (*.prn) and folders
-# elsewhere. Exits 77 (skipped) without bash-completion.
+# --x-unit and --y-unit, pictures after --plot, CSV files after --summary,
+# HTML pages after --report and records (*.prn) and folders elsewhere.
+# Exits 77 (skipped) without bash-completion.
 set -uo pipefail
 library=/usr/share/bash-completion/bash_completion
 [ -r "$library" ] || { echo "SKIPPED: bash-completion is not installed"; exit 77; }
@@ -11,7 +12,7 @@ source "$1"
 batch=$2
 cd "$(mktemp -d)" || exit 1
 trap 'rm -rf "$PWD"' EXIT
-touch a.prn B.PRN notes.txt loop.png loop.svg all.csv
+touch a.prn B.PRN notes.txt loop.png loop.svg all.csv all.html
 mkdir sub
 fail=0
 
@@ -39,6 +40,7 @@ kov-batch --x-unit=m|m mm
 kov-batch --skip-lines |
 kov-batch --plot |loop.png loop.svg sub
 kov-batch --summary |all.csv sub
+kov-batch --report |all.html sub
 kov-batch --level-tolerance |
 kov-batch -- -|
 kov-batch -- |B.PRN a.prn sub
