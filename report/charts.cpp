@@ -6,11 +6,13 @@
 
 #include <QBuffer>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPolygonF>
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -367,6 +369,37 @@ std::string seriesChart(const std::vector<std::optional<double>> &values, double
 }
 
 } // namespace
+
+struct GuiForCharts::Own {
+    char name[10] = "kov-batch";
+    char platform[10] = "-platform";
+    char offscreen[10] = "offscreen";
+    char *argv[4] = {name, platform, offscreen, nullptr};
+    int argc = 3;
+    std::string locale = "C";
+    std::unique_ptr<QGuiApplication> app;
+};
+
+GuiForCharts::GuiForCharts()
+{
+    if (QCoreApplication::instance())
+        return;
+    m_own = std::make_unique<Own>();
+    if (const char *locale = std::setlocale(LC_ALL, nullptr))
+        m_own->locale = locale;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    m_own->app = std::make_unique<QGuiApplication>(m_own->argc, m_own->argv);
+    qInstallMessageHandler(previous);
+}
+
+GuiForCharts::~GuiForCharts()
+{
+    if (!m_own)
+        return;
+    m_own->app.reset();
+    std::setlocale(LC_ALL, m_own->locale.c_str());
+}
 
 double svgCoordinate(double v)
 {

@@ -2,16 +2,34 @@
 
 // The charts of the HTML report, drawn with QPainter into QSvgGenerator and
 // returned as SVG elements to put inline into the page (no XML prolog, no
-// size of their own: the page scales them by their viewBox).
+// size of their own: the page scales them by their viewBox). Drawing needs
+// a GuiForCharts.
 
 #include "analysis/core/metrics.h"
 #include "app/core/sharedstate.h"
 #include "plot/plotmapping.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace kov::report {
+
+/// The charts measure their text with the fonts of a QGuiApplication. While
+/// one of these lives, there is one: the caller's, or when the process has
+/// none (kov-batch), one of its own on the offscreen platform, whose start-up
+/// messages are kept quiet and which puts back the C locale it changes.
+class GuiForCharts {
+public:
+    GuiForCharts();
+    ~GuiForCharts();
+    GuiForCharts(const GuiForCharts &) = delete;
+    GuiForCharts &operator=(const GuiForCharts &) = delete;
+
+private:
+    struct Own;
+    std::unique_ptr<Own> m_own;
+};
 
 /// The colours of the charts, "#rrggbb". The steps keep the colour code of
 /// the window's cycle view: cycle end step red, peak step 1 blue, peak

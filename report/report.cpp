@@ -5,10 +5,8 @@
 #include "report/charts.h"
 #include "report/reportformat.h"
 
-#include <QGuiApplication>
 #include <QString>
 
-#include <clocale>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -31,42 +29,6 @@ std::string withUnit(const std::string &title, const std::string &unit)
 {
     return unit.empty() ? esc(title) : esc(title) + " <span class=\"unit\">(" + esc(unit) + ")</span>";
 }
-
-/// The charts measure their text with the fonts of a QGuiApplication; when
-/// the caller has none (kov-batch), one lives for the report, on the
-/// offscreen platform. Its start-up messages (no runtime folder, say) are
-/// not the user's business, and the C locale it sets is put back.
-class GuiForReport {
-public:
-    GuiForReport()
-    {
-        if (QCoreApplication::instance())
-            return;
-        if (const char *locale = std::setlocale(LC_ALL, nullptr))
-            m_locale = locale;
-        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-        m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
-        qInstallMessageHandler(previous);
-    }
-    ~GuiForReport()
-    {
-        if (!m_app)
-            return;
-        m_app.reset();
-        std::setlocale(LC_ALL, m_locale.c_str());
-    }
-    GuiForReport(const GuiForReport &) = delete;
-    GuiForReport &operator=(const GuiForReport &) = delete;
-
-private:
-    char m_name[10] = "kov-batch";
-    char m_platform[10] = "-platform";
-    char m_offscreen[10] = "offscreen";
-    char *m_argv[4] = {m_name, m_platform, m_offscreen, nullptr};
-    int m_argc = 3;
-    std::string m_locale = "C";
-    std::unique_ptr<QGuiApplication> m_app;
-};
 
 /// The largest finite magnitude of the values, for columnFormat.
 double largest(const std::vector<std::optional<double>> &values)
@@ -389,7 +351,7 @@ std::string recordSection(const ReportRecord &r, std::size_t section, const Repo
 
 std::string reportHtml(const ReportRequest &request)
 {
-    const GuiForReport gui;
+    const report::GuiForCharts gui;
     const std::size_t n = request.records.size();
     std::size_t notLoaded = 0;
     for (const ReportRecord &r : request.records)

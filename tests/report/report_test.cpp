@@ -227,6 +227,34 @@ TEST_F(Report, LoopLandsWhereTheWindowDrawsItsPointsAndCarriesTheEnvelope)
     EXPECT_EQ(circlesOf(report::colour::PeakStep1), peaks1);
 }
 
+TEST_F(Report, CycleChartsDrawABarAndAPointPerCycle)
+{
+    const RecordMetrics &m = request->records[2].metrics; // the slit damper: energies grow
+    const report::GuiForCharts gui;
+    const std::string energy = report::energyChart(m, "kN*mm");
+    const std::size_t n = m.cycles.size();
+    EXPECT_EQ(count(pieces(energy, std::string("<g fill=\"") + report::colour::Bars + "\"", "</g>").at(0), "<rect"), n);
+    const auto total = polylines(energy, {std::string("stroke=\"") + report::colour::Cumulative + "\""});
+    ASSERT_EQ(total.size(), 1u);
+    ASSERT_EQ(total[0].size(), n);
+    for (std::size_t i = 1; i < n; ++i) {
+        EXPECT_GT(total[0][i].first, total[0][i - 1].first); // one cycle further right
+        EXPECT_LT(total[0][i].second, total[0][i - 1].second); // higher, as the total grows
+    }
+
+    // The stiffness of the reference cycle lies on the dashed line of ratio 1.
+    const auto reference = report::stiffnessReference(m);
+    ASSERT_EQ(reference, std::optional<std::size_t>(0));
+    const std::string stiffness = report::stiffnessChart(m, *reference);
+    const auto one = polylines(stiffness, {"stroke-dasharray"});
+    const auto ratio = polylines(stiffness, {std::string("stroke=\"") + report::colour::Series + "\""});
+    ASSERT_EQ(one.size(), 1u);
+    ASSERT_EQ(ratio.size(), 1u);
+    ASSERT_EQ(ratio[0].size(), n);
+    EXPECT_EQ(ratio[0][0].second, one[0][0].second);
+    EXPECT_EQ(count(stiffness, "<circle"), n);
+}
+
 TEST(ReportText, UserTextIsEscapedAndStrayBytesReplaced)
 {
     const fs::path dir = fs::temp_directory_path() / ("kov-report-test-" + std::to_string(::getpid()));
