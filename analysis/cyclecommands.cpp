@@ -1,5 +1,6 @@
 #include "analysis/cyclecommands.h"
 
+#include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
 #include "analysis/module11.h"
 #include "app/form1.h"
@@ -103,14 +104,11 @@ void Command6_Click(Form1 &form)
     bool atEnd = false;
     int n = 0;
     runGuarded(&form, [&] {
-        n = ++s.CycleNo;
+        n = s.CycleNo + 1;
         form.Text1->setText(integer(n));
-        atEnd = FindNextCycle(s);
-        // A new course may reuse a cycle number: until its analysis runs, the
-        // cycle holds no results of an earlier course (an analysis refused
-        // for a step outside the record would otherwise leave them for
-        // "Write to file").
-        ResetCycleResults(s);
+        // The new cycle holds no results until its analysis runs (one refused
+        // for a step outside the record leaves none for "Write to file").
+        atEnd = proposeNextCycle(s);
         if (atEnd)
             form.applyButtonEvent(ButtonEvent::NextCycleAtEnd);
         AutoRange(s);
@@ -133,7 +131,7 @@ void Command6_Click(Form1 &form)
     yieldEvents();
     if (MODULE11::takeAnnouncement(n) && s.CycleNo == n)
         MODULE11::AnalyseCycle(form);
-    if (!atEnd && n == MaxCycle && s.CycleNo == MaxCycle) {
+    if (s.CycleNo == n && cycleLimitReached(s, atEnd)) {
         // The arrays hold 100 cycles: the analysis cannot go on, but what
         // was analysed can be saved.
         form.applyButtonEvent(ButtonEvent::CycleLimitReached);

@@ -76,11 +76,6 @@ private:
     QElapsedTimer m_clock;
 };
 
-const QColor Green(0, 255, 0);
-const QColor Blue(0, 0, 255);
-const QColor MarkerGreen(0, 126, 0);
-const QColor Red(255, 0, 0);
-
 QString number(float v)
 {
     return QString::fromStdString(shortNumberText(v));
@@ -146,12 +141,6 @@ bool stepsFit(Form1 &form, int n)
     return true;
 }
 
-void drawMarker(PlotCanvas &canvas, const SharedState &s, int step, const QColor &fill, double radius)
-{
-    canvas.setFillColor(fill);
-    canvas.Circle(static_cast<double>(s.XData(step)), -static_cast<double>(s.YData(step)), radius);
-}
-
 } // namespace
 
 void announceAnalysis(int cycle)
@@ -215,10 +204,10 @@ void AnalyseCycle(Form1 &form)
         return;
 
     runGuarded(&form, [&] {
+        // Held across the per-step yields: the plot area's canvas is never
+        // replaced (PictureBox).
         PlotCanvas &canvas = form.Picture1->canvas();
-        ClearPlot(canvas);
-        SetPlotScale(canvas, s);
-        DrawAxes(canvas, s);
+        drawEmptyPlot(canvas, s);
 
         const int start = s.CycleEndStep(n - 1);
         RunningAnalysis &run = running();
@@ -229,7 +218,8 @@ void AnalyseCycle(Form1 &form)
         run.nextStep = start + 1;
         StepPacer pacer(pacing() ? pacedStepTime(run.end - start) : std::chrono::microseconds{0});
 
-        canvas.PSet(static_cast<double>(s.XData(start)), -static_cast<double>(s.YData(start)), Green);
+        // The path of the cycle, as DrawStepPath draws it, one step at a time.
+        beginStepPath(canvas, s, start);
         CycleSteps hooks;
         hooks.drawStep = [&](int i) { drawPathStep(canvas, s, i); };
         hooks.segmentAdded = [&](int i) {
@@ -244,15 +234,7 @@ void AnalyseCycle(Form1 &form)
         run.active = false;
         form.Text8->setText(number(s.CycleDamping(n)));
 
-        // Large filled markers: the peaks and the end step.
-        const double radius = static_cast<double>(clampToFloat(static_cast<double>(s.MarkerRadius) * 1.8));
-        canvas.setFillStyle(0);
-        if (s.PeakStep(0, n) != 0)
-            drawMarker(canvas, s, s.PeakStep(0, n), Blue, radius);
-        if (s.PeakStep(1, n) != 0)
-            drawMarker(canvas, s, s.PeakStep(1, n), MarkerGreen, radius);
-        drawMarker(canvas, s, s.CycleEndStep(n), Red, radius);
-        canvas.setFillStyle(1);
+        DrawCycleMarkers(canvas, s, n);
         if (cycleResultsBeyondFloatRange(s))
             showMessage(&form,
                         QStringLiteral("An energy of cycle %1 is beyond the float range: it is shown and written as "

@@ -9,9 +9,6 @@
 
 class QCloseEvent;
 class QComboBox;
-class QIcon;
-class QFrame;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -32,20 +29,15 @@ enum class ButtonEvent {
     WriteToFile,        ///< "Write to file" pressed
 };
 
-/// Maps the window's font families "MS PGothic" and "MS Gothic" to the
-/// installed IPA fonts. Called once by main and by the window tests, before
-/// the window is built.
-void installFontSubstitutions();
-
-/// The program's icon: a small hysteresis loop, drawn in code.
-QIcon kovIcon();
-
-/// The main window "kov". Every control carries the name it has in the
-/// program's vocabulary, also as its objectName so tests can find it; an
-/// element of a control array is named with its index in parentheses
-/// ("Command1(3)", "Text12(0)", "Text2(0)"). Control arrays are std::arrays
-/// indexed as the handlers index them. Every text box and display is a
-/// TextBox, so that text the program writes into it shows from its start.
+/// The main window "kov". Its controls, their kinds, captions, positions,
+/// colours and fonts are the table design::Form1Controls (app/design), which
+/// createControls() loops over. Every control carries the name it has in the
+/// program's vocabulary as its objectName, so tests can find it; an element
+/// of a control array is named with its index in parentheses ("Command1(3)",
+/// "Text12(0)", "Text2(0)"). The controls the handlers use are members
+/// below; control arrays are std::arrays indexed as the handlers index them.
+/// Every text box and display is a TextBox, so that text the program writes
+/// into it shows from its start.
 ///
 /// Building is split in two: the constructor creates the controls, the other
 /// subsystems then connect their handlers, and Form_Load() runs the start-up,
@@ -67,10 +59,6 @@ public:
     /// says; the step buttons change first, in index order.
     void applyButtonEvent(ButtonEvent event);
 
-    /// Client-area size in pixels (6705 x 7305 twips).
-    static constexpr int clientWidth = 447;
-    static constexpr int clientHeight = 487;
-
     // Handlers of this window's own commands.
     void Command4_Click(); ///< "Exit"
     void Command8_Click(); ///< "Write to file"
@@ -86,45 +74,30 @@ public:
     static std::function<void()> &exitHook();
 
 
-    // Controls, top left to bottom.
-    QPushButton *Command2 = nullptr;             ///< "Browse"
-    QPushButton *Command4 = nullptr;             ///< "Exit"
-    PictureBox *Picture1 = nullptr;              ///< plot area
-    std::array<QLineEdit *, 2> Text12{};         ///< (0) X-axis maximum, (1) Y-axis maximum
-    QFrame *Shape1 = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label9 = nullptr;
-    QLabel *Label10 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLineEdit *Text4 = nullptr;                  ///< X column
-    QLineEdit *Text13 = nullptr;                 ///< X coefficient
-    QComboBox *Combo1 = nullptr;                 ///< X unit
-    QLabel *Label6 = nullptr;
-    QLabel *Label11 = nullptr;
-    QLabel *Label13 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLineEdit *Text5 = nullptr;                  ///< Y column
-    QLineEdit *Text14 = nullptr;                 ///< Y coefficient
-    QComboBox *Combo2 = nullptr;                 ///< Y unit
-    QLabel *Label12 = nullptr;
-    QLineEdit *Text10 = nullptr;                 ///< skip lines
-    std::array<QPushButton *, 2> Command3{};     ///< (0) "Draw", (1) "Clear scale"
-    QPushButton *Command6 = nullptr;             ///< "Next cycle"
-    QLineEdit *Text1 = nullptr;                  ///< cycle number (display)
-    QLabel *Label16 = nullptr;
-    std::array<QLabel *, 2> Label17{};
-    QLabel *Label7 = nullptr;
-    QLineEdit *Text9 = nullptr;                  ///< cycle end step
-    std::array<QPushButton *, 7> Command1{};     ///< step buttons
-    std::array<QLineEdit *, 2> Text15{};         ///< peak steps 1 and 2
-    QLineEdit *Text7 = nullptr;                  ///< energy (display)
-    QLabel *Label8 = nullptr;
-    QPushButton *Command8 = nullptr;             ///< "Write to file"
-    QLineEdit *Text8 = nullptr;                  ///< equivalent damping factor (display)
-    QLabel *Label14 = nullptr;
-    QLabel *Label1 = nullptr;
-    std::array<QLineEdit *, 1> Text2{};          ///< path of the data file (display)
-    std::array<QLineEdit *, 6> Text11{};         ///< preview lines (displays)
+    // The controls the handlers use; the headings and panels are found by
+    // name (findChild) where needed.
+    QPushButton *Command2 = nullptr;         ///< "Browse"
+    QPushButton *Command4 = nullptr;         ///< "Exit"
+    std::array<QPushButton *, 2> Command3{}; ///< (0) "Draw", (1) "Clear scale"
+    QPushButton *Command6 = nullptr;         ///< "Next cycle"
+    std::array<QPushButton *, 7> Command1{}; ///< step buttons
+    QPushButton *Command8 = nullptr;         ///< "Write to file"
+    PictureBox *Picture1 = nullptr;          ///< plot area
+    QLineEdit *Text4 = nullptr;              ///< X column
+    QLineEdit *Text13 = nullptr;             ///< X coefficient
+    QComboBox *Combo1 = nullptr;             ///< X unit
+    QLineEdit *Text5 = nullptr;              ///< Y column
+    QLineEdit *Text14 = nullptr;             ///< Y coefficient
+    QComboBox *Combo2 = nullptr;             ///< Y unit
+    QLineEdit *Text10 = nullptr;             ///< skip lines
+    std::array<QLineEdit *, 2> Text12{};     ///< (0) X-axis maximum, (1) Y-axis maximum
+    QLineEdit *Text9 = nullptr;              ///< cycle end step
+    std::array<QLineEdit *, 2> Text15{};     ///< peak steps 1 and 2
+    QLineEdit *Text1 = nullptr;              ///< cycle number (display)
+    QLineEdit *Text7 = nullptr;              ///< energy (display)
+    QLineEdit *Text8 = nullptr;              ///< equivalent damping factor (display)
+    std::array<QLineEdit *, 1> Text2{};      ///< path of the data file (display)
+    std::array<QLineEdit *, 6> Text11{};     ///< preview lines (displays)
 
 private:
     void createControls();

@@ -181,11 +181,7 @@ int main(int argc, char *argv[])
         // Every record starts from a fresh state, as if the program had just started.
         auto state = std::make_unique<kov::SharedState>();
         kov::applyStartValues(*state);
-        state->XColumn = options->xColumn;
-        state->YColumn = options->yColumn;
-        state->SkipLines = options->skipLines;
-        state->XCoef = options->xCoef;
-        state->YCoef = options->yCoef;
+        kov::applySettings(*state, *options);
         // Opened exactly as named; only line 2 and the results name use the
         // normalised absolute path.
         state->DataFileName = record;
@@ -219,8 +215,6 @@ int main(int argc, char *argv[])
             }
         }
 
-        state->XUnit = options->xUnit;
-        state->YUnit = options->yUnit;
         try {
             if (options->toStdout) {
                 std::time_t t = std::time(nullptr);

@@ -1,21 +1,16 @@
 #pragma once
 
-#include <cstdint>
+#include "app/core/settings.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kov::batch {
 
-/// The settings of one kov-batch run. The defaults are the window's start values.
-struct Options {
-    std::int16_t xColumn = 1;
-    std::int16_t yColumn = 2;
-    std::int16_t skipLines = 5;
-    float xCoef = 1.0f;
-    float yCoef = 1.0f;
-    std::string xUnit = "mm";
-    std::string yUnit = "tonf";
+/// The options of one kov-batch run: the settings of the analysis (their
+/// defaults are the window's start values) and what to write.
+struct Options : Settings {
     bool toStdout = false;
     bool help = false;
     bool version = false;

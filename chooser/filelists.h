@@ -5,53 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+// The three list controls of the file chooser. What they show comes from
+// drives.h (mount points, remembered folders) and folderscan.h (listing,
+// patterns).
+
 namespace kov {
-
-/// Volumes ("drives") and the folder each of them remembers for the process.
-/// A folder's drive is the mount point that holds it (the longest matching
-/// mount point); "/" is always a drive.
-namespace drives {
-
-/// The mount points of real file systems in a mounts table (the format of
-/// /proc/self/mounts), sorted, without duplicates, always with "/". Kernel
-/// and system trees (/proc, /sys, /dev, /run) and pseudo file systems are
-/// left out, and so is every mount point that is not a folder.
-QStringList parseMounts(const QString &mountsText);
-
-/// The drives of this machine, read afresh from /proc/self/mounts.
-QStringList mountedDrives();
-
-/// The drive among drives that holds the absolute folder path; "/" when none
-/// matches better.
-QString driveOf(const QString &path, const QStringList &drives);
-QString driveOf(const QString &path);
-
-/// The process's current folder, or "/" when it has gone (removed while we
-/// stood in it).
-QString currentFolder();
-
-/// The folder the drive was last left in during this run; its root at first.
-/// For the drive of the process's current folder, that folder.
-QString currentFolderOfDrive(const QString &drive);
-
-/// Remembers folder as the current folder of its drive.
-void setCurrentFolderOfDrive(const QString &folder);
-
-} // namespace drives
-
-/// Lists a folder: its visible subfolders and its visible files (regular
-/// files, also through symbolic links), each sorted by name, ignoring case
-/// first. Names starting with '.' are hidden and left out. Returns false
-/// and sets *error to the system's description when the folder cannot be read.
-bool readFolder(const QString &folder, QStringList *folders, QStringList *files, QString *error);
-
-/// True when name matches one of the ';'-separated wildcard patterns ('*' any
-/// run of characters, '?' one character), ignoring case. An empty pattern
-/// matches every name.
-bool matchesPattern(const QString &name, const QString &patterns);
-
-/// True when text holds a wildcard character ('*' or '?').
-bool hasWildcards(const QString &text);
 
 /// The drive list: a drop-down of the mounted volumes.
 class DriveList : public QComboBox {
@@ -82,44 +40,65 @@ private:
     bool m_silent = false;
 };
 
-/// The folder list: the path from the root down, each level indented below
-/// its parent, then the subfolders of the current folder one level deeper.
-/// Double-clicking an entry moves to it.
-class FolderList : public QListWidget {
+/// A list that shows one folder: the base of the folder list and the file
+/// list.
+class FolderView : public QListWidget {
     Q_OBJECT
 
 public:
-    explicit FolderList(QWidget *parent = nullptr);
-
     /// The current folder (absolute, clean), empty before one is set.
     QString path() const { return m_path; }
 
-    /// Moves to folder (relative names are taken from the current folder).
-    /// Emits changed() when the folder is a different one. When it cannot be
-    /// read, emits readFailed(), stays where it was and returns false.
+    /// Moves to folder (relative names are taken from the process's current
+    /// folder) and lists it. Emits pathChanged() when the folder is a
+    /// different one. When it cannot be read, emits readFailed(), stays where
+    /// it was and returns false.
     bool setPath(const QString &folder);
-
-    /// Moves to the folder the drive remembers (its root when that folder is
-    /// gone), as setPath().
-    bool setDrive(const QString &drive);
 
     /// Lists the current folder again.
     void refresh();
 
 signals:
-    void changed();
-    void clicked(const QString &folder);
-    void doubleClicked(const QString &folder);
+    void pathChanged();
     void readFailed(const QString &folder, const QString &reason);
 
-private:
+protected:
+    explicit FolderView(QWidget *parent);
+
+    /// Reads folder and shows it with fill(); false, after readFailed(),
+    /// when it cannot be read.
     bool show(const QString &folder);
 
+    /// Shows the listing of folder.
+    virtual void fill(const QString &folder, const QStringList &subfolders, const QStringList &files) = 0;
+
+private:
     QString m_path;
 };
 
+/// The folder list: the path from the root down, each level indented below
+/// its parent, then the subfolders of the current folder one level deeper.
+/// Double-clicking an entry moves to it.
+class FolderList : public FolderView {
+    Q_OBJECT
+
+public:
+    explicit FolderList(QWidget *parent = nullptr);
+
+    /// Moves to the folder the drive remembers (its root when that folder is
+    /// gone), as setPath().
+    bool setDrive(const QString &drive);
+
+signals:
+    void clicked(const QString &folder);
+    void doubleClicked(const QString &folder);
+
+protected:
+    void fill(const QString &folder, const QStringList &subfolders, const QStringList &files) override;
+};
+
 /// The file list: the files of its folder that match its pattern.
-class FileList : public QListWidget {
+class FileList : public FolderView {
     Q_OBJECT
 
 public:
@@ -132,16 +111,10 @@ public:
 
     explicit FileList(QWidget *parent = nullptr);
 
-    QString path() const { return m_path; }
     QString pattern() const { return m_pattern; }
 
     /// The selected file's name (no folder), empty when none is selected.
     QString fileName() const { return m_fileName; }
-
-    /// Moves to folder and lists it; emits pathChanged() when it is a
-    /// different one. When it cannot be read, emits readFailed(), stays
-    /// where it was and returns false.
-    bool setPath(const QString &folder);
 
     /// Sets the pattern, lists again and emits patternChanged().
     void setPattern(const QString &pattern);
@@ -152,21 +125,17 @@ public:
     /// emits doubleClicked(). Anything else fails.
     Applied applyName(const QString &text);
 
-    /// Lists the current folder again.
-    void refresh();
-
 signals:
-    void pathChanged();
     void patternChanged();
     void clicked();
     void doubleClicked();
-    void readFailed(const QString &folder, const QString &reason);
+
+protected:
+    void fill(const QString &folder, const QStringList &subfolders, const QStringList &files) override;
 
 private:
-    bool show(const QString &folder);
     void selectListed(const QString &name);
 
-    QString m_path;
     QString m_pattern = QStringLiteral("*.*");
     QString m_fileName;
     bool m_filling = false;

@@ -1,17 +1,17 @@
 #include "chooser/frmopensave.h"
 
+#include "app/design/qtdesign.h"
 #include "app/form1.h"
 #include "app/messages.h"
+#include "chooser/drives.h"
 #include "chooser/filelists.h"
 #include "chooser/preview.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include <cerrno>
@@ -24,18 +24,6 @@ namespace kov {
 namespace {
 const QString OpenMode = QStringLiteral("Data File Open");
 const QString StartPattern = QStringLiteral("*.prn");
-
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
-QFont chooserFont(double points)
-{
-    QFont f(QStringLiteral("MS PGothic"));
-    f.setPointSizeF(points);
-    return f;
-}
 } // namespace
 
 QString joinFolderAndName(const QString &folder, const QString &name)
@@ -63,63 +51,38 @@ void frmOpenSave::createControls()
     setObjectName(QStringLiteral("frmOpenSave"));
     setWindowTitle(QStringLiteral("File"));
     setWindowIcon(m_form.windowIcon());
-    setFixedSize(5760 / 15, 3810 / 15);
+    setFixedSize(design::pixels(design::ChooserWidth), design::pixels(design::ChooserHeight));
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(192, 192, 192));
+    pal.setColor(QPalette::Window, design::qColor(design::ChooserBackground));
     setPalette(pal);
-    setFont(chooserFont(9.75));
+    setFont(design::qFont(design::font::Ui));
 
-    const struct {
-        const char *text;
-        QRect rect;
-    } labels[4] = {{"File Name:", twips(120, 120, 1455, 315)},
-                   {"Folder:", twips(2280, 720, 1455, 315)},
-                   {"", twips(2280, 480, 3375, 315)},
-                   {"Drive:", twips(2280, 120, 1455, 255)}};
-    for (int i = 0; i < 4; ++i) {
-        auto *l = new QLabel(QString::fromUtf8(labels[i].text), this);
-        l->setObjectName(QStringLiteral("lblOpenSave(%1)").arg(i));
-        l->setGeometry(labels[i].rect);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        lblOpenSave[static_cast<std::size_t>(i)] = l;
-    }
-    lblOpenSave[2]->setFont(chooserFont(9.0));
-
-    txtOpenSave = new QLineEdit(StartPattern, this);
-    txtOpenSave->setObjectName(QStringLiteral("txtOpenSave"));
-    txtOpenSave->setGeometry(twips(120, 360, 2055, 315));
-    filOpenSave = new FileList(this);
-    filOpenSave->setObjectName(QStringLiteral("filOpenSave"));
-    filOpenSave->setGeometry(twips(120, 720, 2055, 2820));
-    filOpenSave->setPattern(StartPattern);
-    drvOpenSave = new DriveList(this);
-    drvOpenSave->setObjectName(QStringLiteral("drvOpenSave"));
-    drvOpenSave->setGeometry(twips(2280, 360, 3375, 315));
-    dirOpenSave = new FolderList(this);
-    dirOpenSave->setObjectName(QStringLiteral("dirOpenSave"));
-    dirOpenSave->setGeometry(twips(2280, 960, 3375, 2280));
-    // The labels were created first, so they lie behind the lists: the path
-    // label shows only where the drive list does not cover it, and every
-    // click on the drive list reaches the list.
-
-    cmdOpenSave[0] = new QPushButton(QStringLiteral("OK"), this);
-    cmdOpenSave[0]->setObjectName(QStringLiteral("cmdOpenSave(0)"));
-    cmdOpenSave[0]->setGeometry(twips(2640, 3360, 1095, 375));
+    design::createControls(this, design::ChooserControls, [this](const design::Control &c) -> QWidget * {
+        switch (c.kind) {
+        case design::Kind::TextBox: return new QLineEdit(design::qString(c.caption), this);
+        case design::Kind::FileList: {
+            auto *list = new FileList(this);
+            list->setPattern(design::qString(c.caption));
+            return list;
+        }
+        case design::Kind::DriveList: return new DriveList(this);
+        case design::Kind::FolderList: return new FolderList(this);
+        default: return nullptr;
+        }
+    });
+    design::children(this, "lblOpenSave", lblOpenSave);
+    txtOpenSave = design::child<QLineEdit>(this, "txtOpenSave");
+    filOpenSave = design::child<FileList>(this, "filOpenSave");
+    drvOpenSave = design::child<DriveList>(this, "drvOpenSave");
+    dirOpenSave = design::child<FolderList>(this, "dirOpenSave");
+    design::children(this, "cmdOpenSave", cmdOpenSave);
     cmdOpenSave[0]->setDefault(true);
     cmdOpenSave[0]->setEnabled(false);
-    cmdOpenSave[1] = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdOpenSave[1]->setObjectName(QStringLiteral("cmdOpenSave(1)"));
-    cmdOpenSave[1]->setGeometry(twips(4200, 3360, 1095, 375));
     cmdOpenSave[1]->setAutoDefault(false);
+    design::setTabOrder(this, design::ChooserTabOrder);
 
-    setTabOrder(filOpenSave, dirOpenSave);
-    setTabOrder(dirOpenSave, txtOpenSave);
-    setTabOrder(txtOpenSave, drvOpenSave);
-    setTabOrder(drvOpenSave, cmdOpenSave[0]);
-    setTabOrder(cmdOpenSave[0], cmdOpenSave[1]);
-
-    connect(dirOpenSave, &FolderList::changed, this, &frmOpenSave::dirOpenSave_Change);
+    connect(dirOpenSave, &FolderList::pathChanged, this, &frmOpenSave::dirOpenSave_Change);
     connect(drvOpenSave, &DriveList::changed, this, &frmOpenSave::drvOpenSave_Change);
     connect(filOpenSave, &FileList::pathChanged, this, &frmOpenSave::filOpenSave_PathChange);
     connect(filOpenSave, &FileList::patternChanged, this, &frmOpenSave::filOpenSave_PatternChange);
@@ -134,11 +97,7 @@ void frmOpenSave::createControls()
 
 void frmOpenSave::Form_Load()
 {
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + area.width() / 2 - frameGeometry().width() / 2,
-             area.y() + area.height() / 2 - frameGeometry().height() / 2);
-    }
+    design::centreOnScreen(this);
     const QString folder = drives::currentFolder();
     drvOpenSave->restoreDrive(drives::driveOf(folder));
     if (!dirOpenSave->setPath(folder))

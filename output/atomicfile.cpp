@@ -46,7 +46,7 @@ int createTemporary(const std::string &folder, std::string &name)
 
 void failWrite(int number, const std::string &target)
 {
-    throw Failure(number, "Cannot write " + target + ": " + errorDescription(number));
+    throw Failure(number, "Cannot write " + target + ": " + errorDescription(number), Failure::Kind::FileWrite);
 }
 
 void writeFileAtomically(const std::string &target, std::string_view bytes)

@@ -20,7 +20,8 @@ namespace kov {
 /// 61 disk full, 57 any other device error.
 void writeFileAtomically(const std::string &target, std::string_view bytes);
 
-/// The failure of writing target: "Cannot write TARGET: DESCRIPTION".
+/// The failure of writing target: "Cannot write TARGET: DESCRIPTION", of
+/// kind FileWrite.
 [[noreturn]] void failWrite(int number, const std::string &target);
 
 } // namespace kov

@@ -1,5 +1,6 @@
 #include "plot/drawcommand.h"
 
+#include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
 #include "app/form1.h"
 #include "app/messages.h"
@@ -18,6 +19,11 @@ namespace kov {
 
 namespace {
 
+QString integer(long long v)
+{
+    return QString::fromStdString(integerText(v));
+}
+
 void reportBadRecord(Form1 &form, int number)
 {
     showMessage(&form,
@@ -33,25 +39,24 @@ void Command3_Click(Form1 &form, int index)
     if (form.settleRunningAnalysis)
         form.settleRunningAnalysis();
     SharedState &s = form.state();
-    // Fetched afresh at every use: a yield may resize the plot area, which
-    // replaces its canvas.
-    auto canvas = [&form]() -> PlotCanvas & { return form.Picture1->canvas(); };
+    PlotCanvas &canvas = form.Picture1->canvas();
 
     if (index == 0)
         s.DataLoaded = 0; // "Draw" counts the record again
     form.applyButtonEvent(ButtonEvent::DrawStarts);
     s.XUnit = form.Combo1->currentText().toStdString();
     s.YUnit = form.Combo2->currentText().toStdString();
-    s.CycleNo = 0;
+    startCourse(s);
 
-    // Reset the cycle fields; their change handlers store the steps of cycle 0.
-    form.Text9->setText(QStringLiteral("1"));
-    form.Text15[0]->setText(QStringLiteral("1"));
-    form.Text15[1]->setText(QStringLiteral("1"));
-    form.Text7->setText(QStringLiteral("0"));
-    form.Text8->setText(QStringLiteral("0"));
-    form.Text1->setText(QString::fromStdString(integerText(s.CycleNo)));
-    ClearPlot(canvas());
+    // The cycle fields show cycle 0; their change handlers store its steps
+    // again.
+    form.Text9->setText(integer(s.CycleEndStep(0)));
+    form.Text15[0]->setText(integer(s.PeakStep(0, 0)));
+    form.Text15[1]->setText(integer(s.PeakStep(1, 0)));
+    form.Text7->setText(integer(0));
+    form.Text8->setText(integer(0));
+    form.Text1->setText(integer(s.CycleNo));
+    ClearPlot(canvas);
     if (index == 1) {
         // "Clear scale" lets the range come from the data again.
         s.ScaleXMax = 0.0f;
@@ -73,18 +78,18 @@ void Command3_Click(Form1 &form, int index)
 
     try {
         LoadTestRecord(s);
-        ClearPlot(canvas());
         if (s.ScaleXMax == 0.0f && s.ScaleYMax == 0.0f)
             AutoRange(s);
-        SetPlotScale(canvas(), s);
-        DrawAxes(canvas(), s);
         SetMarkerRadius(s);
-        // The fields show the maxima; their handlers read them back and set
-        // the minima to -1.1 times them for the next drawing that keeps the range.
-        form.Text12[0]->setText(QString::fromStdString(shortNumberText(s.ScaleXMax)));
-        form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
-        yieldEvents();
-        DrawStepPath(canvas(), s, 1, static_cast<int>(s.RowCount));
+        drawWholeLoop(canvas, s, [&] {
+            // The fields show the maxima; their handlers read them back and
+            // set the minima to -1.1 times them for the next drawing that
+            // keeps the range. The cleared plot and the fields are shown
+            // before the path.
+            form.Text12[0]->setText(QString::fromStdString(shortNumberText(s.ScaleXMax)));
+            form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
+            yieldEvents();
+        });
         form.applyButtonEvent(ButtonEvent::DrawDone);
     } catch (const Failure &f) {
         reportBadRecord(form, f.number());

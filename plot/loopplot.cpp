@@ -1,7 +1,9 @@
 #include "plot/loopplot.h"
 
 #include "analysis/core/cycle.h"
+#include "app/design/qtdesign.h"
 #include "plot/plotcanvas.h"
+#include "reader/numtext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,14 +11,19 @@
 namespace kov {
 
 namespace {
-const QColor Green(0, 255, 0);
-const QColor Blue(0, 0, 255);
-const QColor Red(255, 0, 0);
 
 double d(float v)
 {
     return static_cast<double>(v);
 }
+
+/// A large marker around the point of step, filled with fill.
+void drawMarker(PlotCanvas &canvas, const SharedState &s, int step, design::Rgb fill, double radius)
+{
+    canvas.setFillColor(design::qColor(fill));
+    canvas.Circle(d(s.XData(step)), -d(s.YData(step)), radius);
+}
+
 } // namespace
 
 void ClearPlot(PlotCanvas &canvas)
@@ -52,8 +59,16 @@ SharedState withRecordRange(const SharedState &loaded)
 
 void DrawAxes(PlotCanvas &canvas, const SharedState &state)
 {
-    canvas.Line(d(state.ScaleXMin), 0.0, d(state.ScaleXMax), 0.0, Blue);
-    canvas.Line(0.0, -d(state.ScaleYMin), 0.0, -d(state.ScaleYMax), Blue);
+    const QColor axes = design::qColor(design::plotcolour::Axes);
+    canvas.Line(d(state.ScaleXMin), 0.0, d(state.ScaleXMax), 0.0, axes);
+    canvas.Line(0.0, -d(state.ScaleYMin), 0.0, -d(state.ScaleYMax), axes);
+}
+
+void drawEmptyPlot(PlotCanvas &canvas, const SharedState &state)
+{
+    ClearPlot(canvas);
+    SetPlotScale(canvas, state);
+    DrawAxes(canvas, state);
 }
 
 void drawPathStep(PlotCanvas &canvas, const SharedState &state, int i)
@@ -61,19 +76,45 @@ void drawPathStep(PlotCanvas &canvas, const SharedState &state, int i)
     const double x = d(state.XData(i));
     const double y = -d(state.YData(i));
     const double r = d(state.MarkerRadius);
-    canvas.LineTo(x, y, Green);
-    canvas.Circle(x, y, r, Green);
+    const QColor path = design::qColor(design::plotcolour::Path);
+    canvas.LineTo(x, y, path);
+    canvas.Circle(x, y, r, path);
     if (i % 5 == 0)
-        canvas.Circle(x, y, r, Blue);
+        canvas.Circle(x, y, r, design::qColor(design::plotcolour::EveryFifth));
     if (i % 10 == 0)
-        canvas.Circle(x, y, r, Red);
+        canvas.Circle(x, y, r, design::qColor(design::plotcolour::EveryTenth));
+}
+
+void beginStepPath(PlotCanvas &canvas, const SharedState &state, int first)
+{
+    canvas.PSet(d(state.XData(first)), -d(state.YData(first)), design::qColor(design::plotcolour::Path));
 }
 
 void DrawStepPath(PlotCanvas &canvas, const SharedState &state, int first, int last)
 {
-    canvas.PSet(d(state.XData(first)), -d(state.YData(first)), Green);
+    beginStepPath(canvas, state, first);
     for (int i = first; i <= last; ++i)
         drawPathStep(canvas, state, i);
+}
+
+void drawWholeLoop(PlotCanvas &canvas, const SharedState &state, const std::function<void()> &beforePath)
+{
+    drawEmptyPlot(canvas, state);
+    if (beforePath)
+        beforePath();
+    DrawStepPath(canvas, state, 1, static_cast<int>(state.RowCount));
+}
+
+void DrawCycleMarkers(PlotCanvas &canvas, const SharedState &state, int n)
+{
+    const double radius = d(clampToFloat(d(state.MarkerRadius) * 1.8));
+    canvas.setFillStyle(0);
+    if (state.PeakStep(0, n) != 0)
+        drawMarker(canvas, state, state.PeakStep(0, n), design::plotcolour::PeakStep1, radius);
+    if (state.PeakStep(1, n) != 0)
+        drawMarker(canvas, state, state.PeakStep(1, n), design::plotcolour::PeakStep2, radius);
+    drawMarker(canvas, state, state.CycleEndStep(n), design::plotcolour::EndStep, radius);
+    canvas.setFillStyle(1);
 }
 
 } // namespace kov

@@ -1,7 +1,9 @@
 #pragma once
 
 // What kov-batch needs to know about loop pictures without drawing one:
-// their size and the names they may have. Standard library only.
+// their size and the names they may have. No Qt.
+
+#include "app/design/design.h"
 
 #include <cmath>
 #include <cstddef>
@@ -9,20 +11,16 @@
 
 namespace kov {
 
-/// Plot area size in pixels (4095 x 3735 twips).
-inline constexpr int PlotWidth = 273;
-inline constexpr int PlotHeight = 249;
-
 /// The size in pixels of a picture drawn at scale: the plot area's size
 /// times scale, rounded. A scale that gives less than one pixel either way
 /// draws no picture.
 inline int pictureWidth(double scale)
 {
-    return static_cast<int>(std::lround(PlotWidth * scale));
+    return static_cast<int>(std::lround(design::PlotWidth * scale));
 }
 inline int pictureHeight(double scale)
 {
-    return static_cast<int>(std::lround(PlotHeight * scale));
+    return static_cast<int>(std::lround(design::PlotHeight * scale));
 }
 
 /// True when name ends in suffix (lower case), ASCII letters compared

@@ -12,19 +12,6 @@
 
 namespace kov {
 
-namespace {
-
-void drawLoop(PlotCanvas &canvas, const SharedState &s)
-{
-    ClearPlot(canvas);
-    SetPlotScale(canvas, s);
-    DrawAxes(canvas, s);
-    DrawStepPath(canvas, s, 1, static_cast<int>(s.RowCount));
-    canvas.flush();
-}
-
-} // namespace
-
 bool renderLoopPicture(const SharedState &state, const std::string &path, double scale, std::string &error)
 {
     if (state.RowCount < 1.0f) {
@@ -50,13 +37,15 @@ bool renderLoopPicture(const SharedState &state, const std::string &path, double
             svg.setViewBox(QRect(0, 0, width, height));
             svg.setTitle(QStringLiteral("kov"));
             PlotCanvas canvas(&svg, width, height, scale);
-            drawLoop(canvas, *s);
+            drawWholeLoop(canvas, *s);
+            canvas.flush();
         } else {
             QImage image(width, height, QImage::Format_RGB32);
             image.fill(Qt::white);
             {
                 PlotCanvas canvas(&image, width, height, scale);
-                drawLoop(canvas, *s);
+                drawWholeLoop(canvas, *s);
+                canvas.flush();
             }
             image.save(&bytes, "PNG");
         }

@@ -17,7 +17,7 @@ export DEB_BUILD_MAINT_OPTIONS=${DEB_BUILD_MAINT_OPTIONS:-hardening=+all}
 eval "$(dpkg-buildflags --export=sh)"
 CXXFLAGS="$CPPFLAGS $CXXFLAGS" cmake -S "$top" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-  -DKOV_BUILD_TESTS=OFF -DKOV_BUILD_BENCHMARKS=OFF >/dev/null
+  -DBUILD_TESTING=OFF -DKOV_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" -j "${KOV_JOBS:-$(nproc)}"
 (cd "$build" && cpack -G DEB >/dev/null)
 

@@ -7,44 +7,53 @@ namespace kov {
 
 void applyStartValues(SharedState &state)
 {
-    state.XColumn = 1;
-    state.YColumn = 2;
-    state.SkipLines = 5;
+    applySettings(state, Settings{});
     state.DataLoaded = 0;
-    state.XCoef = 1.0f;
-    state.YCoef = 1.0f;
-    state.CycleNo = 0;
-    state.CycleEndStep(0) = 1;
-    state.PeakStep(0, 0) = 1;
-    state.PeakStep(1, 0) = 1;
+    startCourse(state);
     state.ScaleXMax = state.ScaleXMin = 0.0f;
     state.ScaleYMax = state.ScaleYMin = 0.0f;
 }
 
+void startCourse(SharedState &state)
+{
+    state.CycleNo = 0;
+    state.CycleEndStep(0) = CourseStartStep;
+    state.PeakStep(0, 0) = CourseStartStep;
+    state.PeakStep(1, 0) = CourseStartStep;
+}
+
+bool proposeNextCycle(SharedState &state)
+{
+    ++state.CycleNo;
+    const bool atEnd = FindNextCycle(state);
+    ResetCycleResults(state);
+    return atEnd;
+}
+
+bool cycleLimitReached(const SharedState &state, bool atEnd)
+{
+    return !atEnd && state.CycleNo == MaxCycle;
+}
+
 AutomaticCourse analyseRecord(SharedState &state)
 {
-    // As "Draw": the analysis starts again at cycle 0 with start step 1, and
-    // the record is counted and read afresh.
+    // As "Draw": the record is counted and read afresh.
     state.DataLoaded = 0;
-    state.CycleNo = 0;
-    state.CycleEndStep(0) = 1;
-    state.PeakStep(0, 0) = 1;
-    state.PeakStep(1, 0) = 1;
+    startCourse(state);
     LoadTestRecord(state);
 
     // As "Next cycle" until the search reaches the last data row, accepting
     // every proposed step.
     AutomaticCourse course;
     for (;;) {
-        ++state.CycleNo;
-        const bool atEnd = FindNextCycle(state);
+        const bool atEnd = proposeNextCycle(state);
         runCycleComputation(state);
         course.cycles = state.CycleNo;
         if (cycleResultsBeyondFloatRange(state))
             course.beyondFloatRange.push_back(state.CycleNo);
         if (atEnd)
             break;
-        if (state.CycleNo == MaxCycle) {
+        if (cycleLimitReached(state, atEnd)) {
             course.truncated = true;
             break;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/core/settings.h"
 #include "app/core/sharedstate.h"
 
 #include <string>
@@ -7,10 +8,34 @@
 
 namespace kov {
 
-/// The start values the main window's start-up gives the shared state:
-/// XColumn 1, YColumn 2, SkipLines 5, coefficients 1, CycleEndStep(0) 1,
-/// both peak steps of cycle 0 set to 1, all range values 0.
+// The course of an analysis, shared by the main window and kov-batch: the
+// window's commands run these steps between their field writes and yields,
+// kov-batch runs them in one go (analyseRecord).
+
+/// The start step of cycle 1 at the start of every course; the peak steps of
+/// cycle 0 are set to it too.
+inline constexpr std::int16_t CourseStartStep = 1;
+
+/// A fresh state as the main window's start-up leaves it: the start values
+/// of the settings (Settings{}), cycle 0 as startCourse sets it, the record
+/// not counted yet and all range values 0.
 void applyStartValues(SharedState &state);
+
+/// The reset with which "Draw" and "Clear scale" begin a course (and
+/// kov-batch every record): cycle 0, whose end step CycleEndStep(0) is the
+/// start step of cycle 1, CourseStartStep; both peak steps of cycle 0 too.
+void startCourse(SharedState &state);
+
+/// "Next cycle"'s step of the course: CycleNo moves on by one, FindNextCycle
+/// proposes the new cycle's end and peak steps (and its extremes MaxAbsX,
+/// MaxAbsY), and the cycle holds no results until it is computed (a course
+/// may reuse a cycle number). Returns true when the record has no further
+/// cycle. The caller keeps CycleNo below 100.
+bool proposeNextCycle(SharedState &state);
+
+/// True when the cycle just proposed is cycle 100 while the record goes on:
+/// the arrays hold no further cycle, so the course stops there.
+bool cycleLimitReached(const SharedState &state, bool atEnd);
 
 /// Outcome of analysing every cycle of a loaded record automatically.
 struct AutomaticCourse {
@@ -20,9 +45,9 @@ struct AutomaticCourse {
 };
 
 /// What a user gets by pressing "Draw" on a loaded state, then "Next cycle"
-/// until it is disabled, accepting every proposed step: resets the analysis
-/// to cycle 0 (start step 1), LoadTestRecord, then for each cycle
-/// FindNextCycle and runCycleComputation, up to cycle 100.
+/// until it is disabled, accepting every proposed step: the record counted
+/// afresh, startCourse, LoadTestRecord, then for each cycle proposeNextCycle
+/// and runCycleComputation, up to cycle 100.
 /// Throws the reader's Failure when the record does not load.
 AutomaticCourse analyseRecord(SharedState &state);
 

@@ -24,8 +24,8 @@ std::string errorDescription(int number)
 
 Failure::Failure(int number) : Failure(number, errorDescription(number)) {}
 
-Failure::Failure(int number, const std::string &description)
-    : std::runtime_error(description), m_number(number)
+Failure::Failure(int number, const std::string &description, Kind kind)
+    : std::runtime_error(description), m_number(number), m_kind(kind)
 {
 }
 

@@ -28,15 +28,23 @@ std::string errorDescription(int number);
 /// boundaries (a window handler that shows a message, kov-batch's record loop).
 class Failure : public std::runtime_error {
 public:
+    /// What the failure is about, for a handler that words its message by it.
+    enum class Kind {
+        General,
+        FileWrite, ///< writing a named file failed; the description names the file
+    };
+
     /// A failure with the standard description of its number.
     explicit Failure(int number);
     /// A failure with a description of its own (for instance naming a file).
-    Failure(int number, const std::string &description);
+    Failure(int number, const std::string &description, Kind kind = Kind::General);
 
     int number() const noexcept { return m_number; }
+    Kind kind() const noexcept { return m_kind; }
 
 private:
     int m_number;
+    Kind m_kind;
 };
 
 /// Maps an errno value of a failed file operation to the program's error number.

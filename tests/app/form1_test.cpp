@@ -1,4 +1,5 @@
 #include "app/core/sharedstate.h"
+#include "app/design/qtdesign.h"
 #include "app/form1.h"
 #include "app/kovapp.h"
 #include "app/messages.h"
@@ -34,7 +35,7 @@ private:
 private slots:
     void initTestCase()
     {
-        installFontSubstitutions();
+        design::installFontSubstitutions();
         setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
     }
 

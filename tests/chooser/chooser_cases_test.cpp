@@ -1,9 +1,12 @@
 #include "app/core/sharedstate.h"
+#include "app/design/qtdesign.h"
 #include "app/form1.h"
 #include "app/kovapp.h"
 #include "app/messages.h"
 #include "chooser/browse.h"
+#include "chooser/drives.h"
 #include "chooser/filelists.h"
+#include "chooser/folderscan.h"
 #include "chooser/frmopensave.h"
 #include "chooser/preview.h"
 #include "plot/picturebox.h"
@@ -114,7 +117,7 @@ private:
 private slots:
     void initTestCase()
     {
-        installFontSubstitutions();
+        design::installFontSubstitutions();
         setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
         m_startFolder = QDir::currentPath();
     }

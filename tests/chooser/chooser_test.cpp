@@ -2,7 +2,9 @@
 #include "app/form1.h"
 #include "app/kovapp.h"
 #include "app/messages.h"
+#include "chooser/drives.h"
 #include "chooser/filelists.h"
+#include "chooser/folderscan.h"
 #include "chooser/frmopensave.h"
 
 #include <QAbstractItemView>

@@ -12,6 +12,7 @@
 // KOV_MISUSE_SEED and KOV_MISUSE_ACTIONS override the seed and the count.
 
 #include "app/core/sharedstate.h"
+#include "app/design/qtdesign.h"
 #include "app/form1.h"
 #include "app/kovapp.h"
 #include "app/messages.h"
@@ -133,7 +134,7 @@ void MisuseTest::initTestCase()
     connect(&m_watchdog, &QTimer::timeout, this, &MisuseTest::closeStrayModal);
     m_watchdog.start(200);
 
-    kov::installFontSubstitutions();
+    kov::design::installFontSubstitutions();
     m_form = kov::createMainWindow(m_state);
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));

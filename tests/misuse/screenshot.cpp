@@ -8,6 +8,7 @@
 // Y column 3, 5 header lines and an X coefficient of 1000 (metres to mm).
 
 #include "app/core/sharedstate.h"
+#include "app/design/qtdesign.h"
 #include "app/form1.h"
 #include "app/kovapp.h"
 #include "app/messages.h"
@@ -35,7 +36,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
     });
 
-    kov::installFontSubstitutions();
+    kov::design::installFontSubstitutions();
     kov::SharedState state;
     auto form = kov::createMainWindow(state);
     form->show();
