@@ -104,28 +104,9 @@ void Form1::createControls()
         }
     });
 
-    Command2 = design::child<QPushButton>(this, "Command2");
-    Command4 = design::child<QPushButton>(this, "Command4");
-    design::children(this, "Command3", Command3);
-    Command6 = design::child<QPushButton>(this, "Command6");
-    design::children(this, "Command1", Command1);
-    Command8 = design::child<QPushButton>(this, "Command8");
-    Picture1 = design::child<PictureBox>(this, "Picture1");
-    Text4 = design::child<QLineEdit>(this, "Text4");
-    Text13 = design::child<QLineEdit>(this, "Text13");
-    Combo1 = design::child<QComboBox>(this, "Combo1");
-    Text5 = design::child<QLineEdit>(this, "Text5");
-    Text14 = design::child<QLineEdit>(this, "Text14");
-    Combo2 = design::child<QComboBox>(this, "Combo2");
-    Text10 = design::child<QLineEdit>(this, "Text10");
-    design::children(this, "Text12", Text12);
-    Text9 = design::child<QLineEdit>(this, "Text9");
-    design::children(this, "Text15", Text15);
-    Text1 = design::child<QLineEdit>(this, "Text1");
-    Text7 = design::child<QLineEdit>(this, "Text7");
-    Text8 = design::child<QLineEdit>(this, "Text8");
-    design::children(this, "Text2", Text2);
-    design::children(this, "Text11", Text11);
+    design::bindControls(this, KOV_CONTROLS(Command2, Command4, Command3, Command6, Command1, Command8, Picture1,
+                                            Text4, Text13, Combo1, Text5, Text14, Combo2, Text10, Text12, Text9,
+                                            Text15, Text1, Text7, Text8, Text2, Text11));
     // The main window has no default button: Enter in a box presses nothing.
     for (QPushButton *b : findChildren<QPushButton *>(Qt::FindDirectChildrenOnly))
         b->setAutoDefault(false);
@@ -138,14 +119,13 @@ void Form1::connectHandlers()
 {
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
-    connect(Text4, &QLineEdit::textChanged, this, &Form1::Text4_Change);
-    connect(Text5, &QLineEdit::textChanged, this, &Form1::Text5_Change);
-    connect(Text10, &QLineEdit::textChanged, this, &Form1::Text10_Change);
-    connect(Text13, &QLineEdit::textChanged, this, &Form1::Text13_Change);
-    connect(Text14, &QLineEdit::textChanged, this, &Form1::Text14_Change);
-    connect(Text12[0], &QLineEdit::textChanged, this, [this] { Text12_Change(0); });
-    connect(Text12[1], &QLineEdit::textChanged, this, [this] { Text12_Change(1); });
-    connect(Text9, &QLineEdit::textChanged, this, &Form1::Text9_Change);
+    const std::pair<QLineEdit *, void (Form1::*)()> changeHandlers[] = {
+        {Text4, &Form1::Text4_Change},   {Text5, &Form1::Text5_Change},   {Text10, &Form1::Text10_Change},
+        {Text13, &Form1::Text13_Change}, {Text14, &Form1::Text14_Change}, {Text9, &Form1::Text9_Change}};
+    for (const auto &[box, handler] : changeHandlers)
+        connect(box, &QLineEdit::textChanged, this, handler);
+    for (int i = 0; i < 2; ++i)
+        connect(Text12[static_cast<std::size_t>(i)], &QLineEdit::textChanged, this, [this, i] { Text12_Change(i); });
 }
 
 void Form1::Form_Load()

@@ -3,47 +3,22 @@
 #include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
 #include "analysis/core/metrics.h"
+#include "bench/benchrecord.h"
 #include "output/metricsexport.h"
 #include "output/resultsfile.h"
 #include "reader/testrecord.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <cstdio>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
-#include <unistd.h>
-
 namespace {
 
-/// Writes a record of five header lines and 2000 rows "step X Y": 20 cycles
-/// of a loop whose amplitude grows, the load leading the displacement so the
-/// loop encloses an area.
-std::string makeRecord()
-{
-    const std::string path = std::filesystem::temp_directory_path() /
-                             ("kov-bench-" + std::to_string(::getpid()) + ".prn");
-    std::ofstream out(path, std::ios::binary);
-    out << "cyclic test\r\nsynthetic\r\nrecord\r\nstep  disp  load\r\n      (mm)  (kN)\r\n";
-    const double pi = 3.14159265358979323846;
-    char line[96];
-    for (int i = 1; i <= 2000; ++i) {
-        const double phase = 2.0 * pi * (i - 1) / 100.0;
-        const double amp = 1.0 + 0.2 * (i - 1) / 100.0;
-        const double x = amp * 10.0 * std::sin(phase);
-        const double y = amp * 150.0 * std::sin(phase + 0.4);
-        std::snprintf(line, sizeof line, "%5d %12.6f %10.4f\r\n", i, x, y);
-        out << line;
-    }
-    return path;
-}
-
 struct Fixture {
-    Fixture() : path(makeRecord()) {}
+    Fixture() : path(kov::bench::writeGrowingLoopRecord("kov-bench")) {}
     ~Fixture() { std::filesystem::remove(path); }
 
     std::unique_ptr<kov::SharedState> freshState() const
@@ -93,11 +68,10 @@ void BM_CyclesOfLoadedRecord(benchmark::State &st)
         s->CycleNo = 0;
         int cycles = 0;
         for (;;) {
-            ++s->CycleNo;
-            const bool atEnd = kov::FindNextCycle(*s);
+            const bool atEnd = kov::proposeNextCycle(*s);
             kov::runCycleComputation(*s);
             ++cycles;
-            if (atEnd || s->CycleNo == kov::MaxCycle)
+            if (atEnd || kov::cycleLimitReached(*s, atEnd))
                 break;
         }
         benchmark::DoNotOptimize(cycles);

@@ -6,6 +6,7 @@
 #include "analysis/module11.h"
 #include "app/form1.h"
 #include "app/kovapp.h"
+#include "bench/benchrecord.h"
 #include "plot/drawcommand.h"
 #include "plot/picturebox.h"
 
@@ -14,35 +15,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
-#include <unistd.h>
-
 namespace {
-
-/// Five header lines and 2000 rows "step X Y" of a growing loop.
-std::string makeRecord()
-{
-    const std::string path = std::filesystem::temp_directory_path() /
-                             ("kov-plot-bench-" + std::to_string(::getpid()) + ".prn");
-    std::ofstream out(path, std::ios::binary);
-    out << "cyclic test\r\nsynthetic\r\nrecord\r\nstep  disp  load\r\n      (mm)  (kN)\r\n";
-    const double pi = 3.14159265358979323846;
-    char line[96];
-    for (int i = 1; i <= 2000; ++i) {
-        const double phase = 2.0 * pi * (i - 1) / 100.0;
-        const double amp = 1.0 + 0.2 * (i - 1) / 100.0;
-        std::snprintf(line, sizeof line, "%5d %12.6f %10.4f\r\n", i, amp * 10.0 * std::sin(phase),
-                      amp * 150.0 * std::sin(phase + 0.4));
-        out << line;
-    }
-    return path;
-}
 
 /// The window, shown, with the record chosen and its columns set.
 std::unique_ptr<kov::Form1> windowOn(kov::SharedState &state, const std::string &path)
@@ -57,7 +34,7 @@ std::unique_ptr<kov::Form1> windowOn(kov::SharedState &state, const std::string 
 
 void BM_Draw2000Steps(benchmark::State &bench)
 {
-    const std::string path = makeRecord();
+    const std::string path = kov::bench::writeGrowingLoopRecord("kov-plot-bench");
     kov::SharedState state;
     auto form = windowOn(state, path);
     for (auto _ : bench) {
@@ -73,7 +50,7 @@ BENCHMARK(BM_Draw2000Steps)->Unit(benchmark::kMillisecond);
 /// One cycle of range(0) steps through the cycle view; range(1) 1 = paced.
 void BM_CycleView(benchmark::State &bench)
 {
-    const std::string path = makeRecord();
+    const std::string path = kov::bench::writeGrowingLoopRecord("kov-plot-bench");
     kov::SharedState state;
     auto form = windowOn(state, path);
     kov::Command3_Click(*form, 0);

@@ -71,12 +71,8 @@ void frmOpenSave::createControls()
         default: return nullptr;
         }
     });
-    design::children(this, "lblOpenSave", lblOpenSave);
-    txtOpenSave = design::child<QLineEdit>(this, "txtOpenSave");
-    filOpenSave = design::child<FileList>(this, "filOpenSave");
-    drvOpenSave = design::child<DriveList>(this, "drvOpenSave");
-    dirOpenSave = design::child<FolderList>(this, "dirOpenSave");
-    design::children(this, "cmdOpenSave", cmdOpenSave);
+    design::bindControls(this,
+                         KOV_CONTROLS(lblOpenSave, txtOpenSave, filOpenSave, drvOpenSave, dirOpenSave, cmdOpenSave));
     cmdOpenSave[0]->setDefault(true);
     cmdOpenSave[0]->setEnabled(false);
     cmdOpenSave[1]->setAutoDefault(false);

@@ -82,23 +82,19 @@ bool NumberScanner::feed(std::string_view piece)
             }
             [[fallthrough]];
         case State::Sign:
+        case State::Int: {
+            // Before any digit a point starts ".5"; after digits it ends them.
+            const bool afterDigits = m_state == State::Int;
             if (digit) {
                 addDigit(c - '0', false);
                 next = State::Int;
             } else if (c == '.') {
-                next = State::Point;
-            }
-            break;
-        case State::Int:
-            if (digit) {
-                addDigit(c - '0', false);
-                next = State::Int;
-            } else if (c == '.') {
-                next = State::Fraction;
-            } else if (exponentLetter) {
+                next = afterDigits ? State::Fraction : State::Point;
+            } else if (exponentLetter && afterDigits) {
                 next = State::ExponentMark;
             }
             break;
+        }
         case State::Point:
         case State::Fraction:
             if (digit) {

@@ -121,9 +121,10 @@ inline constexpr std::string_view MainTitle = "kov";
 inline constexpr int MainWidth = 6705; ///< client area, twips
 inline constexpr int MainHeight = 7305;
 
-/// The controls of Form1 in the order they are created, which is also their
-/// stacking order: the panels first, so that the controls on them stay in
-/// front of them.
+/// The controls of Form1, in the order they are created, which is also their
+/// stacking order (a later control lies in front of an earlier one where
+/// they touch): the panels and the plot area, the headings, then the buttons
+/// and fields. Each group lists its controls from top left to bottom.
 inline constexpr auto Form1Controls = [] {
     using namespace colour;
     using namespace font;
@@ -131,61 +132,63 @@ inline constexpr auto Form1Controls = [] {
     using enum Align;
     return std::to_array<Control>({
     // clang-format off
-    // name          kind             caption          left  top   width height font    text  background align
-    {"Shape1",      Shape,   "",              {240, 600, 2055, 2175}, Ui, {}, Silver},
-    {"Label14",     Label,   "Data file",     {240, 5160, 6255, 1815}, Ui, White, Grey, Left},
-    {"Command2",    Button,  "Browse",        {240, 120, 975, 375}, Ui, {}, White},
-    {"Command4",    Button,  "Exit",          {1320, 120, 975, 375}, Ui, {}, White},
-    {"Picture1",    Picture, "",              {2400, 120, 4095, 3735}, Ui, {}, White},
-    {"Text12(1)",   TextBox, "",              {3480, 120, 975, 285}},
-    {"Text12(0)",   TextBox, "",              {5520, 2040, 975, 285}},
-    {"Label5",      Label,   "X-axis",        {360, 720, 1815, 255}, UiBold, White, Grey, Centre},
-    {"Label9",      Label,   "col",           {360, 960, 495, 255}, UiBold, White, Grey, Centre},
-    {"Label10",     Label,   "coef",          {840, 960, 615, 255}, UiBold, White, Grey, Centre},
-    {"Label2",      Label,   "unit",          {1440, 960, 735, 255}, UiBold, White, Grey, Centre},
-    {"Text4",       TextBox, "",              {360, 1200, 495, 285}},
-    {"Text13",      TextBox, "",              {840, 1200, 615, 285}},
-    {"Combo1",      ComboBox, "mm\ncm\nm\n%\n\xce\xbc", {1440, 1200, 735, 315}},
-    {"Label6",      Label,   "Y-axis",        {360, 1560, 1815, 255}, UiBold, White, Grey, Centre},
-    {"Label11",     Label,   "col",           {360, 1800, 495, 255}, UiBold, White, Grey, Centre},
-    {"Label13",     Label,   "coef",          {840, 1800, 615, 255}, UiBold, White, Grey, Centre},
-    {"Label3",      Label,   "unit",          {1440, 1800, 735, 255}, UiBold, White, Grey, Centre},
-    {"Text5",       TextBox, "",              {360, 2040, 495, 285}},
-    {"Text14",      TextBox, "",              {840, 2040, 615, 285}},
-    {"Combo2",      ComboBox, "tonf\nkgf\nkN\nMPa\nGPa", {1440, 2040, 735, 315}},
-    {"Label12",     Label,   "Skip line",     {360, 2400, 975, 255}, UiBold, White, Grey, Centre},
-    {"Text10",      TextBox, "",              {1320, 2400, 855, 285}},
-    {"Command3(0)", Button,  "Draw",          {240, 2880, 975, 375}, Ui, {}, White},
-    {"Command3(1)", Button,  "Clear scale",   {1320, 2880, 975, 375}, Small, {}, White},
-    {"Command6",    Button,  "Next cycle",    {240, 3360, 1335, 375}, UiBold, {}, White},
-    {"Text1",       Display, "",              {1680, 3360, 615, 375}, UiBold, Black, Yellow},
-    {"Label16",     Label,   "Cycle end step", {240, 3960, 2055, 255}, UiBold, White, Red, Centre},
-    {"Label17(0)",  Label,   "Peak step 1",   {2400, 3960, 2055, 255}, UiBold, White, Blue, Centre},
-    {"Label7",      Label,   "Energy",        {4560, 3960, 1935, 255}, UiBold, White, Black, Centre},
-    {"Text9",       TextBox, "",              {240, 4200, 1095, 285}, UiBold, Red},
-    {"Command1(0)", Button,  "<",             {1320, 4200, 495, 255}, Ui, {}, White},
-    {"Command1(1)", Button,  ">",             {1800, 4200, 495, 255}, Ui, {}, White},
-    {"Text15(0)",   TextBox, "",              {2400, 4200, 1095, 285}, UiBold, Blue},
-    {"Command1(2)", Button,  "<",             {3480, 4200, 495, 255}, Ui, {}, White},
-    {"Command1(3)", Button,  ">",             {3960, 4200, 495, 255}, Ui, {}, White},
-    {"Text7",       Display, "",              {4560, 4200, 1935, 285}, UiBold, Black, White},
-    {"Label17(1)",  Label,   "Peak step 2",   {2400, 4560, 2055, 255}, UiBold, White, DarkGreen, Centre},
-    {"Label8",      Label,   "kov",           {4560, 4560, 1935, 255}, UiBold, White, Black, Centre},
-    {"Command8",    Button,  "Write to file", {360, 4680, 1695, 375}, UiBold, {}, White},
-    {"Text15(1)",   TextBox, "",              {2400, 4800, 1095, 285}, UiBold, DarkGreen},
-    {"Command1(4)", Button,  "<",             {3480, 4800, 255, 255}, Ui, {}, White},
-    {"Command1(5)", Button,  ">",             {3720, 4800, 255, 255}, Ui, {}, White},
-    {"Command1(6)", Button,  "NO",            {3960, 4800, 495, 255}, Ui, {}, White},
-    {"Text8",       Display, "",              {4560, 4800, 1935, 285}, UiBold, Black, White},
-    {"Label1",      Label,   "input file",    {1080, 5160, 855, 255}, Ui, White, Grey, Right},
-    {"Text2(0)",    Display, "",              {2040, 5160, 4455, 225}, Italic, White, Grey},
+    // name         kind      caption            left, top, width, height  font    text   background  align
+    {"Shape1",      Shape,    "",                {240, 600, 2055, 2175},   Ui,     {},    Silver},
+    {"Label14",     Label,    "Data file",       {240, 5160, 6255, 1815},  Ui,     White, Grey,       Left},
+    {"Picture1",    Picture,  "",                {2400, 120, 4095, 3735},  Ui,     {},    White},
+
+    {"Label5",      Label,    "X-axis",          {360, 720, 1815, 255},    UiBold, White, Grey,       Centre},
+    {"Label9",      Label,    "col",             {360, 960, 495, 255},     UiBold, White, Grey,       Centre},
+    {"Label10",     Label,    "coef",            {840, 960, 615, 255},     UiBold, White, Grey,       Centre},
+    {"Label2",      Label,    "unit",            {1440, 960, 735, 255},    UiBold, White, Grey,       Centre},
+    {"Label6",      Label,    "Y-axis",          {360, 1560, 1815, 255},   UiBold, White, Grey,       Centre},
+    {"Label11",     Label,    "col",             {360, 1800, 495, 255},    UiBold, White, Grey,       Centre},
+    {"Label13",     Label,    "coef",            {840, 1800, 615, 255},    UiBold, White, Grey,       Centre},
+    {"Label3",      Label,    "unit",            {1440, 1800, 735, 255},   UiBold, White, Grey,       Centre},
+    {"Label12",     Label,    "Skip line",       {360, 2400, 975, 255},    UiBold, White, Grey,       Centre},
+    {"Label16",     Label,    "Cycle end step",  {240, 3960, 2055, 255},   UiBold, White, Red,        Centre},
+    {"Label17(0)",  Label,    "Peak step 1",     {2400, 3960, 2055, 255},  UiBold, White, Blue,       Centre},
+    {"Label7",      Label,    "Energy",          {4560, 3960, 1935, 255},  UiBold, White, Black,      Centre},
+    {"Label17(1)",  Label,    "Peak step 2",     {2400, 4560, 2055, 255},  UiBold, White, DarkGreen,  Centre},
+    {"Label8",      Label,    "kov",             {4560, 4560, 1935, 255},  UiBold, White, Black,      Centre},
+    {"Label1",      Label,    "input file",      {1080, 5160, 855, 255},   Ui,     White, Grey,       Right},
+
+    {"Command2",    Button,   "Browse",          {240, 120, 975, 375},     Ui,     {},    White},
+    {"Command4",    Button,   "Exit",            {1320, 120, 975, 375},    Ui,     {},    White},
+    {"Text12(1)",   TextBox,  "",                {3480, 120, 975, 285},    Ui},
+    {"Text12(0)",   TextBox,  "",                {5520, 2040, 975, 285},   Ui},
+    {"Text4",       TextBox,  "",                {360, 1200, 495, 285},    Ui},
+    {"Text13",      TextBox,  "",                {840, 1200, 615, 285},    Ui},
+    {"Combo1",      ComboBox, "mm\ncm\nm\n%\n\xce\xbc", {1440, 1200, 735, 315},   Ui},
+    {"Text5",       TextBox,  "",                {360, 2040, 495, 285},    Ui},
+    {"Text14",      TextBox,  "",                {840, 2040, 615, 285},    Ui},
+    {"Combo2",      ComboBox, "tonf\nkgf\nkN\nMPa\nGPa", {1440, 2040, 735, 315},   Ui},
+    {"Text10",      TextBox,  "",                {1320, 2400, 855, 285},   Ui},
+    {"Command3(0)", Button,   "Draw",            {240, 2880, 975, 375},    Ui,     {},    White},
+    {"Command3(1)", Button,   "Clear scale",     {1320, 2880, 975, 375},   Small,  {},    White},
+    {"Command6",    Button,   "Next cycle",      {240, 3360, 1335, 375},   UiBold, {},    White},
+    {"Text1",       Display,  "",                {1680, 3360, 615, 375},   UiBold, Black, Yellow},
+    {"Text9",       TextBox,  "",                {240, 4200, 1095, 285},   UiBold, Red},
+    {"Command1(0)", Button,   "<",               {1320, 4200, 495, 255},   Ui,     {},    White},
+    {"Command1(1)", Button,   ">",               {1800, 4200, 495, 255},   Ui,     {},    White},
+    {"Text15(0)",   TextBox,  "",                {2400, 4200, 1095, 285},  UiBold, Blue},
+    {"Command1(2)", Button,   "<",               {3480, 4200, 495, 255},   Ui,     {},    White},
+    {"Command1(3)", Button,   ">",               {3960, 4200, 495, 255},   Ui,     {},    White},
+    {"Text7",       Display,  "",                {4560, 4200, 1935, 285},  UiBold, Black, White},
+    {"Command8",    Button,   "Write to file",   {360, 4680, 1695, 375},   UiBold, {},    White},
+    {"Text15(1)",   TextBox,  "",                {2400, 4800, 1095, 285},  UiBold, DarkGreen},
+    {"Command1(4)", Button,   "<",               {3480, 4800, 255, 255},   Ui,     {},    White},
+    {"Command1(5)", Button,   ">",               {3720, 4800, 255, 255},   Ui,     {},    White},
+    {"Command1(6)", Button,   "NO",              {3960, 4800, 495, 255},   Ui,     {},    White},
+    {"Text8",       Display,  "",                {4560, 4800, 1935, 285},  UiBold, Black, White},
+    {"Text2(0)",    Display,  "",                {2040, 5160, 4455, 225},  Italic, White, Grey},
     // The six preview lines: 360, 5400 + 240 x index.
-    {"Text11(0)",   Display, "",              {360, 5400, 6015, 255}, Preview, Black, White},
-    {"Text11(1)",   Display, "",              {360, 5640, 6015, 255}, Preview, Black, White},
-    {"Text11(2)",   Display, "",              {360, 5880, 6015, 255}, Preview, Black, White},
-    {"Text11(3)",   Display, "",              {360, 6120, 6015, 255}, Preview, Black, White},
-    {"Text11(4)",   Display, "",              {360, 6360, 6015, 255}, Preview, Black, White},
-    {"Text11(5)",   Display, "",              {360, 6600, 6015, 255}, Preview, Black, White},
+    {"Text11(0)",   Display,  "",                {360, 5400, 6015, 255},   Preview, Black, White},
+    {"Text11(1)",   Display,  "",                {360, 5640, 6015, 255},   Preview, Black, White},
+    {"Text11(2)",   Display,  "",                {360, 5880, 6015, 255},   Preview, Black, White},
+    {"Text11(3)",   Display,  "",                {360, 6120, 6015, 255},   Preview, Black, White},
+    {"Text11(4)",   Display,  "",                {360, 6360, 6015, 255},   Preview, Black, White},
+    {"Text11(5)",   Display,  "",                {360, 6600, 6015, 255},   Preview, Black, White},
     // clang-format on
     });
 }();

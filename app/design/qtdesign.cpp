@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace kov::design {
@@ -150,6 +151,22 @@ void setTabOrder(QWidget *window, std::span<const std::string_view> names)
 {
     for (std::size_t i = 1; i < names.size(); ++i)
         QWidget::setTabOrder(child(window, names[i - 1], "QWidget"), child(window, names[i], "QWidget"));
+}
+
+std::vector<std::string_view> detail::splitNames(std::string_view names)
+{
+    std::vector<std::string_view> list;
+    while (!names.empty()) {
+        const std::size_t comma = std::min(names.find(','), names.size());
+        std::string_view name = names.substr(0, comma);
+        while (!name.empty() && name.front() == ' ')
+            name.remove_prefix(1);
+        while (!name.empty() && name.back() == ' ')
+            name.remove_suffix(1);
+        list.push_back(name);
+        names.remove_prefix(std::min(comma + 1, names.size()));
+    }
+    return list;
 }
 
 QWidget *child(QWidget *window, std::string_view name, const char *type)

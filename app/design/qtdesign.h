@@ -14,6 +14,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 class QIcon;
 class QWidget;
@@ -57,18 +58,38 @@ void setTabOrder(QWidget *window, std::span<const std::string_view> names);
 /// when there is none of that type (a table and its window disagree).
 QWidget *child(QWidget *window, std::string_view name, const char *type);
 
+namespace detail {
 template <typename T>
-T *child(QWidget *window, std::string_view name)
+void bindControl(QWidget *window, std::string_view name, T *&member)
 {
-    return static_cast<T *>(child(window, name, T::staticMetaObject.className()));
+    member = static_cast<T *>(child(window, name, T::staticMetaObject.className()));
 }
 
-/// The elements of a control array, "name(0)" to "name(N-1)".
+/// A control array binds "name(0)" to "name(N-1)".
 template <typename T, std::size_t N>
-void children(QWidget *window, std::string_view name, std::array<T *, N> &elements)
+void bindControl(QWidget *window, std::string_view name, std::array<T *, N> &elements)
 {
     for (std::size_t i = 0; i < N; ++i)
-        elements[i] = child<T>(window, std::string(name) + "(" + std::to_string(i) + ")");
+        bindControl(window, std::string(name) + "(" + std::to_string(i) + ")", elements[i]);
+}
+
+/// The names of a comma-separated list, blanks around them dropped.
+std::vector<std::string_view> splitNames(std::string_view names);
+} // namespace detail
+
+/// Points each member at the child of window that has the member's name (a
+/// control array at the elements "name(0)"...). names lists the members'
+/// names, separated by commas; KOV_CONTROLS writes both from one list:
+///     design::bindControls(this, KOV_CONTROLS(Command2, Command3, Text4));
+template <typename... Members>
+void bindControls(QWidget *window, std::string_view names, Members &...members)
+{
+    const std::vector<std::string_view> list = detail::splitNames(names);
+    std::size_t i = 0;
+    (detail::bindControl(window, list.at(i++), members), ...);
 }
 
 } // namespace kov::design
+
+/// The names of the members, as one text, followed by the members.
+#define KOV_CONTROLS(...) #__VA_ARGS__, __VA_ARGS__
