@@ -22,10 +22,12 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the programs link come from dpkg-shlibdeps. What Qt loads at
-# run time it cannot see: the platform plugins that open the window. The IPA
-# fonts stand in for the Japanese fonts of the window and the file chooser.
+# run time it cannot see: the platform plugins that open the window, and the
+# SVG icon engine that draws the window's icon (libqt6svg6, named here also
+# for a build whose programs do not link Qt's SVG module). The IPA fonts stand
+# in for the Japanese fonts of the window and the file chooser.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

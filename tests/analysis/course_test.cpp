@@ -3,17 +3,14 @@
 
 #include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
-
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace kov;
@@ -24,29 +21,20 @@ class CourseOnFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        path = fs::temp_directory_path() /
-               ("kov-course-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".prn");
         state = std::make_unique<SharedState>();
         applyStartValues(*state);
         state->SkipLines = 0;
         state->DataFileName = path.string();
     }
-    void TearDown() override { fs::remove(path); }
 
-    void write(const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
+    void write(const std::string &text) { test::writeAll(path, text); }
 
-    /// Rows "x y" with loads -1, +1 alternating, starting with -1: rows 4,
-    /// 6, 8... are upward crossings.
-    void writeCrossings(int crossings)
-    {
-        std::string text;
-        for (int i = 0; i <= 2 * crossings; ++i)
-            text += std::to_string(i) + (i % 2 ? " 1\n" : " -1\n");
-        write(text);
-    }
+    /// Rows "x y", x the row number from 0, with loads -1, +1 alternating,
+    /// starting with -1: rows 4, 6, 8... are upward crossings.
+    void writeCrossings(int crossings) { write(test::crossingRecord(crossings, 0, false)); }
 
-    fs::path path;
+    test::ScratchFolder scratch;
+    const fs::path path = scratch / "record.prn";
     std::unique_ptr<SharedState> state;
 };
 

@@ -1,11 +1,11 @@
 #include "app/core/sharedstate.h"
-#include "app/design/qtdesign.h"
 #include "app/form1.h"
-#include "app/kovapp.h"
 #include "app/messages.h"
 #include "app/textbox.h"
 #include "chooser/frmopensave.h"
 #include "plot/picturebox.h"
+#include "tests/support/files.h"
+#include "tests/support/windowtest.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -19,39 +19,14 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fstream>
 #include <memory>
 
 using namespace kov;
 
-class Form1Test : public QObject {
+class Form1Test : public test::WindowTest {
     Q_OBJECT
 
-private:
-    std::unique_ptr<SharedState> m_state;
-    std::unique_ptr<Form1> m_form;
-    QList<MessageRecord> m_messages;
-
 private slots:
-    void initTestCase()
-    {
-        design::installFontSubstitutions();
-        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
-    }
-
-    void init()
-    {
-        m_messages.clear();
-        m_state = std::make_unique<SharedState>();
-        m_form = createMainWindow(*m_state);
-    }
-
-    void cleanup()
-    {
-        m_form.reset();
-        m_state.reset();
-    }
-
     void startUpState()
     {
         const SharedState &s = *m_state;
@@ -77,6 +52,8 @@ private slots:
         QCOMPARE(m_form->Text9->text(), QStringLiteral("1"));
         QCOMPARE(m_form->Text1->text(), QStringLiteral("0"));
         QCOMPARE(m_form->windowTitle(), QStringLiteral("kov"));
+        // The icon is the installed kov.svg, drawn by Qt's SVG icon engine.
+        QCOMPARE(m_form->windowIcon().pixmap(32).size(), QSize(32, 32));
 
         QVERIFY(m_form->Command2->isEnabled());
         QVERIFY(m_form->Command4->isEnabled());
@@ -194,26 +171,6 @@ private slots:
         QCOMPARE(m_state->CycleEndStep(3), 32767);
     }
 
-    void buttonTable()
-    {
-        m_form->applyButtonEvent(ButtonEvent::BrowseClosed);
-        QVERIFY(m_form->Command3[0]->isEnabled() && m_form->Command3[1]->isEnabled());
-        m_form->applyButtonEvent(ButtonEvent::DrawDone);
-        QVERIFY(m_form->Command6->isEnabled());
-        m_form->applyButtonEvent(ButtonEvent::NextCycleStarts);
-        for (QPushButton *b : m_form->Command1)
-            QVERIFY(b->isEnabled());
-        m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
-        QVERIFY(!m_form->Command6->isEnabled());
-        QVERIFY(m_form->Command8->isEnabled());
-        m_form->applyButtonEvent(ButtonEvent::WriteToFile);
-        QVERIFY(!m_form->Command8->isEnabled());
-        for (QPushButton *b : m_form->Command1)
-            QVERIFY(!b->isEnabled());
-        QVERIFY(m_form->Command3[0]->isEnabled());
-        QVERIFY(m_form->Command2->isEnabled() && m_form->Command4->isEnabled());
-    }
-
     void writeToFileWritesTheResults()
     {
         QTemporaryDir dir;
@@ -226,8 +183,7 @@ private slots:
         m_form->Command8->click();
         QVERIFY(m_messages.isEmpty());
         QVERIFY(!m_form->Command8->isEnabled());
-        std::ifstream in((dir.path() + QStringLiteral("/run1-kov.prn")).toStdString(), std::ios::binary);
-        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string all = test::readAll(dir.filePath(QStringLiteral("run1-kov.prn")).toStdString());
         QVERIFY(all.find("  (cm)") != std::string::npos);
         QVERIFY(all.find("    1    1    1.063 ") != std::string::npos);
     }
@@ -439,8 +395,7 @@ private slots:
         m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
         m_form->Command8->click();
         QVERIFY(m_messages.isEmpty());
-        std::ifstream in((dir.path() + QStringLiteral("/u-kov.prn")).toStdString(), std::ios::binary);
-        const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string all = test::readAll(dir.filePath(QStringLiteral("u-kov.prn")).toStdString());
         QVERIFY2(all.find("(\xce\xbcm/m)") != std::string::npos, all.c_str());
         QVERIFY(all.find("(kN)") != std::string::npos);
         // The unit boxes themselves keep what the user typed.
@@ -455,6 +410,12 @@ private slots:
         QTest::newRow("missing folder") << "gone/r.prn" << "gone/r-kov.prn" << "(76)";
         QTest::newRow("folder is a file") << "file/r.prn" << "file/r-kov.prn" << "";
         QTest::newRow("results file is a folder") << "dir.prn" << "dir-kov.prn" << "";
+        // A results name too long for the system is named with its data file,
+        // whatever the folders are called.
+        const QString longName = QString(251, QLatin1Char('r'));
+        QTest::newRow("name too long") << longName + ".prn" << longName + "-kov.prn" << "(52)";
+        QTest::newRow("name too long in a folder 'results file'")
+            << "results file/" + longName + ".prn" << "results file/" + longName + "-kov.prn" << "(52)";
     }
 
     void writeFailuresNameTheFileOnce()
@@ -465,6 +426,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("dir-kov.prn")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("results file")));
         m_state->DataFileName = dir.filePath(record).toStdString();
         m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
         m_form->Command8->click();
@@ -477,6 +439,10 @@ private slots:
                  qPrintable(m.text));
         if (!number.isEmpty())
             QVERIFY(m.text.endsWith(number));
+        if (number == QStringLiteral("(52)"))
+            QVERIFY2(m.text.startsWith(QStringLiteral("No results file can be written for the data file \"%1\": ")
+                                           .arg(dir.filePath(record))),
+                     qPrintable(m.text));
         QVERIFY(!m_form->Command8->isEnabled());
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
     }

@@ -119,7 +119,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchDecimals, ::testing::Values(
     NumberCase{"0.1", true, 0.1}, NumberCase{"1e-400", true, 0.0},
     NumberCase{"", false, 0}, NumberCase{"+", false, 0}, NumberCase{"1.2.3", false, 0},
     NumberCase{"e5", false, 0}, NumberCase{"1e+", false, 0}, NumberCase{"12abc", false, 0},
-    NumberCase{" 1", false, 0}, NumberCase{"0x10", false, 0}));
+    NumberCase{" 1", false, 0}, NumberCase{"0x10", false, 0},
+    NumberCase{".5", true, 0.5}, NumberCase{"-1.5e3", true, -1500.0}, NumberCase{"1e", false, 0},
+    NumberCase{"1,5", false, 0}, NumberCase{"inf", false, 0}, NumberCase{"nan", false, 0},
+    NumberCase{"1D3", false, 0}, NumberCase{"--1", false, 0}, NumberCase{".", false, 0}));
 
 TEST(BatchOptions, WholeNumbersTakeASignAndDigitsOnly)
 {
@@ -129,6 +132,11 @@ TEST(BatchOptions, WholeNumbersTakeASignAndDigitsOnly)
     EXPECT_FALSE(parseWhole("-"));
     EXPECT_FALSE(parseWhole("1e2"));
     EXPECT_FALSE(parseWhole("3 "));
+    EXPECT_EQ(parseWhole("+12"), 12);
+    EXPECT_EQ(parseWhole("-3"), -3);
+    EXPECT_FALSE(parseWhole("1.0"));
+    EXPECT_FALSE(parseWhole(" 1"));
+    EXPECT_FALSE(parseWhole(""));
     EXPECT_EQ(parse({"--skip-lines=32767", "a"})->skipLines, 32767);
 }
 

@@ -1,21 +1,17 @@
 // Whole runs of the kov-batch program on real and made-up records.
 
+#include "tests/support/files.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
-#include <csignal>
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <poll.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,24 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeAll(const fs::path &p, const std::string &text)
-{
-    std::ofstream(p, std::ios::binary) << text;
-}
+using kov::test::crlfLines;
+using kov::test::crossingRecord;
+using kov::test::readAll;
+using kov::test::writeAll;
+using RunResult = kov::test::BatchRun;
 
 std::string shellQuote(const std::string &s)
 {
@@ -51,120 +34,34 @@ std::string shellQuote(const std::string &s)
     return q + "'";
 }
 
-std::vector<std::string> lines(const std::string &text)
-{
-    std::vector<std::string> result;
-    std::size_t at = 0;
-    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        result.push_back(text.substr(at, end - at));
-    if (at != text.size())
-        result.push_back(text.substr(at)); // an unterminated tail shows up as an extra line
-    return result;
-}
-
+/// Whole runs of kov-batch in a scratch folder of their own.
 class BatchRun : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kov-batch-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir, ec);
-    }
-
-    /// Runs kov-batch in the test folder and collects its outputs through
-    /// pipes. diskFull sets a file-size limit of 0, so that every write to a
-    /// file fails as on a full disk. A run that has not ended after 60 s is
-    /// killed and gives status -1: a hang fails the test instead of the suite.
     RunResult run(const std::vector<std::string> &args, bool diskFull = false)
     {
-        int out[2], err[2];
-        if (::pipe(out) != 0 || ::pipe(err) != 0)
-            return {};
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(out[1], 1);
-            ::dup2(err[1], 2);
-            for (int fd : {out[0], out[1], err[0], err[1]})
-                ::close(fd);
-            const rlimit none{0, 0};
-            if (::chdir(dir.c_str()) != 0 || (diskFull && ::setrlimit(RLIMIT_FSIZE, &none) != 0))
-                ::_exit(126);
-            std::vector<char *> argv{const_cast<char *>(KOV_BATCH_EXE)};
-            for (const auto &a : args)
-                argv.push_back(const_cast<char *>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(KOV_BATCH_EXE, argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        ::close(err[1]);
-        RunResult r;
-        pollfd fds[] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-        std::string *texts[] = {&r.out, &r.err};
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        for (int open = 2; open > 0;) {
-            if (std::chrono::steady_clock::now() > deadline || ::poll(fds, 2, 1000) < 0) {
-                ::kill(pid, SIGKILL);
-                break;
-            }
-            for (int k = 0; k < 2; ++k) {
-                if (fds[k].fd < 0 || fds[k].revents == 0)
-                    continue;
-                char buf[4096];
-                const ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
-                if (n > 0) {
-                    texts[k]->append(buf, static_cast<std::size_t>(n));
-                } else {
-                    fds[k].fd = -1;
-                    --open;
-                }
-            }
-        }
-        ::close(out[0]);
-        ::close(err[0]);
-        int raw = 0;
-        ::waitpid(pid, &raw, 0);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        return r;
+        return kov::test::runBatch(dir, args, diskFull);
     }
 
     /// Every file in the test folder, by name.
-    std::vector<std::string> files() const
+    std::vector<std::string> files() const { return scratch.names(); }
+
+    void copyExample(const std::string &name, const std::string &as)
     {
-        std::vector<std::string> names;
-        for (const auto &e : fs::directory_iterator(dir))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
+        fs::copy_file(kov::test::examplesFolder() / name, dir / as);
     }
 
-    fs::path dir;
+    kov::test::ScratchFolder scratch;
+    const fs::path dir = scratch.path();
 };
-
-/// A record of five header lines and cycles of loads -1, +1 on a growing
-/// displacement: every second row after the first is an upward crossing.
-std::string crossingRecord(int crossings)
-{
-    std::string text = "h1\nh2\nh3\nh4\nh5\n";
-    for (int i = 0; i <= 2 * crossings; ++i)
-        text += std::to_string(i % 2 ? i : -i) + " " + (i % 2 ? "1" : "-1") + "\n";
-    return text;
-}
 
 const std::regex rowPattern(R"( {0,4}\d{1,3} +\d{1,4} +-?\d+\.\d{3} +-?\d+\.\d{3} +\d{1,4} +-?\d+\.\d{3} +-?\d+\.\d{3})"
                             R"( -?\d\.\d{4}e[+-]\d\d -?\d\.\d{4}e[+-]\d\d -?\d\.\d{4}e[+-]\d\d)");
 
 TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
 {
-    for (const std::string source : {KOV_EXAMPLES_DIR "/ufp-damper-ganey2015.prn",
-                                     KOV_EXAMPLES_DIR "/slit-damper-chan-albermani.prn",
-                                     KOV_TEST_DATA_DIR "/rc-column-disp.csv"}) {
+    for (const fs::path &source : {kov::test::examplesFolder() / "ufp-damper-ganey2015.prn",
+                                   kov::test::examplesFolder() / "slit-damper-chan-albermani.prn",
+                                   kov::test::dataFolder() / "rc-column-disp.csv"}) {
         const std::string name = fs::path(source).filename().string();
         fs::copy_file(source, dir / name);
         const RunResult r = run({"--skip-lines", "0", "--x-unit=mm", "--y-unit=kN", name});
@@ -176,7 +73,7 @@ TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
         const std::string text = readAll(results);
         ASSERT_FALSE(text.empty()) << name;
         EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-        const auto rows = lines(text);
+        const auto rows = crlfLines(text);
         ASSERT_GE(rows.size(), 6u) << name;
         EXPECT_EQ(rows[4], "               (mm)     (kN)          (mm)     (kN)    (kN*mm)    (kN*mm)");
         for (std::size_t i = 5; i < rows.size(); ++i) {
@@ -184,24 +81,6 @@ TEST_F(BatchRun, RealCsvRecordsGiveWellFormedTables)
             EXPECT_EQ(rows[i].substr(0, 5), std::string(5 - std::to_string(i - 4).size(), ' ') + std::to_string(i - 4));
         }
     }
-}
-
-TEST_F(BatchRun, CombinedRecordMatchesItsGoldenTable)
-{
-    const char *name = "rc-column-soesianawati1986.prn";
-    fs::copy_file(fs::path(KOV_EXAMPLES_DIR) / name, dir / name);
-    const RunResult r = run({"--skip-lines", "5", "--x-column", "2", "--y-column", "3", "--x-coef", "1000", "--y-unit", "kN",
-                       name});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string text = readAll(dir / "rc-column-soesianawati1986-kov.prn");
-    auto got = lines(text);
-    ASSERT_GE(got.size(), 2u);
-    // Line 2 holds the absolute path and the local date and time of writing.
-    const std::regex line2("File Name = " + (dir / name).string() +
-                           R"(, at (0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])-\d{4}, ([01]\d|2[0-3]):[0-5]\d:[0-5]\d)");
-    EXPECT_TRUE(std::regex_match(got[1], line2)) << got[1];
-    got.erase(got.begin() + 1);
-    EXPECT_EQ(got, lines(readAll(fs::path(KOV_TEST_DATA_DIR) / "batch-combined-kov.prn")));
 }
 
 TEST_F(BatchRun, StdoutCarriesTheSameBytesAndNoFileIsWritten)
@@ -216,7 +95,7 @@ TEST_F(BatchRun, StdoutCarriesTheSameBytesAndNoFileIsWritten)
     EXPECT_EQ(toOut.status, 0);
     EXPECT_EQ(toOut.err, "");
     EXPECT_EQ(files(), std::vector<std::string>{"loop.prn"});
-    auto a = lines(written), b = lines(toOut.out);
+    auto a = crlfLines(written), b = crlfLines(toOut.out);
     ASSERT_EQ(a.size(), b.size());
     ASSERT_EQ(a.size(), 5u + 3u);
     a[1] = b[1] = ""; // date and time
@@ -247,6 +126,14 @@ TEST_F(BatchRun, FailingRecordsAreReportedAndTheOthersStillWritten)
                          "nofolder/x.prn" + tail + "76)\n");
     EXPECT_EQ(r.out, (dir / "good-kov.prn").string() + "\n");
     EXPECT_EQ(files(), (std::vector<std::string>{"few.prn", "good-kov.prn", "good.prn", "text.prn"}));
+
+    // Two lines where five header lines are due: past the end too.
+    writeAll(dir / "bad.prn", "1 2\nx 3\n");
+    const RunResult bad = run({"bad.prn", "good.prn"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "bad.prn" + tail + "62)\n");
+    EXPECT_FALSE(fs::exists(dir / "bad-kov.prn"));
+    EXPECT_EQ(bad.out, (dir / "good-kov.prn").string() + "\n");
 }
 
 TEST_F(BatchRun, EachRecordStartsFromAFreshState)
@@ -255,12 +142,23 @@ TEST_F(BatchRun, EachRecordStartsFromAFreshState)
     // data); the second must give the same table as when run alone.
     writeAll(dir / "big.prn", crossingRecord(40));
     writeAll(dir / "small.prn", crossingRecord(2));
-    auto alone = lines(run({"--stdout", "small.prn"}).out);
-    auto both = lines(run({"--stdout", "big.prn", "small.prn"}).out);
+    auto alone = crlfLines(run({"--stdout", "small.prn"}).out);
+    auto both = crlfLines(run({"--stdout", "big.prn", "small.prn"}).out);
     ASSERT_GE(both.size(), alone.size());
     std::vector<std::string> second(both.end() - static_cast<long>(alone.size()), both.end());
     alone[1] = second[1] = "";
     EXPECT_EQ(second, alone);
+
+    // Likewise for two real records written to files.
+    copyExample("ufp-damper-ganey2015.prn", "ufp.prn");
+    copyExample("slit-damper-chan-albermani.prn", "slit.prn");
+    ASSERT_EQ(run({"--skip-lines", "0", "slit.prn"}).status, 0);
+    const std::string slitAlone = kov::test::withoutLine2(readAll(dir / "slit-kov.prn"));
+    const RunResult real = run({"--skip-lines", "0", "ufp.prn", "slit.prn"});
+    ASSERT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(real.out, (dir / "ufp-kov.prn").string() + "\n" + (dir / "slit-kov.prn").string() + "\n");
+    EXPECT_EQ(kov::test::withoutLine2(readAll(dir / "slit-kov.prn")), slitAlone);
+    EXPECT_NE(readAll(dir / "ufp-kov.prn").find("\r\n    1 "), std::string::npos);
 }
 
 TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
@@ -269,7 +167,7 @@ TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
     const RunResult r = run({"long.prn"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "long.prn: warning: only the first 100 cycles were analysed; the record goes on\n");
-    const auto rows = lines(readAll(dir / "long-kov.prn"));
+    const auto rows = crlfLines(readAll(dir / "long-kov.prn"));
     ASSERT_EQ(rows.size(), 105u);
     EXPECT_EQ(rows.back().substr(0, 5), "  100");
 
@@ -278,7 +176,7 @@ TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
     const RunResult exact = run({"exact.prn"});
     EXPECT_EQ(exact.status, 0);
     EXPECT_EQ(exact.err, "");
-    EXPECT_EQ(lines(readAll(dir / "exact-kov.prn")).size(), 105u);
+    EXPECT_EQ(crlfLines(readAll(dir / "exact-kov.prn")).size(), 105u);
 }
 
 TEST_F(BatchRun, AResultsFileThatCannotBeWrittenKeepsItsPlace)
@@ -325,7 +223,10 @@ TEST_F(BatchRun, UsageErrorsWriteNothing)
     writeAll(dir / "loop.prn", crossingRecord(2));
     for (const auto &args : std::vector<std::vector<std::string>>{
              {}, {"--x-column=0", "loop.prn"}, {"--skip-lines", "1.5", "loop.prn"}, {"--y-coef=1e39", "loop.prn"},
-             {"loop.prn", "--bogus"}, {"loop.prn", "--x-unit"}}) {
+             {"loop.prn", "--bogus"}, {"loop.prn", "--x-unit"}, {"--x-column", "0", "loop.prn"},
+             {"--x-column", "1.5", "loop.prn"}, {"--skip-lines", "-1", "loop.prn"}, {"--x-coef", "1,5", "loop.prn"},
+             {"--y-coef", "1e39", "loop.prn"}, {"--x-column"}, {"--bogus", "loop.prn"},
+             {"--x-column", "40000", "loop.prn"}}) {
         const RunResult r = run(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");

@@ -1,11 +1,12 @@
 #include "app/core/sharedstate.h"
 #include "app/form1.h"
-#include "app/kovapp.h"
 #include "app/messages.h"
 #include "chooser/drives.h"
 #include "chooser/filelists.h"
 #include "chooser/folderscan.h"
 #include "chooser/frmopensave.h"
+#include "tests/support/files.h"
+#include "tests/support/windowtest.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -15,38 +16,20 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fstream>
 #include <memory>
 
 using namespace kov;
 
-class ChooserTest : public QObject {
+class ChooserTest : public test::WindowTest {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<SharedState> m_state;
-    std::unique_ptr<Form1> m_form;
-    QList<MessageRecord> m_messages;
-
     QString file(const QString &relative, const std::string &bytes)
     {
-        const QString path = m_dir.path() + QLatin1Char('/') + relative;
+        const QString path = m_dir.filePath(relative);
         QDir().mkpath(QFileInfo(path).path());
-        std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+        test::writeAll(path.toStdString(), bytes);
         return path;
-    }
-
-    /// Opens the chooser with "Browse" and lets act drive it while it is shown.
-    void browse(const std::function<void(frmOpenSave &)> &act)
-    {
-        frmOpenSave::shownHook() = [act](frmOpenSave &d) {
-            act(d);
-            if (d.isVisible())
-                d.reject();
-        };
-        m_form->Command2->click();
-        frmOpenSave::shownHook() = nullptr;
     }
 
     QStringList listed(QListWidget *list)
@@ -60,7 +43,7 @@ private:
 private slots:
     void initTestCase()
     {
-        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
+        WindowTest::initTestCase();
         file(QStringLiteral("data/run1.prn"), "line 1\r\nline 2\r\nline 3\r\n");
         file(QStringLiteral("data/RUN2.PRN"), "a\nb\nc\nd\ne\nf\ng\n");
         file(QStringLiteral("data/notes.txt"), "x\n");
@@ -70,23 +53,15 @@ private slots:
 
     void init()
     {
-        m_messages.clear();
         QDir::setCurrent(m_dir.path() + QStringLiteral("/data"));
-        m_state = std::make_unique<SharedState>();
-        m_form = createMainWindow(*m_state);
+        openWindow();
         for (int i = 0; i < 6; ++i)
             m_form->Text11[static_cast<std::size_t>(i)]->setText(QStringLiteral("old %1").arg(i));
     }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_state.reset();
-    }
-
     void opensInTheCurrentFolder()
     {
-        browse([&](frmOpenSave &d) {
+        browseWith([&](frmOpenSave &d) {
             QCOMPARE(d.windowTitle(), QStringLiteral("Data File Open"));
             QCOMPARE(d.txtOpenSave->text(), QStringLiteral("*.prn"));
             QCOMPARE(d.txtOpenSave->selectedText(), QStringLiteral("*.prn"));
@@ -103,7 +78,7 @@ private slots:
     // whole list is visible and a click anywhere on it opens it.
     void driveListLiesOverThePathLabel()
     {
-        browse([](frmOpenSave &d) {
+        browseWith([](frmOpenSave &d) {
             for (int y = 25; y <= 44; ++y)
                 QVERIFY(d.childAt(300, y) == d.drvOpenSave || d.drvOpenSave->isAncestorOf(d.childAt(300, y)));
             QWidget *lowerEdge = d.childAt(300, 43);
@@ -117,7 +92,7 @@ private slots:
     {
         m_state->DataFileName = "/earlier.prn";
         m_state->DataLoaded = 1;
-        browse([](frmOpenSave &d) { d.cmdOpenSave[1]->click(); });
+        browseWith([](frmOpenSave &d) { d.cmdOpenSave[1]->click(); });
         QCOMPARE(m_state->DataFileName, std::string("/earlier.prn"));
         QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("old 0"));
         QVERIFY(m_form->Command3[0]->isEnabled());
@@ -126,15 +101,15 @@ private slots:
         QVERIFY(!m_form->Command8->isEnabled());
         QCOMPARE(m_state->DataLoaded, 0);
         // Escape and the window's close command close it the same way.
-        browse([](frmOpenSave &d) { QTest::keyClick(&d, Qt::Key_Escape); });
-        browse([](frmOpenSave &d) { d.close(); });
+        browseWith([](frmOpenSave &d) { QTest::keyClick(&d, Qt::Key_Escape); });
+        browseWith([](frmOpenSave &d) { d.close(); });
         QCOMPARE(m_state->DataFileName, std::string("/earlier.prn"));
         QVERIFY(m_messages.isEmpty());
     }
 
     void okNeedsAChangedName()
     {
-        browse([](frmOpenSave &d) {
+        browseWith([](frmOpenSave &d) {
             QTest::keyClick(d.txtOpenSave, Qt::Key_Return);
             QVERIFY(d.isVisible());
             d.txtOpenSave->setText(QStringLiteral("*.PRN"));
@@ -146,7 +121,7 @@ private slots:
 
     void clickThenOkChoosesAndPreviews()
     {
-        browse([](frmOpenSave &d) {
+        browseWith([](frmOpenSave &d) {
             auto *list = reinterpret_cast<QListWidget *>(d.filOpenSave);
             list->setCurrentRow(0);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
@@ -160,7 +135,7 @@ private slots:
         QCOMPARE(m_form->Text11[2]->text(), QStringLiteral("line 3"));
         QCOMPARE(m_form->Text11[3]->text(), QStringLiteral("old 3"));
 
-        browse([](frmOpenSave &d) {
+        browseWith([](frmOpenSave &d) {
             d.txtOpenSave->setText(QStringLiteral("RUN2.PRN"));
             d.cmdOpenSave[0]->click();
         });
@@ -169,7 +144,7 @@ private slots:
 
     void patternAndFolderNames()
     {
-        browse([&](frmOpenSave &d) {
+        browseWith([&](frmOpenSave &d) {
             d.txtOpenSave->setText(QStringLiteral("*.txt"));
             d.cmdOpenSave[0]->click();
             QVERIFY(d.isVisible());
@@ -185,12 +160,12 @@ private slots:
             d.cmdOpenSave[1]->click();
         });
         // The next opening starts in the folder visited last, even after Cancel.
-        browse([&](frmOpenSave &d) { QCOMPARE(d.dirOpenSave->path(), m_dir.path() + QStringLiteral("/data/sub")); });
+        browseWith([&](frmOpenSave &d) { QCOMPARE(d.dirOpenSave->path(), m_dir.path() + QStringLiteral("/data/sub")); });
     }
 
     void missingFileIsReported()
     {
-        browse([&](frmOpenSave &d) {
+        browseWith([&](frmOpenSave &d) {
             d.txtOpenSave->setText(QStringLiteral("nothing.prn"));
             d.cmdOpenSave[0]->click();
             QVERIFY(d.isVisible());
@@ -206,7 +181,7 @@ private slots:
     void emptyFileIsChosenWithAWarning()
     {
         file(QStringLiteral("data/empty.prn"), "");
-        browse([](frmOpenSave &d) {
+        browseWith([](frmOpenSave &d) {
             d.txtOpenSave->setText(QStringLiteral("empty.prn"));
             d.cmdOpenSave[0]->click();
         });

@@ -2,12 +2,12 @@
 #include "analysis/module11.h"
 #include "app/core/sharedstate.h"
 #include "app/form1.h"
-#include "app/kovapp.h"
 #include "app/messages.h"
-#include "chooser/frmopensave.h"
 #include "plot/picturebox.h"
 #include "plot/plotcanvas.h"
 #include "reader/numtext.h"
+#include "tests/support/files.h"
+#include "tests/support/windowtest.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
@@ -19,71 +19,24 @@
 
 #include <cmath>
 #include <limits>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
 using namespace kov;
 
-namespace {
-
-std::string readAll(const QString &path)
-{
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string withoutLine2(const std::string &text)
-{
-    const std::size_t a = text.find('\n');
-    const std::size_t b = text.find('\n', a + 1);
-    return text.substr(0, a + 1) + text.substr(b + 1);
-}
-
-} // namespace
-
-class CycleViewTest : public QObject {
+class CycleViewTest : public test::WindowTest {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<SharedState> m_state;
-    std::unique_ptr<Form1> m_form;
-    QList<MessageRecord> m_messages;
-
-    QString record(const QString &name, const std::string &rows)
-    {
-        const QString path = m_dir.path() + QLatin1Char('/') + name;
-        std::ofstream(path.toStdString(), std::ios::binary) << "h\r\nh\r\nh\r\nh\r\nh\r\n" << rows;
-        return path;
-    }
-
-    /// Chooses the file through the chooser, as a user typing its path.
-    void browse(const QString &path)
-    {
-        frmOpenSave::shownHook() = [path](frmOpenSave &dialog) {
-            dialog.txtOpenSave->setText(path);
-            dialog.cmdOpenSave[0]->click();
-        };
-        m_form->Command2->click();
-        frmOpenSave::shownHook() = nullptr;
-    }
-
     /// Runs kov-batch on a record with the window's default settings and
-    /// returns the results file it writes (the window's own file is moved
-    /// aside first).
+    /// returns the results it prints.
     std::string batchResults(const QString &path)
     {
-        const QString base = path.left(path.size() - 4);
-        QFile::remove(base + QStringLiteral("-window.prn"));
-        QFile::rename(base + QStringLiteral("-kov.prn"), base + QStringLiteral("-window.prn"));
-        const QString cmd = QStringLiteral("'%1' '%2' >/dev/null").arg(QStringLiteral(KOV_BATCH_EXE), path);
-        if (std::system(cmd.toLocal8Bit().constData()) != 0)
-            return {};
-        return readAll(base + QStringLiteral("-kov.prn"));
+        const test::BatchRun r = test::runBatch(m_dir.path().toStdString(), {"--stdout", path.toStdString()});
+        return r.status == 0 ? r.out : std::string();
     }
+
+    std::string readAll(const QString &path) { return test::readAll(path.toStdString()); }
 
     /// A timer that clicks a button at the given yield of the next analysis.
     void clickAtYield(QAbstractButton *button, int yield)
@@ -123,24 +76,11 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
-    }
-
-    void init()
-    {
-        m_messages.clear();
-        m_state = std::make_unique<SharedState>();
-        m_form = createMainWindow(*m_state);
-    }
-
     void cleanup()
     {
         MODULE11::setAnimationPaced(false);
         Form1::exitHook() = nullptr;
-        m_form.reset();
-        m_state.reset();
+        WindowTest::cleanup();
     }
 
     // Paced, a cycle of 40 steps takes about 0.4 s on screen; events still
@@ -176,42 +116,6 @@ private slots:
         m_form->Command1[0]->click();
         QCOMPARE(shownAtExit, QStringList{QString()}); // before the damping factor was shown
         QVERIFY(!m_form->Text8->text().isEmpty());
-    }
-
-    void wholeCourseMatchesKovBatch()
-    {
-        const QString source = QStringLiteral(KOV_EXAMPLES_DIR "/rc-column-soesianawati1986.prn");
-        const QString path = m_dir.path() + QStringLiteral("/column.prn");
-        QVERIFY(QFile::copy(source, path));
-        m_form->Text4->setText(QStringLiteral("2"));
-        m_form->Text5->setText(QStringLiteral("3"));
-        m_form->Text13->setText(QStringLiteral("1000"));
-        browse(path);
-        QCOMPARE(QString::fromStdString(m_state->DataFileName), path);
-        QCOMPARE(m_form->Text11[0]->text().left(9), QStringLiteral("RC column"));
-        QVERIFY(m_form->Command3[0]->isEnabled());
-
-        m_form->Command3[0]->click();
-        QVERIFY(m_messages.isEmpty());
-        int presses = 0;
-        while (m_form->Command6->isEnabled() && presses < 200) {
-            m_form->Command6->click();
-            ++presses;
-        }
-        QCOMPARE(presses, 8);
-        QVERIFY(m_form->Command8->isEnabled());
-        m_form->Command8->click();
-        QVERIFY(m_messages.isEmpty());
-        const std::string window = readAll(m_dir.path() + QStringLiteral("/column-kov.prn"));
-
-        QVERIFY(QFile::rename(m_dir.path() + QStringLiteral("/column-kov.prn"),
-                              m_dir.path() + QStringLiteral("/window-kov.prn")));
-        const QString cmd = QStringLiteral("'%1' --skip-lines 5 --x-column 2 --y-column 3 --x-coef 1000 '%2' >/dev/null")
-                                .arg(QStringLiteral(KOV_BATCH_EXE), path);
-        QCOMPARE(std::system(cmd.toLocal8Bit().constData()), 0);
-        const std::string batch = readAll(m_dir.path() + QStringLiteral("/column-kov.prn"));
-        QVERIFY(batch.size() > 500);
-        QCOMPARE(withoutLine2(window), withoutLine2(batch));
     }
 
     void stepButtonsClampAndReanalyse()
@@ -368,12 +272,7 @@ private slots:
             rows += "-1 -1\r\n1 1\r\n2 2\r\n1 1\r\n";
         browse(record(QStringLiteral("many.prn"), rows));
         m_form->Command3[0]->click();
-        int presses = 0;
-        while (m_form->Command6->isEnabled() && presses < 150) {
-            m_form->Command6->click();
-            ++presses;
-        }
-        QCOMPARE(presses, 100);
+        QCOMPARE(pressNextCycleUntilDisabled(150), 100);
         QCOMPARE(m_state->CycleNo, 100);
         QVERIFY(m_form->Command8->isEnabled());
         QCOMPARE(m_messages.size(), 1);
@@ -507,7 +406,7 @@ private slots:
         QTest::qWait(20);
         const std::string window = readAll(m_dir.path() + QStringLiteral("/once-kov.prn"));
         QVERIFY(window.size() > 100);
-        QCOMPARE(withoutLine2(window), withoutLine2(batchResults(path)));
+        QCOMPARE(test::withoutLine2(window), test::withoutLine2(batchResults(path)));
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -551,12 +450,11 @@ private slots:
         QCOMPARE(m_state->PeakStep(0, 2), fresh->PeakStep(0, 2));
         QCOMPARE(m_state->PeakStep(1, 2), fresh->PeakStep(1, 2));
         QCOMPARE(m_form->Text15[1]->text(), QString::number(fresh->PeakStep(1, 2)));
-        while (m_form->Command6->isEnabled())
-            m_form->Command6->click();
+        pressNextCycleUntilDisabled();
         m_form->Command8->click();
         const std::string window = readAll(m_dir.path() + QStringLiteral("/nested-kov.prn"));
         QVERIFY(window.size() > 100);
-        QCOMPARE(withoutLine2(window), withoutLine2(batchResults(path)));
+        QCOMPARE(test::withoutLine2(window), test::withoutLine2(batchResults(path)));
     }
 
     void settlingARefusedStepKeepsTheResults()

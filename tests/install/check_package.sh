@@ -33,7 +33,8 @@ version=$("$build/batch/kov-batch" --version | cut -d' ' -f2)
 depends=$(field Depends)
 [[ $depends == *libc6* ]] || fault "Depends lacks libc6: $depends"
 if [ "$gui" = gui ]; then
-  [[ $depends == *libqt6widgets6* && $depends == *qt6-qpa-plugins* ]] || fault "Depends lacks Qt: $depends"
+  [[ $depends == *libqt6widgets6* && $depends == *qt6-qpa-plugins* && $depends == *libqt6svg6* ]] ||
+    fault "Depends lacks Qt (widgets, platform plugins, SVG icon engine): $depends"
 fi
 
 dpkg -x "$deb" "$tmp/root"

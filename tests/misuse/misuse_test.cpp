@@ -12,10 +12,10 @@
 // KOV_MISUSE_SEED and KOV_MISUSE_ACTIONS override the seed and the count.
 
 #include "app/core/sharedstate.h"
-#include "app/design/qtdesign.h"
 #include "app/form1.h"
-#include "app/kovapp.h"
 #include "app/messages.h"
+#include "tests/support/files.h"
+#include "tests/support/windowtest.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMap>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,12 +50,16 @@ struct ChooserPlan {
 
 } // namespace
 
-class MisuseTest : public QObject {
+/// One window for the whole test, built once and kept across both test
+/// functions.
+class MisuseTest : public kov::test::WindowTest {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void init() {}
+    void cleanup() {}
     void randomActionsNeverBreakTheWindow();
     void failedWritesAreReportedAndKeepTheOldFile();
 
@@ -77,27 +80,24 @@ private:
     // A clean course.
     void setCleanSettings();
     bool cleanCourse(QString *whyNot);
-    QByteArray batchResults();
-    static QList<QByteArray> withoutLine2(const QByteArray &text);
+    std::string batchResults();
 
-    QTemporaryDir m_dir;
     QString m_record;  ///< the real record, a reinforced-concrete column test
     QString m_junk;    ///< random bytes
     QString m_empty;   ///< an empty file
     QString m_short;   ///< two rows, no cycle
     QString m_gone;    ///< a record whose folder is removed after choosing it
-    kov::SharedState m_state;
-    std::unique_ptr<Form1> m_form;
     std::mt19937 m_random;
     ChooserPlan m_plan;
     QTimer m_watchdog;
-    int m_messages = 0;
+    int m_messageCount = 0;
     int m_strayModals = 0;
     QList<kov::MessageRecord> m_lastMessages;
 };
 
 void MisuseTest::initTestCase()
 {
+    WindowTest::initTestCase();
     QVERIFY(m_dir.isValid());
     const QDir dir(m_dir.path());
     m_record = dir.filePath("rc-column.prn");
@@ -126,7 +126,7 @@ void MisuseTest::initTestCase()
     m_gone = dir.filePath("gone/vanishing.prn");
 
     kov::setMessageHook([this](const kov::MessageRecord &m) {
-        ++m_messages;
+        ++m_messageCount;
         m_lastMessages.append(m);
     });
     // A modal window nobody planned for (a message box shown past the hook)
@@ -134,8 +134,7 @@ void MisuseTest::initTestCase()
     connect(&m_watchdog, &QTimer::timeout, this, &MisuseTest::closeStrayModal);
     m_watchdog.start(200);
 
-    kov::design::installFontSubstitutions();
-    m_form = kov::createMainWindow(m_state);
+    openWindow();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
 }
@@ -143,7 +142,7 @@ void MisuseTest::initTestCase()
 void MisuseTest::cleanupTestCase()
 {
     m_watchdog.stop();
-    m_form.reset();
+    closeWindow();
     kov::setMessageHook({});
 }
 
@@ -335,7 +334,7 @@ bool MisuseTest::cleanCourse(QString *whyNot)
     setCleanSettings();
     browse(m_record);
     settle();
-    if (m_state.DataFileName != m_record.toStdString()) {
+    if (m_state->DataFileName != m_record.toStdString()) {
         *whyNot = QStringLiteral("the chooser did not choose the record");
         return false;
     }
@@ -345,12 +344,7 @@ bool MisuseTest::cleanCourse(QString *whyNot)
     }
     f.Command3[0]->click();
     settle();
-    int cycles = 0;
-    while (f.Command6->isEnabled() && cycles < MaxCleanCycles) {
-        f.Command6->click();
-        settle();
-        ++cycles;
-    }
+    const int cycles = pressNextCycleUntilDisabled(MaxCleanCycles, [this] { settle(); });
     if (!f.Command8->isEnabled()) {
         *whyNot = QStringLiteral("Write to file is disabled after %1 cycles").arg(cycles);
         return false;
@@ -358,23 +352,12 @@ bool MisuseTest::cleanCourse(QString *whyNot)
     return true;
 }
 
-QByteArray MisuseTest::batchResults()
+std::string MisuseTest::batchResults()
 {
-    QProcess batch;
-    batch.start(QStringLiteral(KOV_BATCH_EXE),
-                {"--x-column", "2", "--y-column", "3", "--skip-lines", "5", "--x-coef", "1000",
-                 "--x-unit", "mm", "--y-unit", "kN", "--stdout", m_record});
-    if (!batch.waitForFinished(60000) || batch.exitCode() != 0)
-        return {};
-    return batch.readAllStandardOutput();
-}
-
-QList<QByteArray> MisuseTest::withoutLine2(const QByteArray &text)
-{
-    QList<QByteArray> lines = text.split('\n');
-    if (lines.size() > 1)
-        lines.removeAt(1);
-    return lines;
+    const kov::test::BatchRun r = kov::test::runBatch(
+        m_dir.path().toStdString(), {"--x-column", "2", "--y-column", "3", "--skip-lines", "5", "--x-coef", "1000",
+                                     "--x-unit", "mm", "--y-unit", "kN", "--stdout", m_record.toStdString()});
+    return r.status == 0 ? r.out : std::string();
 }
 
 void MisuseTest::randomActionsNeverBreakTheWindow()
@@ -385,16 +368,16 @@ void MisuseTest::randomActionsNeverBreakTheWindow()
     for (int i = 0; i < actions; ++i) {
         randomAction(0);
         // The shared state stays within its own ranges whatever was typed.
-        QVERIFY2(m_state.CycleNo >= 0 && m_state.CycleNo <= kov::MaxCycle, qPrintable(QString::number(i)));
+        QVERIFY2(m_state->CycleNo >= 0 && m_state->CycleNo <= kov::MaxCycle, qPrintable(QString::number(i)));
         // (Draw takes the column fields as they stand, so a column may be 0 or
         // negative here: the reader then leaves that array alone.)
-        QVERIFY2(m_state.SkipLines >= 0, qPrintable(QString::number(i)));
-        QVERIFY(m_state.RowCount >= 0.0f && m_state.RowCount <= 2000.0f);
+        QVERIFY2(m_state->SkipLines >= 0, qPrintable(QString::number(i)));
+        QVERIFY(m_state->RowCount >= 0.0f && m_state->RowCount <= 2000.0f);
     }
     settle();
     QTest::qWait(50);
     QCOMPARE(m_strayModals, 0);
-    qInfo("%d actions, %d messages shown", actions, m_messages);
+    qInfo("%d actions, %d messages shown", actions, m_messageCount);
     // What the user was told, by kind (the path of a record aside).
     QMap<QString, int> kinds;
     for (const kov::MessageRecord &m : std::as_const(m_lastMessages))
@@ -409,11 +392,10 @@ void MisuseTest::randomActionsNeverBreakTheWindow()
     m_lastMessages.clear();
     m_form->Command8->click();
     QVERIFY2(m_lastMessages.isEmpty(), qPrintable(m_lastMessages.value(0).text));
-    QFile written(QDir(m_dir.path()).filePath("rc-column-kov.prn"));
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    const QByteArray expected = batchResults();
-    QVERIFY(!expected.isEmpty());
-    QCOMPARE(withoutLine2(written.readAll()), withoutLine2(expected));
+    const std::string written = kov::test::readAll(m_dir.filePath("rc-column-kov.prn").toStdString());
+    const std::string expected = batchResults();
+    QVERIFY(!expected.empty());
+    QCOMPARE(kov::test::withoutLine2(written), kov::test::withoutLine2(expected));
 }
 
 void MisuseTest::failedWritesAreReportedAndKeepTheOldFile()
@@ -459,10 +441,9 @@ void MisuseTest::failedWritesAreReportedAndKeepTheOldFile()
     QVERIFY(QFile::copy(m_record, moved));
     setCleanSettings();
     browse(moved);
-    QCOMPARE(QString::fromStdString(m_state.DataFileName), moved);
+    QCOMPARE(QString::fromStdString(m_state->DataFileName), moved);
     m_form->Command3[0]->click();
-    for (int i = 0; i < MaxCleanCycles && m_form->Command6->isEnabled(); ++i)
-        m_form->Command6->click();
+    pressNextCycleUntilDisabled(MaxCleanCycles);
     QVERIFY(m_form->Command8->isEnabled());
     QVERIFY(QDir(folder).removeRecursively());
     m_lastMessages.clear();

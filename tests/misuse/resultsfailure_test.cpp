@@ -8,6 +8,7 @@
 // the user is told.
 
 #include "output/resultsfile.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -47,13 +48,7 @@ kov::SharedState stateWithCycles(const fs::path &record, int cycles)
     return s;
 }
 
-std::string readAll(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using kov::test::readAll;
 
 int entries(const fs::path &dir)
 {
@@ -106,41 +101,41 @@ int checkFailedWrite(kov::SharedState &state, const fs::path &target, const std:
 
 class ResultsFailureTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    /// Runs body in a child, on a tmpfs of sizeKb at m_dir that holds an
+    /// earlier results file, target; body returns the verdict (0 or one of
+    /// the numbers below). Skipped where mounting is not allowed.
+    void expectInTmpfs(int sizeKb, const std::function<int(const fs::path &target)> &body)
     {
-        m_dir = fs::temp_directory_path() / ("kov-results-failure-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
+        const int status = inTmpfs(m_dir, sizeKb, [&]() {
+            const fs::path target = m_dir / "run1-kov.prn";
+            std::ofstream(target, std::ios::binary) << m_old;
+            return body(target);
+        });
+        if (status == CannotMount)
+            GTEST_SKIP() << "tmpfs mounts are not allowed here";
+        EXPECT_EQ(status, 0) << "1 success reported, 2 wrong number, 3 file not named, "
+                                "4 old file changed, 5 stray file left, 6/7 retry failed";
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
-    fs::path m_dir;
+    kov::test::ScratchFolder m_scratch;
+    const fs::path m_dir = m_scratch.path();
     const std::string m_old = "results of an earlier run\r\n";
 };
 
 TEST_F(ResultsFailureTest, ReadOnlyFolderKeepsTheOldFile)
 {
-    const int status = inTmpfs(m_dir, 64, [&]() {
-        const fs::path target = m_dir / "run1-kov.prn";
-        std::ofstream(target, std::ios::binary) << m_old;
+    expectInTmpfs(64, [&](const fs::path &target) {
         if (::mount("tmpfs", m_dir.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
             return CannotMount;
         kov::SharedState state = stateWithCycles(m_dir / "run1.prn", 3);
         const int verdict = checkFailedWrite(state, target, m_old, 70);
-        if (verdict == 0 && entries(m_dir) != 1)
-            return 5;
-        return verdict;
+        return verdict == 0 && entries(m_dir) != 1 ? 5 : verdict;
     });
-    if (status == CannotMount)
-        GTEST_SKIP() << "tmpfs mounts are not allowed here";
-    EXPECT_EQ(status, 0) << "1 success reported, 2 wrong number, 3 file not named, "
-                            "4 old file changed, 5 stray file left";
 }
 
 TEST_F(ResultsFailureTest, FullDiskKeepsTheOldFile)
 {
-    const int status = inTmpfs(m_dir, 16, [&]() {
-        const fs::path target = m_dir / "run1-kov.prn";
-        std::ofstream(target, std::ios::binary) << m_old;
+    expectInTmpfs(16, [&](const fs::path &target) {
         // Fill what is left of the disk, then give back less than the
         // results text needs.
         {
@@ -156,19 +151,12 @@ TEST_F(ResultsFailureTest, FullDiskKeepsTheOldFile)
             return 5;
         // With the room back the same write succeeds and replaces the file.
         fs::remove(m_dir / "filler");
-        try {
-            kov::WriteResultsFile(state);
-        } catch (const kov::Failure &) {
+        if (kov::test::failureNumber([&] { kov::WriteResultsFile(state); }) != 0)
             return 6;
-        }
         if (readAll(target).find("  100 ") == std::string::npos || entries(m_dir) != 1)
             return 7;
         return verdict;
     });
-    if (status == CannotMount)
-        GTEST_SKIP() << "tmpfs mounts are not allowed here";
-    EXPECT_EQ(status, 0) << "1 success reported, 2 wrong number, 3 file not named, "
-                            "4 old file changed, 5 stray file left, 6/7 retry failed";
 }
 
 TEST_F(ResultsFailureTest, FolderRemovedBeforeWriting)

@@ -1,5 +1,6 @@
 #include "output/atomicfile.h"
 #include "output/resultsfile.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -50,13 +51,7 @@ SharedState sampleState()
     return s;
 }
 
-std::string readAll(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using test::readAll;
 
 TEST(ResultsTextTest, SampleFileByteForByte)
 {
@@ -144,24 +139,17 @@ class WriteTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("kov-results-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
         state = sampleState();
         state.DataFileName = (dir / "run1.prn").string();
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     int writeError()
     {
-        try {
-            WriteResultsFile(state);
-            return 0;
-        } catch (const Failure &f) {
-            return f.number();
-        }
+        return test::failureNumber([&] { WriteResultsFile(state); });
     }
 
-    fs::path dir;
+    test::ScratchFolder scratch;
+    const fs::path dir = scratch.path();
     SharedState state;
 };
 

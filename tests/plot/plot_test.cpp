@@ -1,22 +1,21 @@
 #include "app/core/sharedstate.h"
 #include "app/form1.h"
-#include "app/kovapp.h"
 #include "app/messages.h"
 #include "plot/drawcommand.h"
 #include "plot/loopplot.h"
 #include "plot/picturebox.h"
 #include "plot/plotcanvas.h"
+#include "tests/support/files.h"
+#include "tests/support/windowtest.h"
 
 #include <QLineEdit>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fstream>
 #include <memory>
 
 using namespace kov;
@@ -27,20 +26,13 @@ const QColor Blue(0, 0, 255);
 const QColor Red(255, 0, 0);
 } // namespace
 
-class PlotTest : public QObject {
+class PlotTest : public test::WindowTest {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<SharedState> m_state;
-    std::unique_ptr<Form1> m_form;
-    QList<MessageRecord> m_messages;
-
     std::string record(const QString &name, const std::string &rows)
     {
-        const std::string path = (m_dir.path() + QLatin1Char('/') + name).toStdString();
-        std::ofstream(path, std::ios::binary) << "h\r\nh\r\nh\r\nh\r\nh\r\n" << rows;
-        return path;
+        return WindowTest::record(name, rows).toStdString();
     }
 
     /// The pixel colour at the point (x, -y) of the current scale.
@@ -58,25 +50,16 @@ private:
         m_form->Command3[static_cast<std::size_t>(index)]->click();
     }
 
+    /// kov-batch on the record with the options, in the scratch folder.
+    test::BatchRun batch(const QStringList &options)
+    {
+        std::vector<std::string> args;
+        for (const QString &o : options)
+            args.push_back(o.toStdString());
+        return test::runBatch(m_dir.path().toStdString(), args);
+    }
+
 private slots:
-    void initTestCase()
-    {
-        setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
-    }
-
-    void init()
-    {
-        m_messages.clear();
-        m_state = std::make_unique<SharedState>();
-        m_form = createMainWindow(*m_state);
-    }
-
-    void cleanup()
-    {
-        m_form.reset();
-        m_state.reset();
-    }
-
     void drawsTheLoopWithItsMarkers()
     {
         // Twelve steps on a circle of radius 10.
@@ -191,6 +174,12 @@ private slots:
         QCOMPARE(m_form->Text9->text(), QStringLiteral("1"));
         QCOMPARE(m_state->CycleEndStep(0), 1);
         QVERIFY(!m_form->Command6->isEnabled());
+        // A new course starts at step 1 also when the field shows 1 already
+        // (the current cycle ending at step 1), so no handler runs.
+        m_state->CycleEndStep(0) = 7;
+        m_state->CycleNo = 1;
+        draw(0);
+        QCOMPARE(m_state->CycleEndStep(0), 1);
     }
 
     void clippedPointsDoNotFail()
@@ -267,12 +256,10 @@ private slots:
     {
         QFETCH(QString, ending);
         const std::string rec = record(QStringLiteral("loop.prn"), "4 2\r\n-4 -2\r\n1 1\r\n");
-        QProcess batch;
-        batch.start(QStringLiteral(KOV_BATCH_EXE),
-                    {QStringLiteral("--plot"), m_dir.path() + QStringLiteral("/%n-plot.") + ending,
-                     QStringLiteral("--plot-scale"), QStringLiteral("2"), QString::fromStdString(rec)});
-        QVERIFY(batch.waitForFinished(30000));
-        QCOMPARE(batch.exitCode(), 0);
+        QCOMPARE(batch({QStringLiteral("--plot"), m_dir.path() + QStringLiteral("/%n-plot.") + ending,
+                        QStringLiteral("--plot-scale"), QStringLiteral("2"), QString::fromStdString(rec)})
+                     .status,
+                 0);
         const QString picture = m_dir.path() + QStringLiteral("/loop-plot.") + ending;
         QVERIFY(QFileInfo::exists(picture));
         if (ending == QStringLiteral("svg")) {
@@ -301,12 +288,10 @@ private slots:
         QFETCH(QString, target);
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.svg")));
         const std::string rec = record(QStringLiteral("loop.prn"), "4 2\r\n-4 -2\r\n");
-        QProcess batch;
-        batch.start(QStringLiteral(KOV_BATCH_EXE),
-                    {QStringLiteral("--plot"), m_dir.path() + QLatin1Char('/') + target, QString::fromStdString(rec)});
-        QVERIFY(batch.waitForFinished(30000));
-        QCOMPARE(batch.exitCode(), 1);
-        QVERIFY(batch.readAllStandardError().contains("Cannot write " + (m_dir.path() + QLatin1Char('/') + target).toUtf8()));
+        const test::BatchRun r =
+            batch({QStringLiteral("--plot"), m_dir.filePath(target), QString::fromStdString(rec)});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.find("Cannot write " + m_dir.filePath(target).toStdString()) != std::string::npos);
     }
 
     void canvasClipsAndTracksTheDrawingPosition()

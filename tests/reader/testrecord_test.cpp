@@ -1,4 +1,5 @@
 #include "reader/testrecord.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -21,25 +22,16 @@ class ReaderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() / ("kov-reader-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
         state.XColumn = 1;
         state.YColumn = 2;
         state.XCoef = 1.0f;
         state.YCoef = 1.0f;
     }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(m_dir, fs::perms::all, ec);
-        fs::remove_all(m_dir, ec);
-    }
 
     std::string write(const std::string &name, const std::string &bytes)
     {
         const fs::path p = m_dir / name;
-        std::ofstream(p, std::ios::binary) << bytes;
+        test::writeAll(p, bytes);
         return p.string();
     }
 
@@ -53,15 +45,11 @@ protected:
     }
     int loadAgain()
     {
-        try {
-            LoadTestRecord(state);
-            return 0;
-        } catch (const Failure &f) {
-            return f.number();
-        }
+        return test::failureNumber([&] { LoadTestRecord(state); });
     }
 
-    fs::path m_dir;
+    test::ScratchFolder m_scratch;
+    const fs::path m_dir = m_scratch.path();
     SharedState state;
 };
 
