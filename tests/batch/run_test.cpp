@@ -398,7 +398,7 @@ TEST_F(BatchRun, JsonAndCsvLieBesideTheResultsFile)
     EXPECT_EQ(json["record"], (dir / "loop.prn").string());
     EXPECT_EQ(json["settings"]["y_unit"], "kN");
     EXPECT_EQ(json["cycles"].size(), 3u);
-    const auto csv = lines(readAll(dir / "loop-kov.csv"));
+    const auto csv = crlfLines(readAll(dir / "loop-kov.csv"));
     ASSERT_EQ(csv.size(), 4u);
     EXPECT_EQ(csv[0].rfind("cycle,start_step,end_step,peak1_step,peak1_x (mm),peak1_y (kN),", 0), 0u) << csv[0];
 
@@ -408,7 +408,7 @@ TEST_F(BatchRun, JsonAndCsvLieBesideTheResultsFile)
     const RunResult toOut = run({"--stdout", "--json", "loop.prn"});
     EXPECT_EQ(toOut.status, 0);
     EXPECT_EQ(toOut.out.substr(0, 10), "Absorbed E");
-    EXPECT_EQ(lines(toOut.out).size(), 5u + 3u);
+    EXPECT_EQ(crlfLines(toOut.out).size(), 5u + 3u);
     EXPECT_TRUE(fs::exists(dir / "loop-kov.json"));
 }
 
@@ -432,7 +432,7 @@ TEST_F(BatchRun, SummaryHasARowForEveryRecordInOrder)
     fs::create_directory(dir / "blocked-kov.prn");
     const RunResult r = run({"--summary", "all.csv", "good.prn", "missing.prn", "text.prn", "blocked.prn"});
     EXPECT_EQ(r.status, 1);
-    const auto rows = lines(readAll(dir / "all.csv"));
+    const auto rows = crlfLines(readAll(dir / "all.csv"));
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,"
                        "ductility_pos,ductility_neg");

@@ -155,11 +155,11 @@ protected:
 
 TEST_F(WriteTest, ReplacesAnExistingFileWhole)
 {
-    std::ofstream(dir / "run1-kov.prn") << std::string(5000, 'x');
+    std::ofstream(dir / "run1-kov.prn") << std::string(5000, '#');
     EXPECT_EQ(WriteResultsFile(state), (dir / "run1-kov.prn").string());
     const std::string text = readAll(dir / "run1-kov.prn");
     EXPECT_EQ(text.substr(0, 10), "Absorbed E");
-    EXPECT_EQ(text.find('x'), std::string::npos);
+    EXPECT_EQ(text.find('#'), std::string::npos);
     EXPECT_EQ(text.back(), '\n');
     int files = 0;
     for ([[maybe_unused]] const auto &e : fs::directory_iterator(dir))
