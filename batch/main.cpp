@@ -264,8 +264,7 @@ int main(int argc, char *argv[])
         request.path = options->reportFile;
         request.generated = nowText();
         request.program = std::string("kov-batch ") + KOV_VERSION;
-        request.settings = {options->xColumn, options->yColumn, options->skipLines, options->xCoef, options->yCoef,
-                            options->xUnit,   options->yUnit,   options->levelTolerance};
+        request.settings = {*options, options->levelTolerance};
         request.records = std::move(reported);
         std::string reportError;
         if (!kov::batch::writeCallReport(request, reportError)) {

@@ -11,16 +11,20 @@
 
 namespace kov {
 
+/// Plot area size in pixels, as the window's design gives it.
+inline constexpr int PlotWidth = design::PlotWidth;
+inline constexpr int PlotHeight = design::PlotHeight;
+
 /// The size in pixels of a picture drawn at scale: the plot area's size
 /// times scale, rounded. A scale that gives less than one pixel either way
 /// draws no picture.
 inline int pictureWidth(double scale)
 {
-    return static_cast<int>(std::lround(design::PlotWidth * scale));
+    return static_cast<int>(std::lround(PlotWidth * scale));
 }
 inline int pictureHeight(double scale)
 {
-    return static_cast<int>(std::lround(design::PlotHeight * scale));
+    return static_cast<int>(std::lround(PlotHeight * scale));
 }
 
 /// True when name ends in suffix (lower case), ASCII letters compared

@@ -7,6 +7,7 @@
 
 #include "analysis/core/metrics.h"
 #include "app/core/sharedstate.h"
+#include "app/design/design.h"
 #include "plot/plotmapping.h"
 
 #include <memory>
@@ -31,14 +32,19 @@ private:
     std::unique_ptr<Own> m_own;
 };
 
-/// The colours of the charts, "#rrggbb". The steps keep the colour code of
-/// the window's cycle view: cycle end step red, peak step 1 blue, peak
-/// step 2 green.
+/// The colours of the charts, "#rrggbb". The steps' markers are those of
+/// the window's cycle view (design::plotcolour): cycle end step red, peak
+/// step 1 blue, peak step 2 green.
 namespace colour {
+namespace detail {
+inline constexpr auto EndStep = design::hexText(design::plotcolour::EndStep);
+inline constexpr auto PeakStep1 = design::hexText(design::plotcolour::PeakStep1);
+inline constexpr auto PeakStep2 = design::hexText(design::plotcolour::PeakStep2);
+} // namespace detail
 inline constexpr const char *Path = "#4d4d4d";
-inline constexpr const char *EndStep = "#ff0000";
-inline constexpr const char *PeakStep1 = "#0000ff";
-inline constexpr const char *PeakStep2 = "#007e00";
+inline constexpr const char *EndStep = detail::EndStep.data();
+inline constexpr const char *PeakStep1 = detail::PeakStep1.data();
+inline constexpr const char *PeakStep2 = detail::PeakStep2.data();
 inline constexpr const char *Envelope = "#e07b00";
 inline constexpr const char *Eeep = "#7b3294";
 inline constexpr const char *Bars = "#8eb4d6";

@@ -5,25 +5,19 @@
 // program that asks for a report needs no Qt of its own.
 
 #include "analysis/core/metrics.h"
+#include "app/core/settings.h"
 #include "app/core/sharedstate.h"
 #include "output/metricsexport.h"
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace kov {
 
-/// The settings of the call, the same for every record.
-struct ReportSettings {
-    std::int16_t xColumn = 1;
-    std::int16_t yColumn = 2;
-    std::int16_t skipLines = 5;
-    float xCoef = 1.0f;
-    float yCoef = 1.0f;
-    std::string xUnit = "mm";
-    std::string yUnit = "tonf";
+/// The settings of the call, the same for every record: those of the
+/// analysis and the envelope's level tolerance.
+struct ReportSettings : Settings {
     double levelTolerance = DefaultLevelTolerance;
 };
 

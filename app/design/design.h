@@ -35,6 +35,17 @@ struct Rgb {
     friend constexpr bool operator==(const Rgb &, const Rgb &) = default;
 };
 
+/// A colour as the text "#rrggbb", NUL-terminated (for SVG and HTML).
+constexpr std::array<char, 8> hexText(Rgb rgb)
+{
+    constexpr char digits[] = "0123456789abcdef";
+    return {'#',
+            digits[rgb.red / 16],   digits[rgb.red % 16],
+            digits[rgb.green / 16], digits[rgb.green % 16],
+            digits[rgb.blue / 16],  digits[rgb.blue % 16],
+            '\0'};
+}
+
 /// The palette, by the names the design gives its colours.
 namespace colour {
 inline constexpr Rgb Red{255, 0, 0};

@@ -30,9 +30,7 @@ ReportRecord analysed(const std::string &path, const ReportSettings &s)
 {
     auto state = std::make_unique<SharedState>();
     applyStartValues(*state);
-    state->XColumn = s.xColumn;
-    state->YColumn = s.yColumn;
-    state->SkipLines = s.skipLines;
+    applySettings(*state, s);
     state->DataFileName = path;
     const AutomaticCourse course = analyseRecord(*state);
     ReportRecord r;
