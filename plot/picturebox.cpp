@@ -1,5 +1,7 @@
 #include "plot/picturebox.h"
 
+#include "app/design/qtdesign.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -10,7 +12,7 @@ PictureBox::PictureBox(QSize size, QWidget *parent)
     : QWidget(parent), m_image(std::max(1, size.width()), std::max(1, size.height()), QImage::Format_RGB32)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_image.fill(Qt::white);
+    m_image.fill(design::qColor(design::plotcolour::Background));
     m_canvas = std::make_unique<PlotCanvas>(&m_image, m_image.width(), m_image.height());
     m_canvas->changed = [this] { update(); };
 }

@@ -1,5 +1,7 @@
 #include "plot/plotcanvas.h"
 
+#include "app/design/qtdesign.h"
+
 #include <QPainter>
 #include <QPen>
 
@@ -53,7 +55,7 @@ void PlotCanvas::notify()
 
 void PlotCanvas::Cls()
 {
-    painter().fillRect(0, 0, m_mapping.width(), m_mapping.height(), Qt::white);
+    painter().fillRect(0, 0, m_mapping.width(), m_mapping.height(), design::qColor(design::plotcolour::Background));
     m_current = QPointF(0.0, 0.0);
     notify();
 }
@@ -111,7 +113,7 @@ void PlotCanvas::Circle(double x, double y, double radius, const QColor &colour)
         cy - r > m_mapping.height() + Margin)
         return;
     QPainter &p = painter();
-    QPen pen(colour.isValid() ? colour : QColor(Qt::black));
+    QPen pen(colour.isValid() ? colour : design::qColor(design::plotcolour::Foreground));
     pen.setWidthF(m_penScale == 1.0 ? 0.0 : m_penScale);
     p.setPen(pen);
     p.setBrush(m_fillStyle == 0 ? QBrush(m_fillColor) : QBrush(Qt::NoBrush));

@@ -1,5 +1,6 @@
 #include "plot/render.h"
 
+#include "app/design/qtdesign.h"
 #include "output/atomicfile.h"
 #include "plot/loopplot.h"
 #include "plot/plotcanvas.h"
@@ -41,7 +42,7 @@ bool renderLoopPicture(const SharedState &state, const std::string &path, double
             canvas.flush();
         } else {
             QImage image(width, height, QImage::Format_RGB32);
-            image.fill(Qt::white);
+            image.fill(design::qColor(design::plotcolour::Background));
             {
                 PlotCanvas canvas(&image, width, height, scale);
                 drawWholeLoop(canvas, *s);

@@ -66,6 +66,8 @@ inline constexpr Rgb Black{0, 0, 0};
 /// the window's step fields: cycle end step red, peak step 1 blue, peak
 /// step 2 green.
 namespace plotcolour {
+inline constexpr Rgb Background = colour::White;
+inline constexpr Rgb Foreground = colour::Black; ///< the default outline, of the large markers
 inline constexpr Rgb Axes = colour::Blue;
 inline constexpr Rgb Path = colour::Green;        ///< path segments and the circle at every step
 inline constexpr Rgb EveryFifth = colour::Blue;   ///< extra circle at every 5th step
