@@ -17,6 +17,8 @@
 #include <QPushButton>
 
 #include <cstdio>
+#include <utility>
+
 #include <unistd.h>
 
 namespace kov {
