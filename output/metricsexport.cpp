@@ -126,16 +126,14 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
 {
     JsonDocument j = JsonDocument::object();
     j["record"] = context.record;
-    JsonDocument settings = JsonDocument::object();
-    settings["x_column"] = state.XColumn;
-    settings["y_column"] = state.YColumn;
-    settings["skip_lines"] = state.SkipLines;
-    settings["x_coef"] = jsonFloat(state.XCoef);
-    settings["y_coef"] = jsonFloat(state.YCoef);
-    settings["x_unit"] = context.xUnit;
-    settings["y_unit"] = context.yUnit;
-    settings["level_tolerance"] = jsonDouble(metrics.levelTolerance);
-    j["settings"] = std::move(settings);
+    j["settings"] = {{"x_column", state.XColumn},
+                     {"y_column", state.YColumn},
+                     {"skip_lines", state.SkipLines},
+                     {"x_coef", jsonFloat(state.XCoef)},
+                     {"y_coef", jsonFloat(state.YCoef)},
+                     {"x_unit", context.xUnit},
+                     {"y_unit", context.yUnit},
+                     {"level_tolerance", jsonDouble(metrics.levelTolerance)}};
     j["rows"] = static_cast<int>(state.RowCount); // a whole number of at most 2000
     j["columns"] = state.ColumnCount;
     j["truncated"] = context.truncated;
