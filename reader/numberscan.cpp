@@ -26,6 +26,18 @@ int digitOf(char c, int radix)
 /// saturating here keeps the arithmetic far from overflowing.
 constexpr long long ExponentCap = 1'000'000'000;
 
+/// Digits that always fit a 64-bit integer.
+constexpr std::size_t ExactDigits = 19;
+
+/// The powers of ten that a double holds exactly.
+constexpr double ExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
 
 void NumberScanner::addDigit(int digit, bool fraction)
@@ -39,10 +51,36 @@ void NumberScanner::addDigit(int digit, bool fraction)
     m_significant = true;
     if (!fraction)
         ++m_pointExponent;
-    if (m_count < MaxDigits)
+    if (m_count < MaxDigits) {
+        if (m_count < ExactDigits)
+            m_leading = m_leading * 10 + static_cast<std::uint64_t>(digit);
         m_digits[m_count++] = static_cast<char>('0' + digit);
+    }
     else if (digit != 0)
         m_sticky = true;
+}
+
+void NumberScanner::addDigits(const char *p, const char *end, bool fraction)
+{
+    if (!m_significant) {
+        while (p != end && *p == '0') {
+            addDigit(0, fraction);
+            ++p;
+        }
+        if (p == end)
+            return;
+        m_significant = true;
+    }
+    // From here every digit is significant.
+    if (!fraction)
+        m_pointExponent += end - p;
+    for (; p != end && m_count < MaxDigits; ++p) {
+        if (m_count < ExactDigits)
+            m_leading = m_leading * 10 + static_cast<std::uint64_t>(*p - '0');
+        m_digits[m_count++] = *p;
+    }
+    for (; p != end; ++p)
+        m_sticky = m_sticky || *p != '0';
 }
 
 void NumberScanner::addRadixDigit(int digit)
@@ -62,10 +100,22 @@ bool NumberScanner::feed(std::string_view piece)
     if (m_ended)
         return false;
     const bool exponentD = m_grammar.exponentD;
-    for (const char c : piece) {
+    const char *p = piece.data();
+    const char *const end = p + piece.size();
+    while (p != end) {
+        // Most of a number is a run of mantissa digits: take it in one go.
+        if ((m_state == State::Int || m_state == State::Fraction) && isDigit(*p)) {
+            const char *const run = p;
+            do
+                ++p;
+            while (p != end && isDigit(*p));
+            addDigits(run, p, m_state == State::Fraction);
+            continue;
+        }
+        const char c = *p++;
         if (m_grammar.ignoreBlanks && (c == ' ' || c == '\t' || c == '\n'))
             continue;
-        const bool digit = c >= '0' && c <= '9';
+        const bool digit = isDigit(c);
         const bool sign = c == '+' || c == '-';
         const bool exponentLetter = c == 'e' || c == 'E' || (exponentD && (c == 'd' || c == 'D'));
         State next = State::Invalid;
@@ -160,6 +210,16 @@ double NumberScanner::decimalValue() const
         return infinity;
     if (e < -400)
         return zero;
+
+    // The value is DIGITS x 10^(e - count). When both factors are doubles
+    // exactly (at most 2^53, a power of ten up to 22), one multiplication or
+    // division rounds it correctly (Clinger's fast path).
+    const long long power = e - static_cast<long long>(m_count);
+    if (m_count <= ExactDigits && m_leading <= (std::uint64_t{1} << 53) && power >= -22 && power <= 22) {
+        const double digits = static_cast<double>(m_leading);
+        const double value = power < 0 ? digits / ExactPowers[-power] : digits * ExactPowers[power];
+        return m_negative ? -value : value;
+    }
 
     // "0.DIGITS[1]e<e>" in a bounded buffer; a trailing 1 stands for the
     // non-zero digits that were not kept, which decides ties correctly.

@@ -61,6 +61,8 @@ private:
     };
 
     void addDigit(int digit, bool fraction);
+    /// Adds the run of decimal digits [p, end).
+    void addDigits(const char *p, const char *end, bool fraction);
     void addRadixDigit(int digit);
     double decimalValue() const;
     double radixValue() const;
@@ -78,6 +80,7 @@ private:
     bool m_sticky = false;          ///< a non-zero digit beyond the kept ones
     bool m_significant = false;     ///< a non-zero mantissa digit was seen
     std::size_t m_count = 0;        ///< kept significant digits
+    std::uint64_t m_leading = 0;    ///< the first 19 kept digits as an integer
     long long m_pointExponent = 0;  ///< value = 0.DIGITS x 10^(m_pointExponent + exponent)
     long long m_exponent = 0;       ///< the written exponent, saturated
     int m_radixBits = 0;            ///< 4 for &H, 3 for &O

@@ -3,15 +3,25 @@
 #include "reader/numberscan.h"
 #include "reader/numtext.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fcntl.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,10 +29,9 @@ namespace kov {
 
 namespace {
 
-/// Sequential text input on one file: lines and blank- or comma-delimited
-/// fields, read through a fixed buffer. Line ends are CR LF, LF or a lone CR.
-/// The file is opened once; every pass starts again on the same descriptor,
-/// so a file replaced by another while it is read is read whole, as it was.
+/// One test record, opened once and read in order through a fixed buffer.
+/// Reading starts again from the beginning with rewind(), on the same
+/// descriptor, so a file replaced by another while it is read is read as it was.
 class RecordFile {
 public:
     explicit RecordFile(const std::string &path)
@@ -40,7 +49,7 @@ public:
         struct stat st {};
         if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             // A folder is refused like a file we may not read. A device, pipe
-            // or socket cannot be read three times over (and /dev/zero would
+            // or socket may not be read twice over (and /dev/zero would
             // never end), so it is refused too.
             const bool folder = S_ISDIR(st.st_mode);
             ::close(m_fd);
@@ -56,27 +65,6 @@ public:
     RecordFile(const RecordFile &) = delete;
     RecordFile &operator=(const RecordFile &) = delete;
 
-    /// True when no character is left to read.
-    bool atEnd() { return peek() < 0; }
-
-    /// Consumes the characters up to the next line end and the line end.
-    /// Fails with error 62 at the end of the file.
-    void skipLine()
-    {
-        if (atEnd())
-            throw Failure(err::PastEnd);
-        for (;;) {
-            const int c = get();
-            if (c < 0 || c == '\n')
-                return;
-            if (c == '\r') {
-                if (peek() == '\n')
-                    get();
-                return;
-            }
-        }
-    }
-
     /// Starts reading again from the beginning of the file.
     void rewind()
     {
@@ -87,46 +75,42 @@ public:
         m_eof = false;
     }
 
-    /// Reads one field: skips leading blanks, takes the characters up to a
-    /// blank, a comma or a line end, then consumes the blanks after it and
-    /// one delimiter (a comma or a line end). The field's characters go to
-    /// number when one is given, piece by piece, so a field of any length
-    /// takes no memory. Fails with error 62 when no field is left, also
-    /// when only blanks are.
-    void readField(NumberScanner *number)
+    /// Skips count header lines. A line ends at CR LF, LF or a lone CR;
+    /// skipping a line at the end of the file fails with error 62.
+    void skipLines(int count)
     {
-        skipBlanks();
-        if (atEnd())
-            throw Failure(err::PastEnd);
-        for (bool wanted = number != nullptr;;) {
-            if (m_pos == m_len && !fill())
-                break;
-            const char *begin = m_buffer.get() + m_pos;
-            const char *end = m_buffer.get() + m_len;
-            const char *p = begin;
-            while (p != end && !endsField(static_cast<unsigned char>(*p)))
-                ++p;
-            if (wanted)
-                wanted = number->feed(std::string_view(begin, static_cast<std::size_t>(p - begin)));
-            m_pos += static_cast<std::size_t>(p - begin);
-            if (p != end)
-                break;
-        }
-        skipBlanks();
-        const int c = peek();
-        if (c == ',' || c == '\n') {
-            get();
-        } else if (c == '\r') {
-            get();
-            if (peek() == '\n')
-                get();
+        for (int k = 0; k < count; ++k) {
+            if (!available())
+                throw Failure(err::PastEnd);
+            for (;;) {
+                const unsigned char *begin = data();
+                const unsigned char *end = begin + (m_len - m_pos);
+                const unsigned char *p = begin;
+                while (p != end && *p != '\n' && *p != '\r')
+                    ++p;
+                m_pos += static_cast<std::size_t>(p - begin);
+                if (p != end) {
+                    ++m_pos;
+                    // The LF of a CR LF may be the first byte of the next read.
+                    if (*p == '\r' && available() && *data() == '\n')
+                        ++m_pos;
+                    break;
+                }
+                if (!available())
+                    break;
+            }
         }
     }
 
-private:
-    static bool isBlank(int c) { return c == ' ' || c == '\t'; }
-    static bool endsField(int c) { return isBlank(c) || c == ',' || c == '\n' || c == '\r'; }
+    /// The unread bytes of the buffer, refilled from the file when it is
+    /// empty; false at the end of the file.
+    bool available() { return m_pos < m_len || fill(); }
+    const unsigned char *data() const { return m_buffer.get() + m_pos; }
+    std::size_t size() const { return m_len - m_pos; }
+    /// Marks the unread bytes of the buffer as read.
+    void consumeAll() { m_pos = m_len; }
 
+private:
     static int openErrorNumber(const std::string &path, int e)
     {
         if (e == ENOENT) {
@@ -141,27 +125,6 @@ private:
         if (e == ENOTDIR)
             return err::PathNotFound;
         return errorNumberOfErrno(e, err::PathAccess);
-    }
-
-    void skipBlanks()
-    {
-        while (isBlank(peek()))
-            get();
-    }
-
-    int peek()
-    {
-        if (m_pos == m_len && !fill())
-            return -1;
-        return static_cast<unsigned char>(m_buffer[m_pos]);
-    }
-
-    int get()
-    {
-        const int c = peek();
-        if (c >= 0)
-            ++m_pos;
-        return c;
     }
 
     bool fill()
@@ -182,6 +145,7 @@ private:
                 throw Failure(e == EISDIR ? err::AccessDenied : errorNumberOfErrno(e, err::DeviceIO));
             }
             m_eof = true;
+            m_pos = m_len = 0;
             return false;
         }
     }
@@ -189,26 +153,390 @@ private:
     int m_fd = -1;
     // On the heap: the reader may run on a thread with a small stack.
     static constexpr std::size_t BufferSize = 65536;
-    std::unique_ptr<char[]> m_buffer = std::make_unique_for_overwrite<char[]>(BufferSize);
+    std::unique_ptr<unsigned char[]> m_buffer = std::make_unique_for_overwrite<unsigned char[]>(BufferSize);
     std::size_t m_pos = 0;
     std::size_t m_len = 0;
     bool m_eof = false;
 };
 
-/// Converts a field of a chosen column that number has read: it must spell
-/// a number as a whole (FieldNumber), else error 13.
-double fieldNumber(const NumberScanner &number)
+/// The bytes of a block of up to 64 that the field grammar cares about,
+/// one bit per byte (bit i for byte i); bytes beyond the block are in none.
+struct ByteMasks {
+    std::uint64_t blank = 0; ///< space or tab
+    std::uint64_t comma = 0;
+    std::uint64_t lineFeed = 0;
+    std::uint64_t carriageReturn = 0;
+};
+
+constexpr std::size_t BlockSize = 64;
+
+#if defined(__SSE2__)
+ByteMasks classifyFull(const unsigned char *p)
 {
-    const std::optional<double> value = number.value();
-    if (!value)
-        throw Failure(err::TypeMismatch);
-    return *value;
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    ByteMasks m;
+    for (int lane = 0; lane < 4; ++lane) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * lane));
+        auto bits = [&](__m128i eq) {
+            return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(eq))) << (16 * lane);
+        };
+        m.blank |= bits(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab)));
+        m.comma |= bits(_mm_cmpeq_epi8(v, comma));
+        m.lineFeed |= bits(_mm_cmpeq_epi8(v, lineFeed));
+        m.carriageReturn |= bits(_mm_cmpeq_epi8(v, carriageReturn));
+    }
+    return m;
+}
+#else
+ByteMasks classifyFull(const unsigned char *p)
+{
+    ByteMasks m;
+    for (std::size_t i = 0; i < BlockSize; ++i) {
+        const std::uint64_t bit = std::uint64_t{1} << i;
+        m.blank |= (p[i] == ' ' || p[i] == '\t') ? bit : 0;
+        m.comma |= p[i] == ',' ? bit : 0;
+        m.lineFeed |= p[i] == '\n' ? bit : 0;
+        m.carriageReturn |= p[i] == '\r' ? bit : 0;
+    }
+    return m;
+}
+#endif
+
+ByteMasks classify(const unsigned char *p, std::size_t n)
+{
+    if (n == BlockSize)
+        return classifyFull(p);
+    // A short block (the end of a read): classified from a padded copy,
+    // then the padding is cut off.
+    unsigned char block[BlockSize] = {};
+    std::memcpy(block, p, n);
+    ByteMasks m = classifyFull(block);
+    const std::uint64_t valid = (std::uint64_t{1} << n) - 1;
+    m.blank &= valid;
+    m.comma &= valid;
+    m.lineFeed &= valid;
+    m.carriageReturn &= valid;
+    return m;
 }
 
-void skipHeader(RecordFile &file, std::int16_t skipLines)
+/// Rows beyond the arrays: reading row 2001 always ends a load.
+constexpr long long RecordedRows = MaxStep + 1;
+
+/// One sweep over the data lines of a record (what follows the header):
+/// counts the lines and the fields and converts the fields of the chosen
+/// columns of the first 2001 rows, grouping the stream of fields a given
+/// number of columns at a time.
+///
+/// A field is read as the field reader of a sequential text file reads one:
+/// leading blanks (space, tab) are skipped, the field runs up to a blank, a
+/// comma or a line end (CR LF, LF or a lone CR), then the blanks after it and
+/// one delimiter (a comma or a line end) are consumed. So a field is either
+/// a run of field bytes (anything but blanks, commas, CR and LF), or empty:
+/// a comma or line end whose last non-blank byte before it is a comma, a line
+/// end or the start of the data. Fields never span line ends, so there are
+/// at least as many fields as lines.
+///
+/// The sweep works on blocks of 64 bytes as bit masks, one bit per byte, and
+/// carries the state of the last byte of a block into the next; only the
+/// start of each field and the bytes of a chosen field are looked at one by one.
+///
+/// When the number of columns is not known, the fields of the first line are
+/// taken as one row, which is the right grouping for any record whose first
+/// data line holds the usual number of fields.
+class FieldSweep {
+public:
+    /// columns 0: not known yet. fieldLimit: the sweep may stop once it has
+    /// counted that many fields.
+    FieldSweep(std::int16_t xColumn, std::int16_t yColumn, long long columns, long long fieldLimit)
+        : m_xIndex(xColumn >= 1 ? xColumn - 1 : -1), m_yIndex(yColumn >= 1 ? yColumn - 1 : -1),
+          m_columns(columns), m_limit(fieldLimit)
+    {
+        m_values.resize(static_cast<std::size_t>(2 * RecordedRows));
+    }
+
+    /// Reads the next bytes of the data lines. Returns false once the field
+    /// limit is reached: the rest of the record is not needed.
+    bool consume(const unsigned char *p, const unsigned char *end)
+    {
+        if (p == end)
+            return true;
+        m_any = true;
+        while (p != end) {
+            const std::size_t n = std::min(BlockSize, static_cast<std::size_t>(end - p));
+            sweepBlock(p, n);
+            p += n;
+            if (m_fields >= m_limit)
+                return false;
+        }
+        return true;
+    }
+
+    /// The end of the record.
+    void finish()
+    {
+        if (m_open)
+            closeField();
+        // Trailing blanks after a delimiter (or nothing but blanks) leave
+        // the field reader looking for one more field.
+        m_blanksAtEnd = m_any && m_lastBlank && !m_afterField;
+        // A last line without a line end is a line too.
+        if (m_any && !m_lastLineEnd)
+            ++m_lines;
+        if (m_columns == 0)
+            m_columns = m_fields;
+    }
+
+    long long lines() const { return m_lines; }
+    /// The fields counted: all of them, or at least the field limit.
+    long long fields() const { return m_fields; }
+    /// The grouping the chosen fields were recorded with (0: no field).
+    long long columns() const { return m_columns; }
+    /// Only blanks follow the last delimiter: one more field read fails.
+    bool blanksAtEnd() const { return m_blanksAtEnd; }
+
+    /// The chosen field of a row (from 0) that the sweep recorded, slot 0
+    /// for the X column and 1 for the Y column: its number, or NaN when it
+    /// is not one (no field that is a number converts to NaN).
+    double value(long long row, int slot) const { return m_values[static_cast<std::size_t>(2 * row + slot)]; }
+
+private:
+    void sweepBlock(const unsigned char *p, std::size_t n)
+    {
+        const ByteMasks m = classify(p, n);
+        const std::uint64_t valid = n == BlockSize ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+        const std::uint64_t blank = m.blank;
+        const std::uint64_t field = valid & ~(blank | m.comma | m.lineFeed | m.carriageReturn);
+        // A line end is a CR, or an LF that does not follow a CR.
+        const std::uint64_t lineEnds = m.carriageReturn | (m.lineFeed & ~((m.carriageReturn << 1) | m_lastCr));
+        const std::uint64_t delimiters = m.comma | lineEnds;
+        // Bytes whose last non-blank byte (themselves included) is a field
+        // byte: the field bytes and the blank runs after them. A carry
+        // injected at the start of such a blank run clears the whole run
+        // when added to the blanks.
+        const std::uint64_t inject = ((field << 1) | m_afterField) & blank;
+        const std::uint64_t afterField = field | (blank & ~(blank + inject));
+        // Where each field starts: the first byte of a run of field bytes,
+        // or the delimiter of an empty field.
+        const std::uint64_t starts = field & ~((field << 1) | m_lastField);
+        const std::uint64_t empties = delimiters & ~((afterField << 1) | m_afterField);
+        std::uint64_t anchors = starts | empties;
+
+        if (m_open)
+            feedRun(p, field, 0, n);
+        m_lines += std::popcount(lineEnds);
+        if (m_columns == 0 && lineEnds != 0) {
+            // The first line end: the fields up to it make the first row.
+            const int end = std::countr_zero(lineEnds);
+            const std::uint64_t upTo = end == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << end) - 1;
+            walk(anchors & upTo, p, field, n);
+            anchors &= ~upTo;
+            m_columns = m_fields;
+            m_column = 0;
+            m_row = 1;
+        }
+        walk(anchors, p, field, n);
+
+        const std::size_t last = n - 1;
+        m_lastField = (field >> last) & 1;
+        m_lastCr = (m.carriageReturn >> last) & 1;
+        m_afterField = (afterField >> last) & 1;
+        m_lastBlank = ((blank >> last) & 1) != 0;
+        m_lastLineEnd = (((m.lineFeed | m.carriageReturn) >> last) & 1) != 0;
+    }
+
+    /// Counts the fields that start at the anchors of a block, in order, and
+    /// opens those of the chosen columns.
+    void walk(std::uint64_t anchors, const unsigned char *p, std::uint64_t field, std::size_t n)
+    {
+        long long count = std::popcount(anchors);
+        while (count > 0) {
+            const long long skip = fieldsBeforeChosen();
+            if (skip >= count) {
+                advance(count);
+                return;
+            }
+            for (long long k = 0; k < skip; ++k)
+                anchors &= anchors - 1;
+            advance(skip);
+            const int i = std::countr_zero(anchors);
+            anchors &= anchors - 1;
+            count -= skip + 1;
+
+            m_number.emplace(FieldNumber);
+            m_open = true;
+            m_openRow = m_row;
+            m_openX = m_column == m_xIndex;
+            m_openY = m_column == m_yIndex;
+            if ((field >> i) & 1)
+                feedRun(p, field, static_cast<std::size_t>(i), n);
+            else
+                closeField(); // an empty field
+            advance(1);
+        }
+    }
+
+    /// The fields to pass over before the next one of a chosen column in a
+    /// recorded row (a very large number when there is none).
+    long long fieldsBeforeChosen() const
+    {
+        constexpr long long None = std::numeric_limits<long long>::max();
+        if (m_row >= RecordedRows)
+            return None;
+        long long here = None;  // the next chosen column in this row
+        long long first = None; // the first chosen column of a row
+        for (const long long c : {m_xIndex, m_yIndex}) {
+            if (c < 0 || (m_columns != 0 && c >= m_columns))
+                continue;
+            first = std::min(first, c);
+            if (c >= m_column)
+                here = std::min(here, c);
+        }
+        if (here != None)
+            return here - m_column;
+        // In the next row; while the first line goes on, its row is not known.
+        if (first == None || m_columns == 0 || m_row + 1 >= RecordedRows)
+            return None;
+        return m_columns - m_column + first;
+    }
+
+    void advance(long long fields)
+    {
+        m_fields += fields;
+        m_column += fields;
+        if (m_columns != 0 && m_column >= m_columns) {
+            m_row += m_column / m_columns;
+            m_column %= m_columns;
+        }
+    }
+
+    /// Feeds the open field the run of field bytes from byte i of the block;
+    /// closes it when the run ends within the block.
+    void feedRun(const unsigned char *p, std::uint64_t field, std::size_t i, std::size_t n)
+    {
+        const std::uint64_t stops = ~field & (~std::uint64_t{0} << i);
+        const std::size_t end = stops == 0 ? n : std::min(n, static_cast<std::size_t>(std::countr_zero(stops)));
+        m_number->feed(std::string_view(reinterpret_cast<const char *>(p + i), end - i));
+        if (end < n)
+            closeField();
+    }
+
+    void closeField()
+    {
+        const std::optional<double> v = m_number->value();
+        const double stored = v ? *v : std::numeric_limits<double>::quiet_NaN();
+        if (m_openX)
+            m_values[static_cast<std::size_t>(2 * m_openRow)] = stored;
+        if (m_openY)
+            m_values[static_cast<std::size_t>(2 * m_openRow + 1)] = stored;
+        m_open = false;
+    }
+
+    const long long m_xIndex;
+    const long long m_yIndex;
+    long long m_columns;
+    const long long m_limit;
+
+    // The last byte read, carried into the next block.
+    std::uint64_t m_lastField = 0;   ///< it is a field byte
+    std::uint64_t m_lastCr = 0;      ///< it is a CR
+    std::uint64_t m_afterField = 0;  ///< the last non-blank byte up to it is a field byte
+    bool m_lastBlank = false;
+    bool m_lastLineEnd = false;
+    bool m_any = false;              ///< a byte was read
+
+    bool m_blanksAtEnd = false;
+    long long m_lines = 0;
+    long long m_fields = 0;
+    long long m_column = 0;          ///< column of the next field in its row, from 0
+    long long m_row = 0;             ///< row of the next field, from 0
+
+    // A chosen field whose bytes may go on in the next block.
+    bool m_open = false;
+    bool m_openX = false;
+    bool m_openY = false;
+    long long m_openRow = 0;
+    std::optional<NumberScanner> m_number;
+    std::vector<double> m_values;
+};
+
+/// Sweeps the data lines after the header; stops early at the sweep's field limit.
+void sweepRecord(RecordFile &file, std::int16_t skipLines, FieldSweep &sweep)
 {
-    for (int k = 0; k < skipLines; ++k)
-        file.skipLine();
+    file.skipLines(skipLines);
+    while (file.available()) {
+        const bool more = sweep.consume(file.data(), file.data() + file.size());
+        file.consumeAll();
+        if (!more)
+            return;
+    }
+    sweep.finish();
+}
+
+/// Stores the rows as reading the stream of fields ColumnCount at a time
+/// stores them, with the same failures in the same order: a chosen field is
+/// converted, then stored, in column order, so a failure later in a row
+/// leaves the earlier fields stored, and in a row beyond the arrays the first
+/// chosen field ends the load, with its own conversion error or else with
+/// error 9 at its store. A field beyond the fields of the record is error 62.
+void storeRows(SharedState &state, const FieldSweep &sweep, long long fields)
+{
+    const long long columns = state.ColumnCount;
+    const double xCoef = static_cast<double>(state.XCoef);
+    const double yCoef = static_cast<double>(state.YCoef);
+
+    // The chosen columns within a row, in column order, each once.
+    std::array<long long, 2> chosen{};
+    int chosenCount = 0;
+    const long long low = std::min(state.XColumn, state.YColumn);
+    const long long high = std::max(state.XColumn, state.YColumn);
+    for (const long long c : {low, high})
+        if (c >= 1 && c <= columns && (chosenCount == 0 || chosen[0] != c))
+            chosen[static_cast<std::size_t>(chosenCount++)] = c;
+
+    for (long long i = 1; static_cast<double>(i) <= static_cast<double>(state.RowCount); ++i) {
+        const long long rowStart = (i - 1) * columns;
+        for (int c = 0; c < chosenCount; ++c) {
+            const long long j = chosen[static_cast<std::size_t>(c)];
+            if (rowStart + j - 1 >= fields)
+                throw Failure(err::PastEnd);
+            if (j == state.XColumn) {
+                const double f = sweep.value(i - 1, 0);
+                if (std::isnan(f))
+                    throw Failure(err::TypeMismatch);
+                state.XData(i) = toFloat(f * xCoef);
+            }
+            if (j == state.YColumn) {
+                const double f = sweep.value(i - 1, 1);
+                if (std::isnan(f))
+                    throw Failure(err::TypeMismatch);
+                state.YData(i) = toFloat(f * yCoef);
+            }
+        }
+        if (columns >= 1 && rowStart + columns > fields)
+            throw Failure(err::PastEnd);
+        // Beyond the arrays this access fails with error 9 when no column matched.
+        const float ax = std::fabs(state.XData(i));
+        if (ax >= state.MaxAbsX)
+            state.MaxAbsX = ax;
+        const float ay = std::fabs(state.YData(i));
+        if (ay >= state.MaxAbsY)
+            state.MaxAbsY = ay;
+    }
+}
+
+/// The fields that storing RowCount rows of columns fields reads at most:
+/// rows up to 2001, since row 2001 always ends the load.
+long long fieldsNeeded(float rowCount, long long columns)
+{
+    if (columns < 1 || !(rowCount >= 1.0f))
+        return 0;
+    const long long rows = rowCount >= static_cast<float>(RecordedRows) ? RecordedRows
+                                                                        : static_cast<long long>(rowCount);
+    return rows * columns;
 }
 
 } // namespace
@@ -220,61 +548,41 @@ void LoadTestRecord(SharedState &state)
 
     RecordFile file(state.DataFileName);
     if (state.DataLoaded != 1) {
-        // Row count pass: every line after the header is one step.
-        skipHeader(file, state.SkipLines);
-        long long n = 0;
-        do {
-            ++n;
-            file.skipLine();
-        } while (!file.atEnd());
-        state.RowCount = static_cast<float>(n);
-
-        // Field count pass: the fields per row are the total over the rows.
-        file.rewind();
-        skipHeader(file, state.SkipLines);
-        long long m = 0;
-        do {
-            ++m;
-            file.readField(nullptr);
-        } while (!file.atEnd());
-        const double perRow = std::nearbyint(static_cast<double>(m) / static_cast<double>(state.RowCount));
+        // One sweep counts the lines and fields and records the chosen
+        // fields, grouped by the fields of the first line.
+        auto sweep = std::make_unique<FieldSweep>(state.XColumn, state.YColumn, 0,
+                                                  std::numeric_limits<long long>::max());
+        sweepRecord(file, state.SkipLines, *sweep);
+        // Every line after the header is one step; a record with no line
+        // after its header has none and reads past the end.
+        if (sweep->lines() == 0)
+            throw Failure(err::PastEnd);
+        state.RowCount = static_cast<float>(sweep->lines());
+        // Counting the fields reads one more after trailing blanks.
+        if (sweep->blanksAtEnd())
+            throw Failure(err::PastEnd);
+        // The fields per row are the total over the rows, halves to even.
+        const double perRow = std::nearbyint(static_cast<double>(sweep->fields()) / static_cast<double>(state.RowCount));
         if (perRow > 32767.0)
             throw Failure(err::Overflow);
         state.ColumnCount = static_cast<std::int16_t>(perRow);
         state.DataLoaded = 1;
+        if (sweep->columns() == state.ColumnCount) {
+            storeRows(state, *sweep, sweep->fields());
+            return;
+        }
+        // An irregular first line: read the chosen fields again, now grouped right.
         file.rewind();
     }
 
-    // Value pass: the stream of fields is grouped ColumnCount at a time.
-    skipHeader(file, state.SkipLines);
-    const double xCoef = static_cast<double>(state.XCoef);
-    const double yCoef = static_cast<double>(state.YCoef);
-    for (long long i = 1; static_cast<double>(i) <= static_cast<double>(state.RowCount); ++i) {
-        // Each chosen field is converted, then stored, in column order: a
-        // failure later in the row leaves the earlier fields stored, and in
-        // a row beyond the arrays the first chosen field ends the load, with
-        // its own conversion error or else with error 9 at its store.
-        for (int j = 1; j <= state.ColumnCount; ++j) {
-            if (j != state.XColumn && j != state.YColumn) {
-                file.readField(nullptr);
-                continue;
-            }
-            NumberScanner number(FieldNumber);
-            file.readField(&number);
-            const double f = fieldNumber(number);
-            if (j == state.XColumn)
-                state.XData(i) = toFloat(f * xCoef);
-            if (j == state.YColumn)
-                state.YData(i) = toFloat(f * yCoef);
-        }
-        // Beyond the arrays this access fails with error 9 when no column matched.
-        const float ax = std::fabs(state.XData(i));
-        if (ax >= state.MaxAbsX)
-            state.MaxAbsX = ax;
-        const float ay = std::fabs(state.YData(i));
-        if (ay >= state.MaxAbsY)
-            state.MaxAbsY = ay;
-    }
+    // The counts are known: read only the fields that storing the rows needs.
+    const long long needed = fieldsNeeded(state.RowCount, state.ColumnCount);
+    auto sweep = std::make_unique<FieldSweep>(state.XColumn, state.YColumn, state.ColumnCount, needed);
+    if (needed == 0)
+        file.skipLines(state.SkipLines);
+    else
+        sweepRecord(file, state.SkipLines, *sweep);
+    storeRows(state, *sweep, std::min(sweep->fields(), needed));
 }
 
 } // namespace kov
