@@ -1,4 +1,6 @@
-// One 2000-step record (20 cycles of a growing loop) through the core.
+// One 2000-step record (20 cycles of a growing loop) through the core: the
+// load (17 and 3 columns), the automatic analysis, the results text, the
+// metrics with their JSON and CSV.
 
 #include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
@@ -7,9 +9,13 @@
 #include "output/metricsexport.h"
 #include "output/resultsfile.h"
 #include "reader/testrecord.h"
+#ifdef KOV_BENCH_REFERENCE_READER
+#include "tests/reader/referencereader.h"
+#endif
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -17,21 +23,20 @@
 
 namespace {
 
+/// The 17-column record (about 180 KB) and its 3-column twin.
 struct Fixture {
-    Fixture() : path(kov::bench::writeGrowingLoopRecord("kov-bench")) {}
-    ~Fixture() { std::filesystem::remove(path); }
-
-    std::unique_ptr<kov::SharedState> freshState() const
+    std::unique_ptr<kov::SharedState> freshState(int columns = 17) const
     {
         auto s = std::make_unique<kov::SharedState>();
         kov::applyStartValues(*s);
         s->XColumn = 2;
         s->YColumn = 3;
-        s->DataFileName = path;
+        s->DataFileName = columns == 3 ? narrow.path : wide.path;
         return s;
     }
 
-    std::string path;
+    kov::bench::TempRecord wide{17};
+    kov::bench::TempRecord narrow{3};
 };
 
 const Fixture &fixture()
@@ -48,16 +53,39 @@ std::tm fixedTime()
     return t;
 }
 
-void BM_LoadTestRecord(benchmark::State &st)
+/// The load of a fresh record: counts, then values (range(0) columns).
+template <void (*Load)(kov::SharedState &)>
+void BM_Load(benchmark::State &st)
 {
-    auto s = fixture().freshState();
+    const int columns = static_cast<int>(st.range(0));
+    auto s = fixture().freshState(columns);
     for (auto _ : st) {
         s->DataLoaded = 0;
+        Load(*s);
+        benchmark::DoNotOptimize(s->RowCount);
+    }
+    if (s->RowCount != 2000.0f || s->ColumnCount != columns)
+        st.SkipWithError("the record did not load");
+    st.SetBytesProcessed(st.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(s->DataFileName)));
+}
+BENCHMARK(BM_Load<kov::LoadTestRecord>)->Name("BM_LoadTestRecord")->Arg(17)->Arg(3)->Unit(benchmark::kMicrosecond);
+#ifdef KOV_BENCH_REFERENCE_READER
+// The reader as it was: three passes (lines, fields, values).
+BENCHMARK(BM_Load<kov::reference::LoadTestRecord>)->Name("BM_LoadTestRecordThreePasses")->Arg(17)->Arg(3)->Unit(benchmark::kMicrosecond);
+#endif
+
+void BM_ReloadChangedColumn(benchmark::State &st)
+{
+    // DataLoaded 1: the counts stay, only the values are read.
+    auto s = fixture().freshState();
+    kov::LoadTestRecord(*s);
+    for (auto _ : st) {
+        s->XColumn = static_cast<std::int16_t>(s->XColumn == 2 ? 4 : 2);
         kov::LoadTestRecord(*s);
         benchmark::DoNotOptimize(s->RowCount);
     }
 }
-BENCHMARK(BM_LoadTestRecord)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReloadChangedColumn)->Unit(benchmark::kMicrosecond);
 
 void BM_CyclesOfLoadedRecord(benchmark::State &st)
 {
@@ -108,7 +136,7 @@ void BM_MetricsJsonAndCsv(benchmark::State &st)
     // The metrics and the texts of NAME-kov.json and NAME-kov.csv.
     auto s = fixture().freshState();
     kov::analyseRecord(*s);
-    const kov::ExportContext context{fixture().path, "mm", "kN", false};
+    const kov::ExportContext context{fixture().wide.path, "mm", "kN", false};
     for (auto _ : st) {
         const auto metrics = kov::computeMetrics(*s);
         benchmark::DoNotOptimize(kov::metricsJson(*s, metrics, context));
