@@ -269,7 +269,8 @@ public:
             const std::size_t n = std::min(BlockSize, static_cast<std::size_t>(end - p));
             sweepBlock(p, n);
             p += n;
-            if (m_fields >= m_limit)
+            // A chosen field still open is read to its end first.
+            if (m_fields >= m_limit && !m_open)
                 return false;
         }
         return true;

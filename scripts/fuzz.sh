@@ -42,7 +42,7 @@ run() { # run NAME MAX_LEN [EXTRA_SEED_DIR...]
   fi
 }
 run testrecord 8192 "$top/examples" "$top/tests/data"
-run reader_diff 140000 "$top/fuzz/corpus/testrecord"
+run reader_diff 8192 "$top/fuzz/corpus/testrecord" "$top/examples" "$top/tests/data"
 run numtext 256
 run formats 64
 run resultstext 4096

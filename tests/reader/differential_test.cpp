@@ -32,6 +32,9 @@ public:
             return "";
         if (pick(0, 3) == 0)
             return std::to_string(pick(-99999, 99999)) + "." + std::to_string(pick(0, 999));
+        if (pick(0, 15) == 0) // longer than a block of the sweep
+            return pick(0, 1) ? "2." + std::string(static_cast<std::size_t>(pick(60, 140)), '0')
+                              : std::string(static_cast<std::size_t>(pick(60, 140)), 'h') + "2";
         return pieces[pick(0, sizeof pieces / sizeof pieces[0] - 1)];
     }
     std::string separator()
