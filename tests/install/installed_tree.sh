@@ -28,6 +28,15 @@ check_tree() {
       89504e470d0a1a0a ] || fault "share/icons/hicolor/48x48/apps/kov.png is missing or not a PNG"
   fi
 
+  # kov-batch links no GUI library; its picture module (pictures only) lies
+  # in the private folder of the libraries.
+  if readelf -d "$root/bin/kov-batch" | grep -E 'NEEDED.*(Qt|libX|libxcb|libGL|libEGL)' >/dev/null; then
+    fault "installed kov-batch links GUI libraries"
+  fi
+  if [ "$gui" = gui ] && [ -z "$(find "$root/lib" -path '*/kov/plugins/kov-pictures.so' -type f)" ]; then
+    fault "missing: the picture module lib/.../kov/plugins/kov-pictures.so"
+  fi
+
   "$validate" "$root/share/applications/kov.desktop" || fail=1
   # The entry starts the installed program by the name of its icon in the theme.
   grep -qx 'Exec=kov' "$root/share/applications/kov.desktop" || fault "Exec is not kov"

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# picture_module.sh KOV_BATCH RECORD
+# A run without pictures loads no Qt, X, GL or font library; --plot and
+# --report load the picture module (and Qt with it). A kov-batch whose module
+# is missing still runs without them, and for --plot or --report names the
+# missing module and exits 1.
+set -euo pipefail
+exe=$1 record=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$record" "$work/r.prn"
+cd "$work"
+fail=0
+fault() { echo "$*" >&2; fail=1; }
+
+gui='libQt|libX|libxcb|libGL|libEGL|libfontconfig|libfreetype|libpng|kov-pictures'
+LD_DEBUG=files "$exe" --stdout r.prn 2>loaded >/dev/null || fault "plain run failed"
+if grep -E "file=.*($gui)" loaded >/dev/null; then
+  fault "a run without pictures loads: $(grep -oE "file=[^ ]*($gui)[^ ]*" loaded | sort -u | tr '\n' ' ')"
+fi
+LD_DEBUG=files "$exe" --stdout --plot p.png r.prn 2>loaded >/dev/null || fault "--plot failed"
+grep -E 'file=.*kov-pictures\.so' loaded >/dev/null || fault "--plot did not load the picture module"
+[ -s p.png ] || fault "--plot made no picture"
+LD_DEBUG=files "$exe" --stdout --report r.html r.prn 2>loaded >/dev/null || fault "--report failed"
+grep -E 'file=.*kov-pictures\.so' loaded >/dev/null || fault "--report did not load the picture module"
+[ -s r.html ] || fault "--report made no report"
+
+# The same program without its module beside it.
+cp "$exe" ./kov-batch
+./kov-batch --stdout r.prn >out 2>err || fault "plain run without the module failed: $(cat err)"
+[ -s out ] && [ ! -s err ] || fault "plain run without the module: $(cat err)"
+status=0
+./kov-batch --stdout --plot q.png r.prn >out 2>err || status=$?
+[ $status -eq 1 ] || fault "--plot without the module exited $status"
+grep -q '^r.prn: cannot draw q.png: the picture module .*/kov-pictures.so cannot be loaded' err ||
+  fault "--plot without the module said: $(cat err)"
+[ -s out ] || fault "--plot without the module wrote no results"
+[ ! -e q.png ] || fault "--plot without the module made a picture"
+status=0
+./kov-batch --stdout --report s.html r.prn >out 2>err || status=$?
+[ $status -eq 1 ] || fault "--report without the module exited $status"
+grep -q '^kov-batch: cannot write the report s.html: the picture module .*/kov-pictures.so cannot be loaded' err ||
+  fault "--report without the module said: $(cat err)"
+[ -s out ] && [ ! -e s.html ] || fault "--report without the module: no results, or a report"
+exit $fail
