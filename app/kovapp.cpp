@@ -1,9 +1,13 @@
 #include "app/kovapp.h"
 
 #include "analysis/cyclecommands.h"
+#include "analysis/module11.h"
+#include "app/design/qtdesign.h"
 #include "app/form1.h"
 #include "chooser/browse.h"
 #include "plot/drawcommand.h"
+
+#include <QApplication>
 
 namespace kov {
 
@@ -15,6 +19,18 @@ std::unique_ptr<Form1> createMainWindow(SharedState &state)
     connectBrowse(*form);
     connectCycleCommands(*form);
     form->Form_Load();
+    return form;
+}
+
+std::unique_ptr<Form1> startProgram(SharedState &state)
+{
+    QApplication::setApplicationName(QStringLiteral("kov"));
+    design::installFontSubstitutions();
+    QApplication::setWindowIcon(design::kovIcon());
+    // The cycle view animates at a pace a person can follow.
+    MODULE11::setAnimationPaced(true);
+    auto form = createMainWindow(state);
+    form->show();
     return form;
 }
 

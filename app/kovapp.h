@@ -13,4 +13,8 @@ class Form1;
 /// the window tests use it alike.
 std::unique_ptr<Form1> createMainWindow(SharedState &state);
 
+/// The program's start once its QApplication exists: application name,
+/// fonts, icon, the paced cycle view, then the main window on state, shown.
+std::unique_ptr<Form1> startProgram(SharedState &state);
+
 } // namespace kov

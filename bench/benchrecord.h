@@ -51,14 +51,4 @@ struct TempRecord {
     std::string path;
 };
 
-
-/// The 3-column record in the temporary folder as NAME-PID.prn; the caller
-/// removes it.
-inline std::string writeGrowingLoopRecord(const std::string &name)
-{
-    const std::string path =
-        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()) + ".prn");
-    writeRecord(path, 3);
-    return path;
-}
 } // namespace kov::bench

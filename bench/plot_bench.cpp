@@ -15,7 +15,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -34,25 +33,24 @@ std::unique_ptr<kov::Form1> windowOn(kov::SharedState &state, const std::string 
 
 void BM_Draw2000Steps(benchmark::State &bench)
 {
-    const std::string path = kov::bench::writeGrowingLoopRecord("kov-plot-bench");
+    const kov::bench::TempRecord record(17);
     kov::SharedState state;
-    auto form = windowOn(state, path);
+    auto form = windowOn(state, record.path);
     for (auto _ : bench) {
         kov::Command3_Click(*form, 0);
         benchmark::DoNotOptimize(form->Picture1->image().constBits());
     }
     if (state.RowCount != 2000.0f)
         bench.SkipWithError("the record did not load");
-    std::filesystem::remove(path);
 }
 BENCHMARK(BM_Draw2000Steps)->Unit(benchmark::kMillisecond);
 
 /// One cycle of range(0) steps through the cycle view; range(1) 1 = paced.
 void BM_CycleView(benchmark::State &bench)
 {
-    const std::string path = kov::bench::writeGrowingLoopRecord("kov-plot-bench");
+    const kov::bench::TempRecord record(17);
     kov::SharedState state;
-    auto form = windowOn(state, path);
+    auto form = windowOn(state, record.path);
     kov::Command3_Click(*form, 0);
     const int steps = static_cast<int>(bench.range(0));
     state.CycleNo = 1;
@@ -64,7 +62,6 @@ void BM_CycleView(benchmark::State &bench)
     for (auto _ : bench)
         kov::MODULE11::AnalyseCycle(*form);
     kov::MODULE11::setAnimationPaced(false);
-    std::filesystem::remove(path);
 }
 BENCHMARK(BM_CycleView)
     ->ArgsProduct({{40, 400, 1999}, {0, 1}})
