@@ -4,7 +4,9 @@
 Makes RECORDS copies of the benchmark record (2000 rows, 17 columns, about
 180 KB; bench/make_record.py) and measures, per record, in interleaved rounds:
   kov-batch   one call over all records: start, load, analysis, results files
-  reference   bench/reference.py, the same work in plain Python, in this process
+  reference   bench/reference.py, the same work in plain Python, in this
+              process: the record read byte by byte, and (for comparison)
+              with a regular expression per line and field
   numpy       numpy.loadtxt(usecols=(1, 2)) of each record, in this process
 and prints the medians with the ratios. First checks that the reference
 writes the same rows as kov-batch.
@@ -71,11 +73,17 @@ def main():
             for r in records:
                 reference.analyse(r, opts, io.StringIO())
 
+        regex_opts = dict(opts, regex=True)
+
+        def run_regex():
+            for r in records:
+                reference.analyse(r, regex_opts, io.StringIO())
+
         def run_numpy():
             for r in records:
                 numpy.loadtxt(r, skiprows=5, usecols=(1, 2))
 
-        runs = {"kov-batch": run_batch, "reference": run_reference, "numpy": run_numpy}
+        runs = {"kov-batch": run_batch, "reference": run_reference, "regex": run_regex, "numpy": run_numpy}
         times = {name: [] for name in runs}
         for name, run in runs.items():  # warm up
             run()
@@ -91,6 +99,8 @@ def main():
         print("  kov-batch (one call, with results files)  %8.3f" % per["kov-batch"])
         print("  plain Python reference (same work)        %8.3f   %6.1f x kov-batch" %
               (per["reference"], per["reference"] / per["kov-batch"]))
+        print("    the same, lines and fields by regex     %8.3f   %6.1f x kov-batch" %
+              (per["regex"], per["regex"] / per["kov-batch"]))
         print("  numpy %-6s loadtxt(usecols=(1, 2))      %8.3f   %6.2f x kov-batch" %
               (numpy.__version__, per["numpy"], per["numpy"] / per["kov-batch"]))
     finally:

@@ -4,14 +4,16 @@ benchmark's reference for what an interpreted program of the same work costs.
 
 The record is read as kov reads it: a row count pass over the lines, a field
 count pass over the fields, then a value pass that groups the fields
-ColumnCount at a time and converts the two chosen ones, each field read as a
-sequential file's field reader reads one. Then the automatic course (every
+ColumnCount at a time and converts the two chosen ones, each line and field
+read byte by byte as a sequential file's operations read them. Then the automatic course (every
 proposed cycle accepted) and the results file, written as kov-batch writes
 it (a temporary file, synced and renamed over the target).
 
 Usage: reference.py [--x-column N] [--y-column N] [--skip-lines N]
                     [--x-coef F] [--y-coef F] [--x-unit T] [--y-unit T]
-                    [--stdout] RECORD...
+                    [--stdout] [--regex] RECORD...
+--regex reads the lines and fields with a regular expression each instead
+of byte by byte (the same results, about five times sooner).
 Prints the results file of each record (or its text with --stdout), as
 kov-batch does; the rows are the same to the byte.
 """
@@ -30,6 +32,8 @@ FLOAT_LIMIT = float.fromhex("0x1.ffffffp127")  # FLT_MAX plus half an ulp
 F32 = struct.Struct("f")
 getcontext().prec = 200  # every float's exact value fits
 
+BLANKS = frozenset(b" \t")
+FIELD_ENDS = frozenset(b" \t,\r\n")
 LINE = re.compile(rb"[^\r\n]*(?:\r\n|\r|\n)?")
 FIELD = re.compile(rb"[ \t]*([^ \t,\r\n]*)[ \t]*(?:,|\r\n|\r|\n)?")
 NUMBER = re.compile(rb"[+-]?(?:[0-9]+(?:\.[0-9]*)?|\.[0-9]+)(?:[EeDd][+-]?[0-9]+)?")
@@ -65,7 +69,8 @@ def clamp_float(x):
 
 
 class Record:
-    """Sequential input on a record: lines and fields."""
+    """Sequential input on a record, byte by byte as the sequential file
+    operations read it: lines, and fields delimited by blanks or a comma."""
 
     def __init__(self, path):
         try:
@@ -86,6 +91,52 @@ class Record:
         return self.pos >= len(self.data)
 
     def skip_line(self):
+        """Consumes the characters up to the line end (CR LF, LF or CR) and it."""
+        data, pos, n = self.data, self.pos, len(self.data)
+        if pos >= n:
+            raise KovError(62)
+        while pos < n:
+            c = data[pos]
+            pos += 1
+            if c == 10:
+                break
+            if c == 13:
+                if pos < n and data[pos] == 10:
+                    pos += 1
+                break
+        self.pos = pos
+
+    def read_field(self):
+        """Skips blanks, reads a field up to a blank, comma or line end, then
+        consumes the blanks after it and one delimiter."""
+        data, pos, n = self.data, self.pos, len(self.data)
+        while pos < n and data[pos] in BLANKS:
+            pos += 1
+        if pos >= n:
+            raise KovError(62)
+        start = pos
+        while pos < n and data[pos] not in FIELD_ENDS:
+            pos += 1
+        field = data[start:pos]
+        while pos < n and data[pos] in BLANKS:
+            pos += 1
+        if pos < n:
+            c = data[pos]
+            if c == 44 or c == 10:
+                pos += 1
+            elif c == 13:
+                pos += 1
+                if pos < n and data[pos] == 10:
+                    pos += 1
+        self.pos = pos
+        return field
+
+
+class RegexRecord(Record):
+    """The same operations with a regular expression per line and field:
+    the scanning of the bytes left to the re module's C code."""
+
+    def skip_line(self):
         if self.at_end():
             raise KovError(62)
         self.pos = LINE.match(self.data, self.pos).end()
@@ -104,9 +155,9 @@ def field_number(text):
     return float(text.replace(b"D", b"e").replace(b"d", b"e"))
 
 
-def load_record(path, skip, xcol, ycol, xcoef, ycoef):
+def load_record(path, skip, xcol, ycol, xcoef, ycoef, reader=Record):
     """Returns (RowCount, XData, YData), steps 1..RowCount, or raises KovError."""
-    record = Record(path)
+    record = reader(path)
     record.rewind(skip)
     rows = 0
     while True:
@@ -267,8 +318,10 @@ def write_atomically(target, text):
 
 def analyse(path, opts, out=sys.stdout):
     """One record from input to results; returns False when it failed."""
+    reader = RegexRecord if opts["regex"] else Record
     try:
-        rows, xdata, ydata = load_record(path, opts["skip"], opts["x"], opts["y"], opts["xcoef"], opts["ycoef"])
+        rows, xdata, ydata = load_record(path, opts["skip"], opts["x"], opts["y"], opts["xcoef"], opts["ycoef"],
+                                         reader)
     except KovError as e:
         sys.stderr.write("%s: This file includes error data or you may mistake column or skip "
                          "indication. (%d)\n" % (path, e.number))
@@ -285,7 +338,8 @@ def analyse(path, opts, out=sys.stdout):
 
 
 def parse(args):
-    opts = {"x": 1, "y": 2, "skip": 5, "xcoef": 1.0, "ycoef": 1.0, "xunit": "mm", "yunit": "tonf", "stdout": False}
+    opts = {"x": 1, "y": 2, "skip": 5, "xcoef": 1.0, "ycoef": 1.0, "xunit": "mm", "yunit": "tonf", "stdout": False,
+            "regex": False}
     names = {"--x-column": ("x", int), "--y-column": ("y", int), "--skip-lines": ("skip", int),
              "--x-coef": ("xcoef", lambda t: f32(float(t))), "--y-coef": ("ycoef", lambda t: f32(float(t))),
              "--x-unit": ("xunit", str), "--y-unit": ("yunit", str)}
@@ -294,6 +348,8 @@ def parse(args):
     for a in it:
         if a == "--stdout":
             opts["stdout"] = True
+        elif a == "--regex":
+            opts["regex"] = True
         elif a in names:
             key, kind = names[a]
             opts[key] = kind(next(it))

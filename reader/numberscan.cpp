@@ -277,8 +277,44 @@ std::optional<double> NumberScanner::value() const
     return 0.0;
 }
 
+namespace {
+
+/// The common short field, [+-]? digits [ . digits ] or [+-]? . digits with
+/// at most 19 digits and no exponent, read in one go; nullopt for anything
+/// else. Its digits, an integer W of at most 2^53, and the power of ten of
+/// its decimals are exact doubles, so one division rounds the value
+/// correctly, as the scanner would.
+std::optional<double> shortDecimal(std::string_view text)
+{
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    if (p != end && (*p == '-' || *p == '+'))
+        ++p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    int decimals = 0;
+    for (; p != end && isDigit(*p); ++p, ++count)
+        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    if (p != end && *p == '.') {
+        const char *const fraction = ++p;
+        for (; p != end && isDigit(*p); ++p, ++count)
+            digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+        decimals = static_cast<int>(p - fraction);
+    }
+    if (p != end || count == 0 || count > static_cast<int>(ExactDigits) || digits > (std::uint64_t{1} << 53))
+        return std::nullopt;
+    const double value = static_cast<double>(digits) / ExactPowers[decimals];
+    return negative ? -value : value;
+}
+
+} // namespace
+
 std::optional<double> scanNumber(std::string_view text, NumberGrammar grammar)
 {
+    if (!grammar.prefix && !grammar.ignoreBlanks && !grammar.radixPrefixes)
+        if (const auto value = shortDecimal(text))
+            return value;
     NumberScanner scanner(grammar);
     scanner.feed(text);
     return scanner.value();

@@ -89,7 +89,8 @@ private:
     char m_digits[MaxDigits];
 };
 
-/// Scans the whole text at once.
+/// Scans the whole text at once (short decimals without an exponent on a
+/// quicker path of the same result).
 std::optional<double> scanNumber(std::string_view text, NumberGrammar grammar);
 
 } // namespace kov

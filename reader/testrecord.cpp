@@ -328,7 +328,8 @@ private:
 
         if (m_open)
             feedRun(p, field, 0, n);
-        m_lines += std::popcount(lineEnds);
+        for (std::uint64_t ends = lineEnds; ends != 0; ends &= ends - 1)
+            ++m_lines;
         if (m_columns == 0 && lineEnds != 0) {
             // The first line end: the fields up to it make the first row.
             const int end = std::countr_zero(lineEnds);
@@ -353,29 +354,34 @@ private:
     /// opens those of the chosen columns.
     void walk(std::uint64_t anchors, const unsigned char *p, std::uint64_t field, std::size_t n)
     {
-        long long count = std::popcount(anchors);
-        while (count > 0) {
+        while (anchors != 0) {
+            // Pass over the fields before the next chosen one.
             const long long skip = fieldsBeforeChosen();
-            if (skip >= count) {
-                advance(count);
-                return;
-            }
-            for (long long k = 0; k < skip; ++k)
+            long long passed = 0;
+            while (passed < skip && anchors != 0) {
                 anchors &= anchors - 1;
-            advance(skip);
+                ++passed;
+            }
+            advance(passed);
+            if (anchors == 0)
+                return;
             const int i = std::countr_zero(anchors);
             anchors &= anchors - 1;
-            count -= skip + 1;
 
-            m_number.emplace(FieldNumber);
-            m_open = true;
             m_openRow = m_row;
             m_openX = m_column == m_xIndex;
             m_openY = m_column == m_yIndex;
-            if ((field >> i) & 1)
+            const std::uint64_t stops = ~field & (~std::uint64_t{0} << i);
+            const std::size_t end = stops == 0 ? n : std::min(n, static_cast<std::size_t>(std::countr_zero(stops)));
+            if (end < n) {
+                // The whole field (perhaps empty) lies in this block.
+                store(scanNumber(std::string_view(reinterpret_cast<const char *>(p + i), end - static_cast<std::size_t>(i)),
+                                 FieldNumber));
+            } else {
+                m_number.emplace(FieldNumber);
+                m_open = true;
                 feedRun(p, field, static_cast<std::size_t>(i), n);
-            else
-                closeField(); // an empty field
+            }
             advance(1);
         }
     }
@@ -427,13 +433,18 @@ private:
 
     void closeField()
     {
-        const std::optional<double> v = m_number->value();
+        store(m_number->value());
+        m_open = false;
+    }
+
+    /// Records the number of the field just read (nullopt: not a number).
+    void store(std::optional<double> v)
+    {
         const double stored = v ? *v : std::numeric_limits<double>::quiet_NaN();
         if (m_openX)
             m_values[static_cast<std::size_t>(2 * m_openRow)] = stored;
         if (m_openY)
             m_values[static_cast<std::size_t>(2 * m_openRow + 1)] = stored;
-        m_open = false;
     }
 
     const long long m_xIndex;
