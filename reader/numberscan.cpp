@@ -280,11 +280,11 @@ std::optional<double> NumberScanner::value() const
 namespace {
 
 /// The common short field, [+-]? digits [ . digits ] or [+-]? . digits with
-/// at most 19 digits and no exponent, read in one go; nullopt for anything
-/// else. Its digits, an integer W of at most 2^53, and the power of ten of
-/// its decimals are exact doubles, so one division rounds the value
+/// at most 19 digits and no exponent, read in one go into value; false for
+/// anything else. Its digits, an integer W of at most 2^53, and the power of
+/// ten of its decimals are exact doubles, so one division rounds the value
 /// correctly, as the scanner would.
-std::optional<double> shortDecimal(std::string_view text)
+bool shortDecimal(std::string_view text, double &value)
 {
     const char *p = text.data();
     const char *const end = p + text.size();
@@ -303,21 +303,29 @@ std::optional<double> shortDecimal(std::string_view text)
         decimals = static_cast<int>(p - fraction);
     }
     if (p != end || count == 0 || count > static_cast<int>(ExactDigits) || digits > (std::uint64_t{1} << 53))
-        return std::nullopt;
-    const double value = static_cast<double>(digits) / ExactPowers[decimals];
-    return negative ? -value : value;
+        return false;
+    const double magnitude = static_cast<double>(digits) / ExactPowers[decimals];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+/// The general scan, apart: its scanner's digit buffer would otherwise
+/// give the quick path a large stack frame too.
+[[gnu::noinline]] std::optional<double> scanWhole(std::string_view text, NumberGrammar grammar)
+{
+    NumberScanner scanner(grammar);
+    scanner.feed(text);
+    return scanner.value();
 }
 
 } // namespace
 
 std::optional<double> scanNumber(std::string_view text, NumberGrammar grammar)
 {
-    if (!grammar.prefix && !grammar.ignoreBlanks && !grammar.radixPrefixes)
-        if (const auto value = shortDecimal(text))
-            return value;
-    NumberScanner scanner(grammar);
-    scanner.feed(text);
-    return scanner.value();
+    double value = 0.0;
+    if (!grammar.prefix && !grammar.ignoreBlanks && !grammar.radixPrefixes && shortDecimal(text, value))
+        return value;
+    return scanWhole(text, grammar);
 }
 
 } // namespace kov
