@@ -8,8 +8,10 @@ Makes RECORDS copies of the benchmark record (2000 rows, 17 columns, about
               process: the record read byte by byte, and (for comparison)
               with a regular expression per line and field
   numpy       numpy.loadtxt(usecols=(1, 2)) of each record, in this process
-and prints the medians with the ratios. First checks that the reference
-writes the same rows as kov-batch.
+and prints the medians with the ratios, and what one record more costs
+kov-batch (a call over twice the records against the call over the records:
+no process start in it). First checks that the reference writes the same
+rows as kov-batch.
 
 Runs under Debian's python3 (python3-numpy). The records lie in a tmpfs
 folder (/dev/shm) unless --dir names another: there a results file costs its
@@ -49,7 +51,7 @@ def main():
     try:
         text = make_record.record(17)
         records = []
-        for k in range(args.records):
+        for k in range(2 * args.records):
             path = os.path.join(work, "r%02d.prn" % (k + 1))
             with open(path, "w", newline="") as f:
                 f.write(text)
@@ -66,14 +68,22 @@ def main():
             sys.exit("compare.py: the reference's results differ from kov-batch's")
         opts["stdout"] = False
 
-        argv = [args.kov_batch] + OPTIONS + records
+        extra = records[args.records:]  # for the cost of one more record
+        records = records[:args.records]
         quiet = [(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)]
 
-        def run_batch():
+        def spawn_batch(paths):
             # posix_spawn: the time is kov-batch's, not subprocess's bookkeeping.
+            argv = [args.kov_batch] + OPTIONS + paths
             pid = os.posix_spawn(argv[0], argv, os.environ, file_actions=quiet)
             if os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]) != 0:
                 sys.exit("compare.py: kov-batch failed")
+
+        def run_batch():
+            spawn_batch(records)
+
+        def run_double():
+            spawn_batch(records + extra)
 
         def run_reference():
             for r in records:
@@ -89,7 +99,8 @@ def main():
             for r in records:
                 numpy.loadtxt(r, skiprows=5, usecols=(1, 2))
 
-        runs = {"kov-batch": run_batch, "reference": run_reference, "regex": run_regex, "numpy": run_numpy}
+        runs = {"kov-batch": run_batch, "double": run_double, "reference": run_reference, "regex": run_regex,
+                "numpy": run_numpy}
         times = {name: [] for name in runs}
         for name, run in runs.items():  # warm up
             run()
@@ -100,9 +111,13 @@ def main():
                 times[name].append((time.perf_counter() - start) / len(records))
 
         per = {name: statistics.median(t) * 1000.0 for name, t in times.items()}
+        # A call over twice the records, less the call over the records: what
+        # one record more costs, without the start of the process.
+        per["double"] = per["double"] - per["kov-batch"]
         print("%d records of %d bytes in %s, median of %d rounds, ms per record:" %
               (len(records), len(text), work, args.rounds))
         print("  kov-batch (one call, with results files)  %8.3f" % per["kov-batch"])
+        print("    of which one record more costs          %8.3f" % per["double"])
         print("  plain Python reference (same work)        %8.3f   %6.1f x kov-batch" %
               (per["reference"], per["reference"] / per["kov-batch"]))
         print("    the same, lines and fields by regex     %8.3f   %6.1f x kov-batch" %
