@@ -1,12 +1,12 @@
 #include "reader/testrecord.h"
 
 #include "reader/numberscan.h"
+#include "reader/recordfile.h"
 #include "reader/numtext.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -18,146 +18,13 @@
 #include <string_view>
 #include <vector>
 
-#include <fcntl.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kov {
 
 namespace {
-
-/// One test record, opened once and read in order through a fixed buffer.
-/// Reading starts again from the beginning with rewind(), on the same
-/// descriptor, so a file replaced by another while it is read is read as it was.
-class RecordFile {
-public:
-    explicit RecordFile(const std::string &path)
-    {
-        // A NUL would cut the name short and open some other file.
-        if (path.empty() || path.find('\0') != std::string::npos)
-            throw Failure(err::BadFileName);
-        // O_NONBLOCK keeps a named pipe from hanging the open; it changes
-        // nothing for a regular file.
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (m_fd < 0) {
-            const int e = errno;
-            throw Failure(openErrorNumber(path, e));
-        }
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            // A folder is refused like a file we may not read. A device, pipe
-            // or socket may not be read twice over (and /dev/zero would
-            // never end), so it is refused too.
-            const bool folder = S_ISDIR(st.st_mode);
-            ::close(m_fd);
-            m_fd = -1;
-            throw Failure(folder ? err::AccessDenied : err::PathAccess);
-        }
-    }
-    ~RecordFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    RecordFile(const RecordFile &) = delete;
-    RecordFile &operator=(const RecordFile &) = delete;
-
-    /// Starts reading again from the beginning of the file.
-    void rewind()
-    {
-        if (::lseek(m_fd, 0, SEEK_SET) != 0)
-            throw Failure(err::DeviceIO);
-        m_pos = 0;
-        m_len = 0;
-        m_eof = false;
-    }
-
-    /// Skips count header lines. A line ends at CR LF, LF or a lone CR;
-    /// skipping a line at the end of the file fails with error 62.
-    void skipLines(int count)
-    {
-        for (int k = 0; k < count; ++k) {
-            if (!available())
-                throw Failure(err::PastEnd);
-            for (;;) {
-                const unsigned char *begin = data();
-                const unsigned char *end = begin + (m_len - m_pos);
-                const unsigned char *p = begin;
-                while (p != end && *p != '\n' && *p != '\r')
-                    ++p;
-                m_pos += static_cast<std::size_t>(p - begin);
-                if (p != end) {
-                    ++m_pos;
-                    // The LF of a CR LF may be the first byte of the next read.
-                    if (*p == '\r' && available() && *data() == '\n')
-                        ++m_pos;
-                    break;
-                }
-                if (!available())
-                    break;
-            }
-        }
-    }
-
-    /// The unread bytes of the buffer, refilled from the file when it is
-    /// empty; false at the end of the file.
-    bool available() { return m_pos < m_len || fill(); }
-    const unsigned char *data() const { return m_buffer.get() + m_pos; }
-    std::size_t size() const { return m_len - m_pos; }
-    /// Marks the unread bytes of the buffer as read.
-    void consumeAll() { m_pos = m_len; }
-
-private:
-    static int openErrorNumber(const std::string &path, int e)
-    {
-        if (e == ENOENT) {
-            // A missing file in an existing folder, or a missing folder?
-            const std::size_t slash = path.find_last_of('/');
-            const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-            struct stat st {};
-            if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-                return err::PathNotFound;
-            return err::FileNotFound;
-        }
-        if (e == ENOTDIR)
-            return err::PathNotFound;
-        return errorNumberOfErrno(e, err::PathAccess);
-    }
-
-    bool fill()
-    {
-        if (m_eof)
-            return false;
-        for (;;) {
-            const ssize_t n = ::read(m_fd, m_buffer.get(), BufferSize);
-            if (n > 0) {
-                m_pos = 0;
-                m_len = static_cast<std::size_t>(n);
-                return true;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                const int e = errno;
-                throw Failure(e == EISDIR ? err::AccessDenied : errorNumberOfErrno(e, err::DeviceIO));
-            }
-            m_eof = true;
-            m_pos = m_len = 0;
-            return false;
-        }
-    }
-
-    int m_fd = -1;
-    // On the heap: the reader may run on a thread with a small stack.
-    static constexpr std::size_t BufferSize = 65536;
-    std::unique_ptr<unsigned char[]> m_buffer = std::make_unique_for_overwrite<unsigned char[]>(BufferSize);
-    std::size_t m_pos = 0;
-    std::size_t m_len = 0;
-    bool m_eof = false;
-};
 
 /// The bytes of a block of up to 64 that the field grammar cares about,
 /// one bit per byte (bit i for byte i); bytes beyond the block are in none.

@@ -2,59 +2,24 @@
 
 #include "reader/numberscan.h"
 #include "reader/numtext.h"
+#include "reader/recordfile.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kov::reference {
 
 namespace {
 
-/// Sequential text input on one file: lines and blank- or comma-delimited
-/// fields, read through a fixed buffer. Line ends are CR LF, LF or a lone CR.
-/// The file is opened once; every pass starts again on the same descriptor,
-/// so a file replaced by another while it is read is read whole, as it was.
+/// Sequential text input on one file, character by character: lines and
+/// blank- or comma-delimited fields, as the three passes read them. The
+/// file and its buffer are the reader's own (RecordFile).
 class RecordFile {
 public:
-    explicit RecordFile(const std::string &path)
-    {
-        // A NUL would cut the name short and open some other file.
-        if (path.empty() || path.find('\0') != std::string::npos)
-            throw Failure(err::BadFileName);
-        // O_NONBLOCK keeps a named pipe from hanging the open; it changes
-        // nothing for a regular file.
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (m_fd < 0) {
-            const int e = errno;
-            throw Failure(openErrorNumber(path, e));
-        }
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            // A folder is refused like a file we may not read. A device, pipe
-            // or socket cannot be read three times over (and /dev/zero would
-            // never end), so it is refused too.
-            const bool folder = S_ISDIR(st.st_mode);
-            ::close(m_fd);
-            m_fd = -1;
-            throw Failure(folder ? err::AccessDenied : err::PathAccess);
-        }
-    }
-    ~RecordFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    RecordFile(const RecordFile &) = delete;
-    RecordFile &operator=(const RecordFile &) = delete;
+    explicit RecordFile(const std::string &path) : m_file(path) {}
 
     /// True when no character is left to read.
     bool atEnd() { return peek() < 0; }
@@ -78,14 +43,7 @@ public:
     }
 
     /// Starts reading again from the beginning of the file.
-    void rewind()
-    {
-        if (::lseek(m_fd, 0, SEEK_SET) != 0)
-            throw Failure(err::DeviceIO);
-        m_pos = 0;
-        m_len = 0;
-        m_eof = false;
-    }
+    void rewind() { m_file.rewind(); }
 
     /// Reads one field: skips leading blanks, takes the characters up to a
     /// blank, a comma or a line end, then consumes the blanks after it and
@@ -99,16 +57,16 @@ public:
         if (atEnd())
             throw Failure(err::PastEnd);
         for (bool wanted = number != nullptr;;) {
-            if (m_pos == m_len && !fill())
+            if (!m_file.available())
                 break;
-            const char *begin = m_buffer.get() + m_pos;
-            const char *end = m_buffer.get() + m_len;
+            const char *begin = reinterpret_cast<const char *>(m_file.data());
+            const char *end = begin + m_file.size();
             const char *p = begin;
             while (p != end && !endsField(static_cast<unsigned char>(*p)))
                 ++p;
             if (wanted)
                 wanted = number->feed(std::string_view(begin, static_cast<std::size_t>(p - begin)));
-            m_pos += static_cast<std::size_t>(p - begin);
+            m_file.consume(static_cast<std::size_t>(p - begin));
             if (p != end)
                 break;
         }
@@ -127,72 +85,23 @@ private:
     static bool isBlank(int c) { return c == ' ' || c == '\t'; }
     static bool endsField(int c) { return isBlank(c) || c == ',' || c == '\n' || c == '\r'; }
 
-    static int openErrorNumber(const std::string &path, int e)
-    {
-        if (e == ENOENT) {
-            // A missing file in an existing folder, or a missing folder?
-            const std::size_t slash = path.find_last_of('/');
-            const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-            struct stat st {};
-            if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-                return err::PathNotFound;
-            return err::FileNotFound;
-        }
-        if (e == ENOTDIR)
-            return err::PathNotFound;
-        return errorNumberOfErrno(e, err::PathAccess);
-    }
-
     void skipBlanks()
     {
         while (isBlank(peek()))
             get();
     }
 
-    int peek()
-    {
-        if (m_pos == m_len && !fill())
-            return -1;
-        return static_cast<unsigned char>(m_buffer[m_pos]);
-    }
+    int peek() { return m_file.available() ? *m_file.data() : -1; }
 
     int get()
     {
         const int c = peek();
         if (c >= 0)
-            ++m_pos;
+            m_file.consume(1);
         return c;
     }
 
-    bool fill()
-    {
-        if (m_eof)
-            return false;
-        for (;;) {
-            const ssize_t n = ::read(m_fd, m_buffer.get(), BufferSize);
-            if (n > 0) {
-                m_pos = 0;
-                m_len = static_cast<std::size_t>(n);
-                return true;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                const int e = errno;
-                throw Failure(e == EISDIR ? err::AccessDenied : errorNumberOfErrno(e, err::DeviceIO));
-            }
-            m_eof = true;
-            return false;
-        }
-    }
-
-    int m_fd = -1;
-    // On the heap: the reader may run on a thread with a small stack.
-    static constexpr std::size_t BufferSize = 65536;
-    std::unique_ptr<char[]> m_buffer = std::make_unique_for_overwrite<char[]>(BufferSize);
-    std::size_t m_pos = 0;
-    std::size_t m_len = 0;
-    bool m_eof = false;
+    kov::RecordFile m_file;
 };
 
 /// Converts a field of a chosen column that number has read: it must spell

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace kov {
+
+/// One test record, opened once and read in order through a fixed buffer, so
+/// memory stays bounded whatever the size of the file. Reading starts again
+/// from the beginning with rewind(), on the same descriptor, so a file
+/// replaced by another while it is read is read as it was.
+class RecordFile {
+public:
+    /// Opens the record exactly as named. Throws Failure: 52 an empty name or
+    /// one holding a NUL, 53 the file does not exist, 76 a folder of the path
+    /// does not exist, 70 no permission or a folder, 75 not a regular file
+    /// (a pipe or device could not be read more than once).
+    explicit RecordFile(const std::string &path);
+    ~RecordFile();
+    RecordFile(const RecordFile &) = delete;
+    RecordFile &operator=(const RecordFile &) = delete;
+
+    /// Starts reading again from the beginning of the file.
+    void rewind();
+
+    /// Skips count header lines. A line ends at CR LF, LF or a lone CR;
+    /// skipping a line at the end of the file fails with error 62.
+    void skipLines(int count);
+
+    /// The unread bytes of the buffer, refilled from the file when it is
+    /// empty; false at the end of the file. A failed read throws Failure.
+    bool available() { return m_pos < m_len || fill(); }
+    const unsigned char *data() const { return m_buffer.get() + m_pos; }
+    std::size_t size() const { return m_len - m_pos; }
+    /// Marks count of the unread bytes of the buffer as read.
+    void consume(std::size_t count) { m_pos += count; }
+    /// Marks the unread bytes of the buffer as read.
+    void consumeAll() { m_pos = m_len; }
+
+private:
+    bool fill();
+
+    int m_fd = -1;
+    // On the heap: the reader may run on a thread with a small stack.
+    static constexpr std::size_t BufferSize = 65536;
+    std::unique_ptr<unsigned char[]> m_buffer = std::make_unique_for_overwrite<unsigned char[]>(BufferSize);
+    std::size_t m_pos = 0;
+    std::size_t m_len = 0;
+    bool m_eof = false;
+};
+
+} // namespace kov
