@@ -155,23 +155,23 @@ def field_number(text):
     return float(text.replace(b"D", b"e").replace(b"d", b"e"))
 
 
+def count_until_end(record, skip, step):
+    """Rewinds past the header, then counts the steps up to the end of the
+    file; the step that reaches the end counts too."""
+    record.rewind(skip)
+    count = 0
+    while True:
+        count += 1
+        step()
+        if record.at_end():
+            return count
+
+
 def load_record(path, skip, xcol, ycol, xcoef, ycoef, reader=Record):
     """Returns (RowCount, XData, YData), steps 1..RowCount, or raises KovError."""
     record = reader(path)
-    record.rewind(skip)
-    rows = 0
-    while True:
-        rows += 1
-        record.skip_line()
-        if record.at_end():
-            break
-    record.rewind(skip)
-    fields = 0
-    while True:
-        fields += 1
-        record.read_field()
-        if record.at_end():
-            break
+    rows = count_until_end(record, skip, record.skip_line)
+    fields = count_until_end(record, skip, record.read_field)
     columns = round(fields / rows)  # halves to even
     if columns > 32767:
         raise KovError(6)
