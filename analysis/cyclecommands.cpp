@@ -93,6 +93,11 @@ void Text15_Change(Form1 &form, int index)
 void Command6_Click(Form1 &form)
 {
     MODULE11::settleRunningAnalysis(form);
+    // This cycle is frozen from here on: typed steps are analysed first, and
+    // a refused one keeps the command from moving on.
+    MODULE11::analyseTypedSteps(form, false);
+    if (MODULE11::typedStepsPending(form))
+        return;
     SharedState &s = form.state();
     if (s.CycleNo >= MaxCycle)
         return;
@@ -153,7 +158,22 @@ void connectCycleCommands(Form1 &form)
         QObject::connect(form.Text15[static_cast<std::size_t>(i)], &QLineEdit::textChanged, &form,
                          [&form, i] { Text15_Change(form, i); });
     QObject::connect(form.Command6, &QPushButton::clicked, &form, [&form] { Command6_Click(form); });
-    form.settleRunningAnalysis = [&form] { MODULE11::settleRunningAnalysis(form); };
+    // A typed step takes effect when the user leaves its field (Enter, Tab,
+    // a click elsewhere), not at every keystroke.
+    for (QLineEdit *field : {form.Text9, form.Text15[0], form.Text15[1]}) {
+        QObject::connect(field, &QLineEdit::textEdited, &form, [&form] { MODULE11::noteTypedStep(form); });
+        QObject::connect(field, &QLineEdit::editingFinished, &form,
+                         [&form] { MODULE11::analyseTypedSteps(form, true); });
+    }
+    form.settleRunningAnalysis = [&form](TypedSteps typed) {
+        MODULE11::settleRunningAnalysis(form);
+        if (typed == TypedSteps::Drop) {
+            MODULE11::dropTypedSteps();
+            return true;
+        }
+        MODULE11::analyseTypedSteps(form, false);
+        return !MODULE11::typedStepsPending(form);
+    };
 }
 
 } // namespace kov

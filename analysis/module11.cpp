@@ -25,6 +25,7 @@ struct RunningAnalysis {
     int end = 0;
     int nextStep = 0;        ///< the first segment not yet added
     int announced = 0;       ///< a cycle whose analysis a command announced
+    int typed = 0;           ///< a cycle whose steps the user typed since its last analysis
 };
 
 RunningAnalysis &running()
@@ -167,6 +168,8 @@ void settleRunningAnalysis(Form1 &form)
         // Steps outside the record are refused as the analysis itself would
         // refuse them: with a warning, the cycle's results left as they were.
         if (cycle >= 1 && cycle <= MaxCycle && stepsFit(form, cycle)) {
+            if (run.typed == cycle)
+                run.typed = 0;
             runGuarded(&form, [&] {
                 s.CycleNo = static_cast<std::int16_t>(cycle);
                 runCycleComputation(s);
@@ -195,13 +198,20 @@ void settleRunningAnalysis(Form1 &form)
     s.CycleNo = current;
 }
 
-void AnalyseCycle(Form1 &form)
+namespace {
+
+/// The cycle view; animate lets events run (and the pacing wait) after every
+/// step, as every command that analyses does. Without it the cycle is drawn
+/// and computed in one go.
+void analyse(Form1 &form, bool animate)
 {
     settleRunningAnalysis(form);
     SharedState &s = form.state();
     const int n = s.CycleNo;
     if (n < 1 || n > MaxCycle || !stepsFit(form, n))
         return;
+    if (running().typed == n)
+        running().typed = 0; // this analysis uses the typed steps
 
     runGuarded(&form, [&] {
         // Held across the per-step yields: the plot area's canvas is never
@@ -216,7 +226,7 @@ void AnalyseCycle(Form1 &form)
         run.cycle = n;
         run.end = s.CycleEndStep(n);
         run.nextStep = start + 1;
-        StepPacer pacer(pacing() ? pacedStepTime(run.end - start) : std::chrono::microseconds{0});
+        StepPacer pacer(pacing() && animate ? pacedStepTime(run.end - start) : std::chrono::microseconds{0});
 
         // The path of the cycle, as DrawStepPath draws it, one step at a time.
         beginStepPath(canvas, s, start);
@@ -225,7 +235,8 @@ void AnalyseCycle(Form1 &form)
         hooks.segmentAdded = [&](int i) {
             run.nextStep = i + 1;
             form.Text7->setText(number(s.CycleEnergy(n)));
-            pacer.yield();
+            if (animate)
+                pacer.yield();
             return run.generation == mine;
         };
         const bool finished = runCycleComputation(s, hooks);
@@ -246,6 +257,37 @@ void AnalyseCycle(Form1 &form)
         // The computation failed half way; nothing is left paused.
         running().active = false;
     }
+}
+
+} // namespace
+
+void AnalyseCycle(Form1 &form)
+{
+    analyse(form, true);
+}
+
+void noteTypedStep(Form1 &form)
+{
+    running().typed = form.state().CycleNo;
+}
+
+bool typedStepsPending(Form1 &form)
+{
+    const int typed = running().typed;
+    return typed != 0 && typed == form.state().CycleNo;
+}
+
+void analyseTypedSteps(Form1 &form, bool animate)
+{
+    if (typedStepsPending(form))
+        analyse(form, animate);
+    else
+        running().typed = 0;
+}
+
+void dropTypedSteps()
+{
+    running().typed = 0;
 }
 
 } // namespace kov::MODULE11

@@ -67,5 +67,27 @@ void announceAnalysis(int cycle);
 /// its own analysis).
 bool takeAnnouncement(int cycle);
 
+/// Steps typed into "Cycle end step", "Peak step 1" or "Peak step 2" take
+/// effect when the user leaves the field (or at the next command), not at
+/// every keystroke: "1" then "12" analyses step 12 once. The field's edits
+/// note the cycle; any analysis of that cycle that runs uses the typed steps
+/// and clears the note.
+void noteTypedStep(Form1 &form);
+
+/// True when steps of the current cycle were typed and no analysis has used
+/// them yet.
+bool typedStepsPending(Form1 &form);
+
+/// Analyses the current cycle when its steps were typed and not analysed
+/// yet, animated (on leaving a field) or at once (at the start of a
+/// command). A typed step outside the record is refused with the warning
+/// and stays pending, so the command can stop instead of keeping results
+/// that are not the steps'.
+void analyseTypedSteps(Form1 &form, bool animate);
+
+/// Forgets typed steps without analysing them ("Draw" and "Browse" start
+/// over).
+void dropTypedSteps();
+
 } // namespace MODULE11
 } // namespace kov

@@ -15,7 +15,7 @@ namespace kov {
 void Command2_Click(Form1 &form)
 {
     if (form.settleRunningAnalysis)
-        form.settleRunningAnalysis();
+        form.settleRunningAnalysis(TypedSteps::Drop);
     {
         // A fresh dialog for every opening, discarded when it closes.
         auto dialog = std::make_unique<frmOpenSave>(form);

@@ -37,7 +37,7 @@ void reportBadRecord(Form1 &form, int number)
 void Command3_Click(Form1 &form, int index)
 {
     if (form.settleRunningAnalysis)
-        form.settleRunningAnalysis();
+        form.settleRunningAnalysis(TypedSteps::Drop);
     SharedState &s = form.state();
     PlotCanvas &canvas = form.Picture1->canvas();
 

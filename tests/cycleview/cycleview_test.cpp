@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -192,6 +193,68 @@ private slots:
         QCOMPARE(m_messages[0].text, QStringLiteral("Peak step 1 (5000) lies outside the record of cycle 1: "
                                                      "steps 0 to 25 can be analysed."));
         QCOMPARE(m_state->CycleEnergy(1), energy);
+    }
+
+    // A step typed into its field is analysed when the user leaves the field,
+    // so the results file is the one the step buttons give for the same step.
+    void typedStepsAreAnalysedOnLeaving_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("cycle");
+        QTest::addColumn<bool>("no"); // "NO" pressed first
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("leave");
+        QTest::newRow("peak 1, Next cycle") << "Text15(0)" << 1 << false << 20 << "Next cycle";
+        QTest::newRow("peak 1, Enter") << "Text15(0)" << 2 << false << 49 << "Enter";
+        QTest::newRow("peak 2 after NO, Tab") << "Text15(1)" << 1 << true << 49 << "Tab";
+        QTest::newRow("end step, Write to file") << "Text9" << 3 << false << 115 << "Write to file";
+    }
+
+    void typedStepsAreAnalysedOnLeaving()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, cycle);
+        QFETCH(bool, no);
+        QFETCH(int, step);
+        QFETCH(QString, leave);
+        const QString path = m_dir.filePath(QStringLiteral("first-try.prn"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(QStringLiteral(KOV_TEST_DATA_DIR "/cases/first-try/record.prn"), path));
+        auto *box = m_form->findChild<QLineEdit *>(field);
+        const int down = field == QStringLiteral("Text9") ? 0 : field == QStringLiteral("Text15(0)") ? 2 : 4;
+        auto course = [&](bool typed) {
+            browse(path);
+            m_form->Command3[0]->click();
+            for (int n = 0; n < cycle; ++n)
+                m_form->Command6->click();
+            if (no)
+                m_form->Command1[6]->click();
+            if (typed) {
+                QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(box, QString::number(step));
+                if (leave == QStringLiteral("Enter"))
+                    QTest::keyClick(box, Qt::Key_Return);
+                if (leave == QStringLiteral("Tab")) {
+                    m_form->show();
+                    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+                    box->setFocus();
+                    QTest::keyClick(box, Qt::Key_Tab);
+                    QVERIFY(!box->hasFocus());
+                }
+            } else {
+                for (int v = box->text().toInt(); v != step; v += v < step ? 1 : -1)
+                    m_form->Command1[static_cast<std::size_t>(v < step ? down + 1 : down)]->click();
+            }
+            QCOMPARE(box->text().toInt(), step);
+            pressNextCycleUntilDisabled();
+            m_form->Command8->click();
+        };
+        course(false);
+        const std::string buttons = readAll(m_dir.filePath(QStringLiteral("first-try-kov.prn")));
+        course(true);
+        const std::string typed = readAll(m_dir.filePath(QStringLiteral("first-try-kov.prn")));
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(test::withoutLine2(typed), test::withoutLine2(buttons));
     }
 
     void nextCycleZoomsToTheCycle()
