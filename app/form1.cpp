@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -48,6 +49,9 @@ constexpr ButtonRule ButtonRules[] = {
     {ButtonEvent::NextCycleAtEnd,    Switch::Keep, Switch::Off,  Switch::On,   Switch::Keep},
     {ButtonEvent::CycleLimitReached, Switch::Keep, Switch::Off,  Switch::On,   Switch::Keep},
     {ButtonEvent::WriteToFile,       Switch::Keep, Switch::Keep, Switch::Off,  Switch::Off},
+    // Nothing was written: the analysis is kept, and with it the buttons
+    // that were enabled when "Write to file" was pressed.
+    {ButtonEvent::WriteFailed,       Switch::Keep, Switch::Keep, Switch::On,   Switch::On},
 };
 
 void apply(QWidget *w, Switch s)
@@ -55,6 +59,27 @@ void apply(QWidget *w, Switch s)
     if (s != Switch::Keep)
         w->setEnabled(s == Switch::On);
 }
+
+/// Enter or Return on a focused button presses it, as Space does. (A push
+/// button reacts to Enter only as a dialog's default button, and the main
+/// window has none.) A held key presses it once.
+class EnterPressesButton : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            return false;
+        if (!key->isAutoRepeat())
+            static_cast<QPushButton *>(watched)->click();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -109,9 +134,17 @@ void Form1::createControls()
     design::bindControls(this, KOV_CONTROLS(Command2, Command4, Command3, Command6, Command1, Command8, Picture1,
                                             Text4, Text13, Combo1, Text5, Text14, Combo2, Text10, Text12, Text9,
                                             Text15, Text1, Text7, Text8, Text2, Text11));
-    // The main window has no default button: Enter in a box presses nothing.
-    for (QPushButton *b : findChildren<QPushButton *>(Qt::FindDirectChildrenOnly))
+    // The main window has no default button: Enter in a box presses nothing;
+    // on a button it presses that button.
+    auto *enter = new EnterPressesButton(this);
+    for (QPushButton *b : findChildren<QPushButton *>(Qt::FindDirectChildrenOnly)) {
         b->setAutoDefault(false);
+        b->installEventFilter(enter);
+    }
+
+    // A path or a preview line too long for its box shows whole in a tooltip.
+    for (QLineEdit *box : {Text2[0], Text11[0], Text11[1], Text11[2], Text11[3], Text11[4], Text11[5]})
+        static_cast<TextBox *>(box)->setWholeTextTip(true);
 
     design::setTabOrder(this, design::Form1TabOrder);
     applyButtonEvent(ButtonEvent::Start);
@@ -197,8 +230,10 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::Command8_Click()
 {
     runGuarded(this, [this] {
-        if (settleRunningAnalysis)
-            settleRunningAnalysis();
+        // A typed step is analysed first, so that a row holds the steps and
+        // the results of one analysis; one that is refused writes nothing.
+        if (settleRunningAnalysis && !settleRunningAnalysis(TypedSteps::Analyse))
+            return;
         applyButtonEvent(ButtonEvent::WriteToFile);
         m_state.XUnit = Combo1->currentText().toStdString();
         m_state.YUnit = Combo2->currentText().toStdString();
@@ -212,6 +247,8 @@ void Form1::Command8_Click()
             if (f.number() == err::BadFileName && f.kind() == Failure::Kind::FileWrite)
                 text = QStringLiteral("No results file can be written for the data file \"%1\": %2")
                            .arg(QString::fromStdString(m_state.DataFileName), text);
+            // The user can mend the cause and write the same analysis again.
+            applyButtonEvent(ButtonEvent::WriteFailed);
             reportFailure(this, text, f.number());
         }
     });

@@ -27,6 +27,14 @@ enum class ButtonEvent {
     NextCycleAtEnd,     ///< "Next cycle" reached the last step of the record
     CycleLimitReached,  ///< cycle 100 analysed while the record goes on
     WriteToFile,        ///< "Write to file" pressed
+    WriteFailed,        ///< the results file could not be written: the user may write again
+};
+
+/// What a command does with steps the user typed into the step fields but
+/// that no analysis has used yet.
+enum class TypedSteps {
+    Analyse, ///< analyse the cycle with them first (the command carries its results on)
+    Drop,    ///< forget them (the command starts the analysis over)
 };
 
 /// The main window "kov". Its controls, their kinds, captions, positions,
@@ -65,9 +73,11 @@ public:
 
     /// Called at the start of every command that reads or resets the cycle
     /// results ("Draw", "Clear scale", "Write to file", the cycle commands),
-    /// so that an analysis paused at one of its yields settles first. Set by
-    /// the cycle view; empty by default.
-    std::function<void()> settleRunningAnalysis;
+    /// so that an analysis paused at one of its yields settles first, and
+    /// typed steps are analysed or dropped. Returns false when a typed step
+    /// was refused (its warning shown): the command then stops. Set by the
+    /// cycle view; empty by default.
+    std::function<bool(TypedSteps)> settleRunningAnalysis;
 
     /// Ends the program; replaced by tests. By default the process ends at
     /// once, without any further event.

@@ -67,7 +67,8 @@ void writeFileAtomically(const std::string &target, std::string_view bytes)
     const bool exists = ::lstat(target.c_str(), &old) == 0;
     if (exists) {
         if (S_ISDIR(old.st_mode))
-            failWrite(err::AccessDenied, target);
+            throw Failure(err::AccessDenied, "Cannot write " + target + ": a folder has this name",
+                          Failure::Kind::FileWrite);
         if (S_ISREG(old.st_mode) && ::access(target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
             failWrite(err::AccessDenied, target);
         if (!S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))

@@ -8,6 +8,8 @@
 #include "tests/support/windowtest.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -200,6 +202,12 @@ private slots:
         QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
         QVERIFY2(m_messages[0].text.contains(target), qPrintable(m_messages[0].text));
         QVERIFY(m_messages[0].text.endsWith(QStringLiteral("(76)")));
+        // The analysis is kept: with the cause mended, it is written.
+        QVERIFY(m_form->Command8->isEnabled());
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("gone")));
+        m_form->Command8->click();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(QFileInfo::exists(target));
         QVERIFY(!m_form->Command8->isEnabled());
     }
 
@@ -338,6 +346,7 @@ private slots:
         QTest::newRow("cycle limit") << int(ButtonEvent::CycleLimitReached)
                                      << QList<int>{-1, 0, 1, -1};
         QTest::newRow("write to file") << int(ButtonEvent::WriteToFile) << QList<int>{-1, -1, 0, 0};
+        QTest::newRow("write failed") << int(ButtonEvent::WriteFailed) << QList<int>{-1, -1, 1, 1};
     }
 
     void buttonEvents()
@@ -409,7 +418,7 @@ private slots:
         QTest::addColumn<QString>("number");
         QTest::newRow("missing folder") << "gone/r.prn" << "gone/r-kov.prn" << "(76)";
         QTest::newRow("folder is a file") << "file/r.prn" << "file/r-kov.prn" << "";
-        QTest::newRow("results file is a folder") << "dir.prn" << "dir-kov.prn" << "";
+        QTest::newRow("results file is a folder") << "dir.prn" << "dir-kov.prn" << ": a folder has this name (70)";
         // A results name too long for the system is named with its data file,
         // whatever the folders are called.
         const QString longName = QString(251, QLatin1Char('r'));
@@ -443,7 +452,7 @@ private slots:
             QVERIFY2(m.text.startsWith(QStringLiteral("No results file can be written for the data file \"%1\": ")
                                            .arg(dir.filePath(record))),
                      qPrintable(m.text));
-        QVERIFY(!m_form->Command8->isEnabled());
+        QVERIFY(m_form->Command8->isEnabled());
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
     }
 
@@ -460,21 +469,26 @@ private slots:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("text");
-        QTest::newRow("preview line") << "Text11(0)" << "Synthetic cyclic test: three clean cycles of growing amplitude";
-        QTest::newRow("path") << "Text2(0)" << "/home/user/tests/2026/column-series/specimen-12/synthetic.prn";
-        QTest::newRow("range field") << "Text12(0)" << "3.402823E+38";
-        QTest::newRow("energy") << "Text7" << "-1.234568E+38 and more";
+        QTest::addColumn<bool>("tip"); // shows whole in a tooltip
+        QTest::newRow("preview line")
+            << "Text11(0)" << "Synthetic cyclic test: three clean cycles of growing amplitude, X mm, Y tonf" << true;
+        QTest::newRow("path") << "Text2(0)" << "/home/user/tests/2026/column-series/specimen-12/synthetic.prn" << true;
+        QTest::newRow("short path") << "Text2(0)" << "/home/run1.prn" << false;
+        QTest::newRow("range field") << "Text12(0)" << "3.402823E+38" << false;
+        QTest::newRow("energy") << "Text7" << "-1.234568E+38 and more" << false;
     }
 
     void textsWrittenShowFromTheStart()
     {
         QFETCH(QString, box);
         QFETCH(QString, text);
+        QFETCH(bool, tip);
         auto *line = m_form->findChild<QLineEdit *>(box);
         QSignalSpy changes(line, &QLineEdit::textChanged);
         line->setText(text);
         line->setText(text);
         QCOMPARE(changes.count(), 1);
+        QCOMPARE(line->toolTip(), tip ? text : QString());
         QCOMPARE(line->cursorPosition(), 0);
         // It looks as a box holding only the text's first characters.
         TextBox start(m_form.get());
@@ -501,6 +515,31 @@ private slots:
         showMessage(&dialog, QString::fromUtf8("ファイルが存在しません。"), MessageIcon::Exclamation);
         setMessageHook([this](const MessageRecord &m) { m_messages.append(m); });
         QCOMPARE(family, QStringLiteral("IPAPGothic"));
+    }
+
+    // Enter, Return and Space on a focused button press it once.
+    void keysPressTheButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        for (const char *name : {"Command2", "Command4", "Command3(0)", "Command3(1)", "Command6", "Command1(0)",
+                                 "Command1(1)", "Command1(2)", "Command1(3)", "Command1(4)", "Command1(5)",
+                                 "Command1(6)", "Command8"})
+            QTest::newRow(name) << name;
+    }
+
+    void keysPressTheButton()
+    {
+        QFETCH(QString, button);
+        auto *b = m_form->findChild<QPushButton *>(button);
+        QSignalSpy clicks(b, &QPushButton::clicked);
+        Form1::exitHook() = [] {};
+        frmOpenSave::shownHook() = [](frmOpenSave &dialog) { dialog.reject(); };
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            b->setEnabled(true);
+            QTest::keyClick(b, key);
+        }
+        Form1::exitHook() = nullptr;
+        QCOMPARE(clicks.count(), 3);
     }
 
     void exitEndsTheProgram()

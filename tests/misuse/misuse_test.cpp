@@ -432,6 +432,11 @@ void MisuseTest::failedWritesAreReportedAndKeepTheOldFile()
     QVERIFY2(m_lastMessages[0].text.contains(QStringLiteral("(61)")), qPrintable(m_lastMessages[0].text));
     QVERIFY2(m_lastMessages[0].text.contains(target), qPrintable(m_lastMessages[0].text));
     QCOMPARE(readTarget(), old);
+    // The analysis is kept: with room again, the same results are written.
+    QVERIFY(m_form->Command8->isEnabled());
+    m_form->Command8->click();
+    QCOMPARE(m_lastMessages.size(), 1);
+    QCOMPARE(kov::test::withoutLine2(readTarget().toStdString()), kov::test::withoutLine2(batchResults()));
     QVERIFY(!m_form->Command8->isEnabled());
 
     // The record's folder removed between "Browse" and "Write to file".
