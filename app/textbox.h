@@ -19,13 +19,19 @@ class TextBox : public QLineEdit {
 public:
     explicit TextBox(QWidget *parent = nullptr);
 
+    /// A text too long for the box then shows whole in the box's tooltip
+    /// (a path, a preview line); a text that fits has none.
+    void setWholeTextTip(bool on);
+
 protected:
     bool event(QEvent *event) override;
 
 private:
     void showFromStart();
+    void updateTip();
 
     int m_ownEvents = 0; ///< depth of the box's own events being handled
+    bool m_wholeTextTip = false;
 };
 
 } // namespace kov
