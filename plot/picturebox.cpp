@@ -5,15 +5,27 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kov {
 
-PictureBox::PictureBox(QSize size, QWidget *parent)
-    : QWidget(parent), m_image(std::max(1, size.width()), std::max(1, size.height()), QImage::Format_RGB32)
+namespace {
+
+int devicePixels(int logical, double ratio)
 {
+    return std::max(1, static_cast<int>(std::lround(logical * ratio)));
+}
+
+} // namespace
+
+PictureBox::PictureBox(QSize size, QWidget *parent, double ratio) : QWidget(parent), m_size(size)
+{
+    if (!(ratio > 0.0))
+        ratio = devicePixelRatioF();
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_image = QImage(devicePixels(size.width(), ratio), devicePixels(size.height(), ratio), QImage::Format_RGB32);
     m_image.fill(design::qColor(design::plotcolour::Background));
-    m_canvas = std::make_unique<PlotCanvas>(&m_image, m_image.width(), m_image.height());
+    m_canvas = std::make_unique<PlotCanvas>(&m_image, m_image.width(), m_image.height(), ratio);
     m_canvas->changed = [this] { update(); };
 }
 
@@ -31,7 +43,9 @@ void PictureBox::paintEvent(QPaintEvent *)
     // state of the plot area (it takes no input) does not grey it out.
     m_canvas->flush();
     QPainter painter(this);
-    painter.drawImage(0, 0, m_image);
+    // Device pixel for device pixel: the image has the box's size times the
+    // ratio that the painter scales by.
+    painter.drawImage(QRectF(0.0, 0.0, m_size.width(), m_size.height()), m_image);
 }
 
 } // namespace kov

@@ -294,6 +294,39 @@ private slots:
         QVERIFY(r.err.find("Cannot write " + m_dir.filePath(target).toStdString()) != std::string::npos);
     }
 
+    // On a screen of device pixel ratio 2 the plot is the picture of ratio 1
+    // drawn twice as finely: in the ratio-1 picture scaled up, every drawn
+    // pixel has one of its own colour next to it, and the other way round.
+    void pictureAtDevicePixelRatioTwo()
+    {
+        browse(QString::fromStdString(record(QStringLiteral("loop.prn"), "4 2\r\n-4 -2\r\n1 1\r\n-2 3\r\n3 -3\r\n")));
+        draw(0);
+        PictureBox boxOne(m_form->Picture1->size(), nullptr, 1.0);
+        PictureBox boxTwo(m_form->Picture1->size(), nullptr, 2.0);
+        drawWholeLoop(boxOne.canvas(), *m_state);
+        drawWholeLoop(boxTwo.canvas(), *m_state);
+        const QImage one = boxOne.image();
+        const QImage two = boxTwo.image();
+        QCOMPARE(one.size(), m_form->Picture1->image().size());
+        QCOMPARE(two.size(), 2 * one.size());
+        const QImage scaled = one.scaled(two.size());
+        auto near = [](const QImage &img, int x, int y, QRgb colour) {
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx)
+                    if (img.valid(x + dx, y + dy) && img.pixel(x + dx, y + dy) == colour)
+                        return true;
+            return false;
+        };
+        int drawn[2] = {0, 0}; // lines as thick in both: about as many pixels
+        for (const auto &[a, b] : {std::pair{&two, &scaled}, std::pair{&scaled, &two}})
+            for (int y = 0; y < a->height(); ++y)
+                for (int x = 0; x < a->width(); ++x)
+                    if (a->pixel(x, y) != qRgb(255, 255, 255) && ++drawn[a == &two ? 0 : 1] &&
+                        !near(*b, x, y, a->pixel(x, y)))
+                        QFAIL(qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+        QVERIFY2(std::abs(drawn[0] - drawn[1]) < drawn[1] / 5, qPrintable(QStringLiteral("%1 %2").arg(drawn[0]).arg(drawn[1])));
+    }
+
     void canvasClipsAndTracksTheDrawingPosition()
     {
         QImage img(100, 100, QImage::Format_RGB32);
