@@ -24,8 +24,10 @@ int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, con
     };
     if (options.json)
         write("-kov.json", [&] { return metricsJson(state, metrics, context); });
-    if (options.csv)
+    if (options.csv) {
         write("-kov.csv", [&] { return metricsCsv(metrics, context); });
+        write("-kov-levels.csv", [&] { return levelsCsv(metrics, context); });
+    }
     return first;
 }
 

@@ -11,7 +11,7 @@
 namespace kov::batch {
 
 /// Writes the files that --json and --csv ask for beside the results file
-/// (NAME-kov.json, NAME-kov.csv, named from context.record as the results
+/// (NAME-kov.json; NAME-kov.csv and NAME-kov-levels.csv, named from context.record as the results
 /// file is from the record's absolute path) through the atomic writer, and prints the
 /// path of each one written on paths, when given. Returns 0, or the error
 /// number of the first file that could not be written; each failure is

@@ -232,7 +232,7 @@ int main(int argc, char *argv[])
         // The metrics are computed once from the state the course left, for
         // the JSON and CSV files and the summary.
         if (options->json || options->csv || !options->summaryFile.empty() || report) {
-            auto metrics = kov::computeMetrics(*state, options->levelTolerance);
+            auto metrics = kov::computeMetrics(*state, *options);
             const kov::ExportContext context{kov::normalisedAbsolutePath(record), options->xUnit, options->yUnit,
                                              course.truncated};
             // With --stdout, standard output carries the results tables only.
@@ -264,7 +264,7 @@ int main(int argc, char *argv[])
         request.path = options->reportFile;
         request.generated = nowText();
         request.program = std::string("kov-batch ") + KOV_VERSION;
-        request.settings = {*options, options->levelTolerance};
+        request.settings = {*options, *options};
         request.records = std::move(reported);
         std::string reportError;
         if (!kov::batch::writeCallReport(request, reportError)) {

@@ -79,9 +79,13 @@ std::string usageText()
            "  --plot-scale K   size factor of the picture, at least one pixel, at most 20\n"
            "                   (default 3)\n"
            "  --json           also write NAME-kov.json: settings, per-cycle results and\n"
-           "                   metrics (stiffness, strength, residual displacement),\n"
-           "                   and the envelope with its EEEP curve and ductility\n"
-           "  --csv            also write NAME-kov.csv: the per-cycle table of --json\n"
+           "                   metrics (stiffness, strength, residual displacement,\n"
+           "                   energy dissipation ratio), the loading protocol's levels\n"
+           "                   with their strength degradation, the positive, negative\n"
+           "                   and average envelopes with their EEEP curves and\n"
+           "                   ductility, and the acceptance (with --height)\n"
+           "  --csv            also write NAME-kov.csv, the per-cycle table of --json,\n"
+           "                   and NAME-kov-levels.csv, one row per level\n"
            "  --summary FILE   write one CSV row per record of the call into FILE, never\n"
            "                   over a record of the run\n"
            "  --report FILE    write one HTML page for all records of the call into FILE,\n"
@@ -91,7 +95,15 @@ std::string usageText()
            "                   per-cycle table; never over a record of the run\n"
            "  --level-tolerance F\n"
            "                   a cycle's peak joins the envelope when it goes beyond\n"
-           "                   (1 + F) times the farthest peak before (0 to 1, default 0.05)\n"
+           "                   (1 + F) times the farthest peak before (0 to 1, default 0.05);\n"
+           "                   the same rule splits the loading protocol into levels\n"
+           "  --height H       lever arm or story height in X units: adds the drift X/H\n"
+           "                   of every peak and level, and the acceptance at a drift\n"
+           "  --acceptance-drift D\n"
+           "                   drift of the level whose third repeat is judged for\n"
+           "                   acceptance (default 0.035)\n"
+           "  --yield-disp D   yield displacement in X units: adds the cumulative\n"
+           "                   inelastic deformation in multiples of D\n"
            "  --help           show this help and exit\n"
            "  --version        show the version and exit\n"
            "\n"
@@ -125,6 +137,16 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
     auto text = [](std::string &target) {
         return [&target](const std::string &v) {
             target = v;
+            return true;
+        };
+    };
+    // A length the metrics divide by: finite and above 0.
+    auto positive = [](std::optional<double> &target) {
+        return [&target](const std::string &v) {
+            const auto d = parseDecimal(v);
+            if (!d || !(*d > 0.0 && std::isfinite(*d)))
+                return false;
+            target = *d;
             return true;
         };
     };
@@ -166,6 +188,15 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
              if (!d || !(*d >= 0.0 && *d <= 1.0))
                  return false;
              o.levelTolerance = *d == 0.0 ? 0.0 : *d; // -0 is 0
+             return true;
+         }},
+        {"--height", positive(o.height)},
+        {"--yield-disp", positive(o.yieldDisp)},
+        {"--acceptance-drift", [&o](const std::string &v) {
+             const auto d = parseDecimal(v);
+             if (!d || !(*d > 0.0 && std::isfinite(*d)))
+                 return false;
+             o.acceptanceDrift = *d;
              return true;
          }},
     };

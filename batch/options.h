@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/core/metrics.h"
 #include "app/core/settings.h"
 
 #include <optional>
@@ -9,8 +10,10 @@
 namespace kov::batch {
 
 /// The options of one kov-batch run: the settings of the analysis (their
-/// defaults are the window's start values) and what to write.
-struct Options : Settings {
+/// defaults are the window's start values), those of the metrics
+/// (--level-tolerance, --height, --acceptance-drift, --yield-disp) and what
+/// to write.
+struct Options : Settings, MetricSettings {
     bool toStdout = false;
     bool help = false;
     bool version = false;
@@ -20,7 +23,6 @@ struct Options : Settings {
     bool csv = false;         ///< --csv: NAME-kov.csv beside each results file
     std::string summaryFile;  ///< --summary: one CSV row per record of the call
     std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm)
-    double levelTolerance = 0.05; ///< --level-tolerance: envelope level tolerance, 0..1
     std::vector<std::string> records;
 };
 

@@ -1,5 +1,6 @@
 #include "output/metricsexport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -35,26 +36,89 @@ JsonDocument cycleJson(const CycleMetrics &c)
     j["secant_stiffness"] = jsonOptional(c.secantStiffness);
     j["residual_pos"] = jsonOptional(c.residualPos);
     j["residual_neg"] = jsonOptional(c.residualNeg);
+    j["level"] = jsonOptional(c.level);
+    const char *role = roleName(c.role);
+    j["role"] = role ? JsonDocument(role) : JsonDocument();
+    j["beta"] = jsonOptional(c.beta);
+    j["drift_pos"] = jsonOptional(c.driftPos);
+    j["drift_neg"] = jsonOptional(c.driftNeg);
+    j["inelastic_deformation"] = jsonOptional(c.inelasticDeformation);
+    j["cumulative_inelastic_deformation"] = jsonOptional(c.cumulativeInelasticDeformation);
+    return j;
+}
+
+JsonDocument loadsJson(const std::vector<std::optional<float>> &loads)
+{
+    JsonDocument j = JsonDocument::array();
+    for (const auto &f : loads)
+        j.push_back(jsonOptional(f));
+    return j;
+}
+
+JsonDocument levelJson(const LoadLevel &l)
+{
+    JsonDocument j = JsonDocument::object();
+    j["level"] = l.level;
+    j["first_cycle"] = l.firstCycle;
+    j["amplitude"] = jsonFloat(l.amplitude);
+    j["x_pos"] = jsonOptional(l.xPos);
+    j["x_neg"] = jsonOptional(l.xNeg);
+    j["cycles"] = l.cycles;
+    j["repeats"] = l.repeats;
+    j["trailing"] = l.trailing;
+    j["ratio"] = jsonOptional(l.ratio);
+    j["drift"] = jsonOptional(l.drift);
+    j["strength_pos"] = loadsJson(l.strengthPos);
+    j["strength_neg"] = loadsJson(l.strengthNeg);
+    j["loss_pos"] = jsonOptional(l.lossPos);
+    j["loss_neg"] = jsonOptional(l.lossNeg);
+    j["loss3_pos"] = jsonOptional(l.loss3Pos);
+    j["loss3_neg"] = jsonOptional(l.loss3Neg);
+    return j;
+}
+
+JsonDocument checkJson(const AcceptanceCheck &k)
+{
+    return {{"value", jsonOptional(k.value)}, {"limit", jsonOptional(k.limit)}, {"pass", jsonOptional(k.pass)}};
+}
+
+JsonDocument acceptanceJson(const std::optional<Acceptance> &a)
+{
+    if (!a)
+        return nullptr;
+    JsonDocument j = JsonDocument::object();
+    j["drift_limit"] = jsonDouble(a->driftLimit);
+    j["level"] = jsonOptional(a->level);
+    j["cycle"] = jsonOptional(a->cycle);
+    j["checks"] = {{"strength_pos", checkJson(a->strengthPos)},
+                   {"strength_neg", checkJson(a->strengthNeg)},
+                   {"beta", checkJson(a->beta)},
+                   {"stiffness", checkJson(a->stiffness)}};
+    j["pass"] = jsonOptional(a->pass);
     return j;
 }
 
 JsonDocument sideJson(const EnvelopeSide &side)
 {
     JsonDocument j = JsonDocument::object();
+    // The sides' points are stored floats, written as the floats they are;
+    // the average envelope's are derived doubles.
+    auto number = [&](double v) { return side.storedValues ? jsonFloat(static_cast<float>(v)) : jsonDouble(v); };
     JsonDocument points = JsonDocument::array();
-    for (const LoadPoint &p : side.points)
-        points.push_back(JsonDocument::array({jsonFloat(p.x), jsonFloat(p.y)}));
+    for (const EnvelopePoint &p : side.points)
+        points.push_back(JsonDocument::array({number(p.x), number(p.y)}));
     j["points"] = std::move(points);
     const auto &c = side.eeep;
     auto field = [&](auto member) { return c ? jsonOptional(std::optional((*c).*member)) : JsonDocument(); };
-    j["peak_load"] = field(&EeepCurve::peakLoad);
-    j["peak_disp"] = field(&EeepCurve::peakDisp);
+    j["peak_load"] = c ? number(c->peakLoad) : JsonDocument();
+    j["peak_disp"] = c ? number(c->peakDisp) : JsonDocument();
     j["elastic_stiffness"] = field(&EeepCurve::elasticStiffness);
     j["yield_load"] = field(&EeepCurve::yieldLoad);
     j["yield_disp"] = field(&EeepCurve::yieldDisp);
     j["ultimate_disp"] = field(&EeepCurve::ultimateDisp);
     j["failure_reached"] = field(&EeepCurve::failureReached);
     j["ductility"] = field(&EeepCurve::ductility);
+    j["yield_fallback"] = field(&EeepCurve::yieldFallback);
     return j;
 }
 
@@ -108,6 +172,8 @@ std::string csvCell(const CycleCell &cell)
                 return {};
             else if constexpr (std::is_same_v<T, int>)
                 return std::to_string(v);
+            else if constexpr (std::is_same_v<T, const char *>)
+                return v;
             else
                 return csvNumber(v);
         },
@@ -126,6 +192,8 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
 {
     JsonDocument j = JsonDocument::object();
     j["record"] = context.record;
+    j["version"] = KOV_VERSION;
+    const MetricSettings &m = metrics.settings;
     j["settings"] = {{"x_column", state.XColumn},
                      {"y_column", state.YColumn},
                      {"skip_lines", state.SkipLines},
@@ -133,7 +201,10 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
                      {"y_coef", jsonFloat(state.YCoef)},
                      {"x_unit", context.xUnit},
                      {"y_unit", context.yUnit},
-                     {"level_tolerance", jsonDouble(metrics.levelTolerance)}};
+                     {"level_tolerance", jsonDouble(m.levelTolerance)},
+                     {"height", jsonOptional(m.height)},
+                     {"acceptance_drift", jsonDouble(m.acceptanceDrift)},
+                     {"yield_disp", jsonOptional(m.yieldDisp)}};
     j["rows"] = static_cast<int>(state.RowCount); // a whole number of at most 2000
     j["columns"] = state.ColumnCount;
     j["truncated"] = context.truncated;
@@ -141,10 +212,16 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
     for (const CycleMetrics &c : metrics.cycles)
         cycles.push_back(cycleJson(c));
     j["cycles"] = std::move(cycles);
+    JsonDocument levels = JsonDocument::array();
+    for (const LoadLevel &l : metrics.levels)
+        levels.push_back(levelJson(l));
+    j["levels"] = std::move(levels);
     JsonDocument envelope = JsonDocument::object();
     envelope["positive"] = sideJson(metrics.positive);
     envelope["negative"] = sideJson(metrics.negative);
+    envelope["average"] = sideJson(metrics.average);
     j["envelope"] = std::move(envelope);
+    j["acceptance"] = acceptanceJson(metrics.acceptance);
     return j;
 }
 
@@ -176,6 +253,13 @@ const std::vector<CycleColumn> &cycleColumns()
         {"secant_stiffness", U::Stiffness, [](C c) { return cell(c.secantStiffness); }},
         {"residual_pos", U::X, [](C c) { return cell(c.residualPos); }},
         {"residual_neg", U::X, [](C c) { return cell(c.residualNeg); }},
+        {"level", U::None, [](C c) { return cell(c.level); }},
+        {"role", U::None, [](C c) { return c.role == CycleRole::None ? CycleCell() : CycleCell(roleName(c.role)); }},
+        {"beta", U::None, [](C c) { return cell(c.beta); }},
+        {"drift_pos", U::None, [](C c) { return cell(c.driftPos); }},
+        {"drift_neg", U::None, [](C c) { return cell(c.driftNeg); }},
+        {"inelastic_deformation", U::None, [](C c) { return cell(c.inelasticDeformation); }},
+        {"cumulative_inelastic_deformation", U::None, [](C c) { return cell(c.cumulativeInelasticDeformation); }},
     };
     return columns;
 }
@@ -214,6 +298,47 @@ std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &contex
     return text;
 }
 
+std::string levelsCsv(const RecordMetrics &metrics, const ExportContext &context)
+{
+    auto head = [&](const std::string &name, ColumnUnit unit) {
+        const std::string text = columnUnitText(unit, context.xUnit, context.yUnit);
+        return name + (text.empty() ? "" : " (" + text + ")");
+    };
+    std::size_t repeats = 0;
+    for (const LoadLevel &l : metrics.levels)
+        repeats = std::max(repeats, l.strengthPos.size());
+    std::vector<std::string> cells = {"level", "first_cycle", head("amplitude", ColumnUnit::X),
+                                      head("x_pos", ColumnUnit::X), head("x_neg", ColumnUnit::X), "cycles",
+                                      "repeats", "trailing", "ratio", "drift", "loss_pos", "loss_neg", "loss3_pos",
+                                      "loss3_neg"};
+    // The strengths of the repeats come last, as many columns as the level
+    // with the most repeats needs, so that the others keep their place.
+    for (const char *side : {"strength_pos_", "strength_neg_"})
+        for (std::size_t k = 1; k <= repeats; ++k)
+            cells.push_back(head(side + std::to_string(k), ColumnUnit::Y));
+    std::string text = csvLine(cells);
+    for (const LoadLevel &l : metrics.levels) {
+        cells = {std::to_string(l.level), std::to_string(l.firstCycle), csvNumber(l.amplitude), csvNumber(l.xPos),
+                 csvNumber(l.xNeg), std::to_string(l.cycles), std::to_string(l.repeats), std::to_string(l.trailing),
+                 csvNumber(l.ratio), csvNumber(l.drift), csvNumber(l.lossPos), csvNumber(l.lossNeg),
+                 csvNumber(l.loss3Pos), csvNumber(l.loss3Neg)};
+        for (const auto *loads : {&l.strengthPos, &l.strengthNeg})
+            for (std::size_t k = 0; k < repeats; ++k)
+                cells.push_back(k < loads->size() ? csvNumber((*loads)[k]) : std::string());
+        text += csvLine(cells);
+    }
+    return text;
+}
+
+std::string acceptanceText(const std::optional<Acceptance> &a)
+{
+    if (!a)
+        return {};
+    if (!a->pass)
+        return "not reached";
+    return *a->pass ? "pass" : "fail";
+}
+
 SummaryRow summaryRow(const std::string &record, const SharedState &state, const RecordMetrics &metrics,
                       int errorNumber)
 {
@@ -226,13 +351,16 @@ SummaryRow summaryRow(const std::string &record, const SharedState &state, const
         r.totalEnergy = metrics.cycles.back().totalEnergy;
     r.meanDamping = metrics.meanDamping;
     if (const auto &c = metrics.positive.eeep) {
-        r.peakLoadPos = c->peakLoad;
+        r.peakLoadPos = static_cast<float>(c->peakLoad); // a stored float
         r.ductilityPos = c->ductility;
     }
     if (const auto &c = metrics.negative.eeep) {
-        r.peakLoadNeg = c->peakLoad;
+        r.peakLoadNeg = static_cast<float>(c->peakLoad);
         r.ductilityNeg = c->ductility;
     }
+    r.levels = static_cast<int>(metrics.levels.size());
+    r.betaMin = metrics.betaMin;
+    r.acceptance = acceptanceText(metrics.acceptance);
     return r;
 }
 
@@ -247,13 +375,14 @@ SummaryRow failedSummaryRow(const std::string &record, int errorNumber)
 std::string summaryCsv(const std::vector<SummaryRow> &rows)
 {
     std::string text = csvLine({"record", "status", "rows", "cycles", "total_energy", "mean_damping", "peak_load_pos",
-                                "peak_load_neg", "ductility_pos", "ductility_neg"});
+                                "peak_load_neg", "ductility_pos", "ductility_neg", "levels", "beta_min",
+                                "acceptance"});
     auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
     for (const SummaryRow &r : rows)
         text += csvLine({r.record, r.errorNumber ? "error " + std::to_string(r.errorNumber) : "ok", whole(r.rows),
                          whole(r.cycles), csvNumber(r.totalEnergy), csvNumber(r.meanDamping),
                          csvNumber(r.peakLoadPos), csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos),
-                         csvNumber(r.ductilityNeg)});
+                         csvNumber(r.ductilityNeg), whole(r.levels), csvNumber(r.betaMin), r.acceptance});
     return text;
 }
 

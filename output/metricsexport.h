@@ -22,7 +22,7 @@ struct ExportContext {
 };
 
 /// The JSON document of an analysed record: the record's absolute path, the
-/// settings, RowCount and ColumnCount, the cycle table with the per-cycle
+/// program's version, the settings, RowCount and ColumnCount, the cycle table with the per-cycle
 /// metrics, and both sides of the envelope with their EEEP curves. Keys in
 /// a fixed order; null for a value that does not exist or is not finite.
 JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context);
@@ -30,9 +30,9 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
 /// jsonText of metricsDocument: the content of NAME-kov.json.
 std::string metricsJson(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context);
 
-/// A cell of the per-cycle table: none, a whole number, a stored float or a
-/// derived double (each printed in its own way).
-using CycleCell = std::variant<std::monostate, int, float, double>;
+/// A cell of the per-cycle table: none, a whole number, a stored float, a
+/// derived double (each printed in its own way) or a fixed text.
+using CycleCell = std::variant<std::monostate, int, float, double, const char *>;
 
 /// What a column of the per-cycle table is measured in.
 enum class ColumnUnit { None, X, Y, Energy, Stiffness };
@@ -47,7 +47,8 @@ struct CycleColumn {
 /// The columns of the per-cycle table, in order: cycle, start_step,
 /// end_step, peak1_step, peak1_x, peak1_y, peak2_…, energy, total_energy,
 /// strain_energy, damping, max_load, min_load, secant_stiffness,
-/// residual_pos, residual_neg.
+/// residual_pos, residual_neg, level, role, beta, drift_pos, drift_neg,
+/// inelastic_deformation, cumulative_inelastic_deformation.
 const std::vector<CycleColumn> &cycleColumns();
 
 /// The unit text of a column: load times displacement for energies
@@ -63,6 +64,16 @@ std::string columnUnitText(ColumnUnit unit, const std::string &xUnit, const std:
 /// -Infinity or NaN, as in the results file.
 std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &context);
 
+/// The levels of the loading protocol as CSV (as metricsCsv): level,
+/// first_cycle, amplitude, x_pos, x_neg, cycles, repeats, trailing, ratio,
+/// drift, loss_pos, loss_neg, loss3_pos, loss3_neg, then strength_pos_1..K
+/// and strength_neg_1..K for the K repeats of the level that has the most
+/// (empty beyond a level's own repeats). The content of NAME-kov-levels.csv.
+std::string levelsCsv(const RecordMetrics &metrics, const ExportContext &context);
+
+/// "pass", "fail" or "not reached"; empty without acceptance (no height).
+std::string acceptanceText(const std::optional<Acceptance> &acceptance);
+
 /// One row of the summary of a kov-batch call.
 struct SummaryRow {
     std::string record;
@@ -75,6 +86,9 @@ struct SummaryRow {
     std::optional<float> peakLoadNeg;
     std::optional<double> ductilityPos;
     std::optional<double> ductilityNeg;
+    std::optional<int> levels;
+    std::optional<double> betaMin;
+    std::string acceptance; ///< acceptanceText
 };
 
 /// The summary row of an analysed record (errorNumber: a failure after the
@@ -87,7 +101,8 @@ SummaryRow failedSummaryRow(const std::string &record, int errorNumber);
 
 /// The summary as CSV, one row per record in the order given:
 /// record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,
-/// peak_load_neg,ductility_pos,ductility_neg; status "ok" or "error N".
+/// peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,acceptance;
+/// status "ok" or "error N".
 std::string summaryCsv(const std::vector<SummaryRow> &rows);
 
 } // namespace kov

@@ -455,7 +455,7 @@ std::string loopChart(const SharedState &state, const RecordMetrics &metrics, co
 
     for (const EnvelopeSide *side : {&metrics.positive, &metrics.negative}) {
         QPolygonF line;
-        for (const LoadPoint &q : side->points)
+        for (const EnvelopePoint &q : side->points)
             line << point(q.x, q.y);
         chart.pen(QColor(colour::Envelope), 1.8);
         p.drawPolyline(line);
@@ -551,6 +551,52 @@ std::string stiffnessChart(const RecordMetrics &metrics, std::size_t reference)
     return seriesChart(ratio, 1.05, "Secant stiffness ratio", "Secant stiffness per cycle relative to cycle " +
                                                                   std::to_string(metrics.cycles[reference].cycle),
                        one);
+}
+
+std::string protocolChart(const RecordMetrics &metrics, const std::string &xUnit)
+{
+    std::vector<std::optional<double>> amplitude;
+    for (const CycleMetrics &c : metrics.cycles)
+        amplitude.emplace_back(static_cast<double>(c.amplitude));
+    double lo = 0.0, hi = 0.0;
+    valueRange(amplitude, lo, hi);
+    SvgChart chart(CycleWidth, CycleHeight);
+    const std::size_t n = amplitude.size();
+    const Ticks ticks = niceTicks(lo, hi, 6);
+    const Area a = cycleArea(n, lo, hi, axisRoom(labelWidth(chart, ticks)), CycleRight);
+    const double width = yGrid(chart, a, ticks, [](double v) { return v; });
+    xGrid(chart, a, cycleTicks(n));
+    frame(chart, a);
+    for (std::size_t i = 0; i < n; ++i) {
+        const CycleMetrics &c = metrics.cycles[i];
+        const char *fill = c.role == CycleRole::Primary  ? colour::Primary
+                           : c.role == CycleRole::Repeat ? colour::Repeat
+                           : c.role == CycleRole::Trailing ? colour::Trailing
+                                                           : colour::NoLevel;
+        chart.fill(QColor(fill));
+        const double x = static_cast<double>(i + 1);
+        const double v = static_cast<double>(c.amplitude);
+        chart.painter().drawRect(QRectF(at(a.x(x - 0.35), a.y(std::max(v, 0.0))), at(a.x(x + 0.35), a.y(std::min(v, 0.0)))));
+    }
+    chart.pen(Frame, 1.0, Qt::DashLine);
+    for (const LoadLevel &l : metrics.levels) {
+        const double x = a.x(static_cast<double>(l.firstCycle) - 0.5);
+        chart.painter().drawLine(at(x, a.top), at(x, a.bottom()));
+    }
+    titles(chart, a, "Cycle", withUnit("Amplitude", xUnit), width);
+    return chart.finish("Loading protocol: amplitude per cycle by role, with the levels");
+}
+
+std::string betaChart(const RecordMetrics &metrics)
+{
+    std::vector<std::optional<double>> beta;
+    for (const CycleMetrics &c : metrics.cycles)
+        beta.push_back(c.beta);
+    auto limit = [](SvgChart &chart, const Area &a) {
+        chart.pen(Frame, 1.0, Qt::DashLine);
+        chart.painter().drawLine(at(a.left, a.y(0.125)), at(a.right(), a.y(0.125)));
+    };
+    return seriesChart(beta, 0.2, "Energy dissipation ratio", "Relative energy dissipation ratio per cycle", limit);
 }
 
 } // namespace kov::report

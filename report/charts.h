@@ -50,6 +50,10 @@ inline constexpr const char *Eeep = "#7b3294";
 inline constexpr const char *Bars = "#8eb4d6";
 inline constexpr const char *Cumulative = "#d95f02";
 inline constexpr const char *Series = "#1f5f99";
+inline constexpr const char *Primary = "#1f5f99";
+inline constexpr const char *Repeat = "#8eb4d6";
+inline constexpr const char *Trailing = "#f2c48d";
+inline constexpr const char *NoLevel = "#cccccc";
 } // namespace colour
 
 /// The loop chart shows the window's plot area at this many times its size.
@@ -93,5 +97,14 @@ std::optional<std::size_t> stiffnessReference(const RecordMetrics &metrics);
 /// Each cycle's secant stiffness divided by that of cycles[reference]: the
 /// stiffness degradation, with a dashed line at 1.
 std::string stiffnessChart(const RecordMetrics &metrics, std::size_t reference);
+
+/// The loading protocol: each cycle's amplitude as a bar coloured by its
+/// role (primary, repeat, trailing, none), a dashed line where each level
+/// starts.
+std::string protocolChart(const RecordMetrics &metrics, const std::string &xUnit);
+
+/// The relative energy dissipation ratio of each cycle, with a dashed line
+/// at 1/8.
+std::string betaChart(const RecordMetrics &metrics);
 
 } // namespace kov::report

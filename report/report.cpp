@@ -111,7 +111,12 @@ std::string styleSheet()
            dot("end", EndStep) + dot("peak1", PeakStep1) + dot("peak2", PeakStep2) + line("path", Path, "solid") +
            line("envelope", Envelope, "solid") + line("eeep", Eeep, "dashed") + line("cumulative", Cumulative, "solid") +
            line("series", Series, "solid") +
-           ".key.bars::before{border:.4em solid " + Bars + "}" +
+           ".key.bars::before{border:.4em solid " + Bars + "}" + ".key.primary::before{border:.4em solid " +
+           Primary + "}" + ".key.repeat::before{border:.4em solid " + Repeat + "}" +
+           ".key.trailing::before{border:.4em solid " + Trailing + "}" + ".key.nolevel::before{border:.4em solid " +
+           NoLevel + "}" + line("limit", "#999999", "dashed") +
+           "td.pass{background:#e3f4e1;color:#1b5e20;font-weight:600}"
+           "td.fail{background:#fde2e1;color:#a40000;font-weight:600}" +
            "dl.figures{display:grid;grid-template-columns:max-content 1fr;gap:.1em 1em;margin:.3em 0}"
            "dl.figures dt{color:#555}dl.figures dd{margin:0;font-variant-numeric:tabular-nums}"
            "p.empty{color:#666;font-style:italic}"
@@ -214,9 +219,9 @@ std::string envelopeTable(const RecordMetrics &m, const ReportSettings &s)
         {withUnit("Ultimate displacement", s.xUnit), [](const EeepCurve &c) { return c.ultimateDisp; }},
         {"Ductility", [](const EeepCurve &c) { return c.ductility; }},
     };
-    const EnvelopeSide *sides[] = {&m.positive, &m.negative};
+    const EnvelopeSide *sides[] = {&m.positive, &m.negative, &m.average};
     std::string html = "<table class=\"envelope\"><thead><tr><th></th><th class=\"num\">Positive</th>"
-                       "<th class=\"num\">Negative</th></tr></thead><tbody>";
+                       "<th class=\"num\">Negative</th><th class=\"num\">Average</th></tr></thead><tbody>";
     html += "<tr><th>Envelope points</th>";
     for (const EnvelopeSide *side : sides)
         html += "<td>" + std::to_string(side->points.size() - (side->points.empty() ? 0 : 1));
@@ -230,10 +235,15 @@ std::string envelopeTable(const RecordMetrics &m, const ReportSettings &s)
             html += cell;
         html += "</tr>";
     }
-    html += "<tr><th>Load fell below 0.8 peak</th>";
-    for (const EnvelopeSide *side : sides)
-        html += side->eeep ? std::string("<td>") + (side->eeep->failureReached ? "yes" : "no") : NoneCell;
-    return html + "</tr></tbody></table>";
+    auto yesNo = [&](const char *head, bool EeepCurve::*member) {
+        std::string row = std::string("<tr><th>") + head + "</th>";
+        for (const EnvelopeSide *side : sides)
+            row += side->eeep ? std::string("<td>") + ((*side->eeep).*member ? "yes" : "no") : NoneCell;
+        return row + "</tr>";
+    };
+    html += yesNo("Load fell below 0.8 peak", &EeepCurve::failureReached);
+    html += yesNo("Yield load taken as 0.85 peak", &EeepCurve::yieldFallback);
+    return html + "</tbody></table>";
 }
 
 std::string settingsList(const ReportSettings &s)
@@ -245,7 +255,11 @@ std::string settingsList(const ReportSettings &s)
            row("Y column", std::to_string(s.yColumn)) + row("Skip lines", std::to_string(s.skipLines)) +
            row("X coefficient", shortestText(s.xCoef)) + row("Y coefficient", shortestText(s.yCoef)) +
            row("X unit", esc(s.xUnit)) + row("Y unit", esc(s.yUnit)) +
-           row("Level tolerance", shortestText(s.levelTolerance)) + "</dl>";
+           row("Level tolerance", shortestText(s.levelTolerance)) +
+           row("Height", s.height ? shortestText(*s.height) + " " + esc(s.xUnit) : "none (no drift, no acceptance)") +
+           row("Acceptance drift", shortestText(s.acceptanceDrift)) +
+           row("Yield displacement", s.yieldDisp ? shortestText(*s.yieldDisp) + " " + esc(s.xUnit) : "none") +
+           "</dl>";
 }
 
 std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
@@ -265,24 +279,33 @@ std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
     std::vector<std::vector<std::string>> cells;
     for (const CycleColumn &c : columns) {
         std::vector<std::optional<double>> values;
-        bool whole = false;
+        std::vector<std::string> texts; // whole numbers and words, as they are
+        bool plain = false;
         for (const CycleMetrics &row : m.cycles) {
             const CycleCell cell = c.value(row);
-            whole = std::holds_alternative<int>(cell);
-            values.push_back(std::visit(
-                [](const auto &v) -> std::optional<double> {
-                    if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::monostate>)
-                        return std::nullopt;
-                    else
-                        return static_cast<double>(v);
+            std::visit(
+                [&](const auto &v) {
+                    using T = std::decay_t<decltype(v)>;
+                    if constexpr (std::is_same_v<T, std::monostate>) {
+                        values.emplace_back();
+                        texts.push_back(NoneCell);
+                    } else if constexpr (std::is_same_v<T, const char *>) {
+                        plain = true;
+                        values.emplace_back();
+                        texts.push_back(std::string("<td class=\"text\">") + v);
+                    } else if constexpr (std::is_same_v<T, int>) {
+                        plain = true;
+                        values.emplace_back(v);
+                        texts.push_back("<td>" + std::to_string(v));
+                    } else {
+                        values.emplace_back(static_cast<double>(v));
+                        texts.push_back({});
+                    }
                 },
-                cell));
+                cell);
         }
-        if (whole) {
-            std::vector<std::string> ints;
-            for (const auto &v : values)
-                ints.push_back("<td>" + std::to_string(static_cast<int>(*v)));
-            cells.push_back(std::move(ints));
+        if (plain) {
+            cells.push_back(std::move(texts));
         } else {
             cells.push_back(numberCells(values));
         }
@@ -296,11 +319,105 @@ std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
     return html + "</tbody></table></div>";
 }
 
+/// The loads of the repeats, one after the other: "20.1, 18.3, 17.9".
+std::string loadList(const std::vector<std::optional<float>> &loads)
+{
+    std::vector<std::optional<double>> values;
+    for (const auto &f : loads)
+        values.push_back(f ? std::optional<double>(*f) : std::nullopt);
+    const NumberFormat format = report::columnFormat(largest(values));
+    std::string text;
+    for (const auto &v : values)
+        text += (text.empty() ? "" : ", ") + (v ? formatNumber(*v, format) : std::string("\u2013"));
+    return text;
+}
+
+/// The levels of the loading protocol with their strength degradation.
+std::string levelTable(const RecordMetrics &m, const ReportSettings &s)
+{
+    struct Column {
+        std::string head;
+        std::function<std::optional<double>(const LoadLevel &)> value;
+    };
+    const std::vector<Column> columns = {
+        {withUnit("Amplitude", s.xUnit), [](const LoadLevel &l) { return static_cast<double>(l.amplitude); }},
+        {"Drift", [](const LoadLevel &l) { return l.drift; }},
+        {"Ratio", [](const LoadLevel &l) { return l.ratio; }},
+        {"Loss +", [](const LoadLevel &l) { return l.lossPos; }},
+        {"Loss \u2212", [](const LoadLevel &l) { return l.lossNeg; }},
+        {"Loss 1\u21923 +", [](const LoadLevel &l) { return l.loss3Pos; }},
+        {"Loss 1\u21923 \u2212", [](const LoadLevel &l) { return l.loss3Neg; }},
+    };
+    std::string html = "<div class=\"scroll\"><table class=\"levels\"><thead><tr><th class=\"num\">Level</th>"
+                       "<th class=\"num\">First cycle</th><th class=\"num\">Cycles</th><th class=\"num\">Repeats</th>"
+                       "<th class=\"num\">Trailing</th>";
+    for (const Column &c : columns)
+        html += "<th class=\"num\">" + c.head + "</th>";
+    html += "<th>" + withUnit("Peak load of each repeat +", s.yUnit) + "</th><th>" +
+            withUnit("\u2212", s.yUnit) + "</th></tr></thead><tbody>";
+    std::vector<std::vector<std::string>> cells;
+    for (const Column &c : columns) {
+        std::vector<std::optional<double>> values;
+        for (const LoadLevel &l : m.levels)
+            values.push_back(c.value(l));
+        cells.push_back(numberCells(values));
+    }
+    for (std::size_t i = 0; i < m.levels.size(); ++i) {
+        const LoadLevel &l = m.levels[i];
+        html += "<tr><td>" + std::to_string(l.level) + "<td>" + std::to_string(l.firstCycle) + "<td>" +
+                std::to_string(l.cycles) + "<td>" + std::to_string(l.repeats) + "<td>" + std::to_string(l.trailing);
+        for (const auto &column : cells)
+            html += column[i];
+        html += "<td class=\"text\">" + loadList(l.strengthPos) + "<td class=\"text\">" + loadList(l.strengthNeg) +
+                "</tr>";
+    }
+    return html + "</tbody></table></div>";
+}
+
+/// The acceptance checks, each value beside its limit, pass and fail
+/// coloured.
+std::string acceptanceTable(const Acceptance &a, const ReportSettings &s)
+{
+    auto verdict = [](const std::optional<bool> &pass) {
+        return pass ? (*pass ? std::string("<td class=\"pass\">pass") : std::string("<td class=\"fail\">fail"))
+                    : NoneCell;
+    };
+    std::string html = "<p>At the third repeat of the first level whose drift reaches " +
+                       shortestText(a.driftLimit) + ": ";
+    if (!a.level)
+        html += "no level reaches it";
+    else
+        html += "level " + std::to_string(*a.level) +
+                (a.cycle ? ", cycle " + std::to_string(*a.cycle) : std::string(", which has fewer than three repeats"));
+    html += ".</p><div class=\"scroll\"><table class=\"acceptance\"><thead><tr><th>Check</th>"
+            "<th class=\"num\">Value</th><th class=\"num\">Limit</th><th>Result</th></tr></thead><tbody>";
+    const std::string stiffness = columnUnitText(ColumnUnit::Stiffness, s.xUnit, s.yUnit);
+    const std::pair<std::string, const AcceptanceCheck *> rows[] = {
+        {withUnit("Peak load + \u2265 0.75 \u00d7 largest", s.yUnit), &a.strengthPos},
+        {withUnit("Peak load \u2212 \u2264 0.75 \u00d7 largest", s.yUnit), &a.strengthNeg},
+        {"Energy dissipation ratio \u2265 1/8", &a.beta},
+        {withUnit("Secant stiffness at \u00b1A/10 \u2265 0.05 K+", stiffness), &a.stiffness},
+    };
+    for (const auto &[head, check] : rows) {
+        const auto cells = numberCells({check->value, check->limit});
+        html += "<tr><th>" + head + "</th>" + cells[0] + cells[1] + verdict(check->pass) + "</tr>";
+    }
+    html += "<tr><th>Verdict</th><td><td>" +
+            (a.pass ? verdict(a.pass) : std::string("<td class=\"text\">not reached")) + "</tr>";
+    return html + "</tbody></table></div>";
+}
+
 std::string cycleCharts(const RecordMetrics &m, const ReportSettings &s)
 {
     if (m.cycles.empty())
         return "<p class=\"empty\">No cycle was analysed: the record has no upward zero crossing of the load.</p>";
     std::string html = "<div class=\"cyclecharts\">";
+    html += "<figure>" + report::protocolChart(m, s.xUnit) + "<figcaption>" +
+            legend({{"primary", "primary"}, {"repeat", "repeat"}, {"trailing", "trailing"}, {"nolevel", "no level"},
+                    {"limit", "level starts"}}) +
+            "</figcaption></figure>";
+    html += "<figure>" + report::betaChart(m) + "<figcaption>" +
+            legend({{"series", "relative energy dissipation ratio"}, {"limit", "1/8"}}) + "</figcaption></figure>";
     html += "<figure>" + report::energyChart(m, energyUnit(s)) + "<figcaption>" +
             legend({{"bars", "energy per cycle (left)"}, {"cumulative", "cumulative energy (right)"}}) +
             "</figcaption></figure>";
@@ -342,6 +459,10 @@ std::string recordSection(const ReportRecord &r, std::size_t section, const Repo
             "<h3>Envelope and EEEP curve</h3><div class=\"scroll\">" + envelopeTable(r.metrics, s) +
             "</div><h3>Settings</h3>" + settingsList(s) + "</div></div>";
     html += cycleCharts(r.metrics, s);
+    if (!r.metrics.levels.empty())
+        html += "<h3>Loading protocol and strength degradation</h3>" + levelTable(r.metrics, s);
+    if (r.metrics.acceptance)
+        html += "<h3>Acceptance</h3>" + acceptanceTable(*r.metrics.acceptance, s);
     if (!r.metrics.cycles.empty())
         html += "<h3>Cycles</h3>" + cycleTable(r.metrics, s);
     return html + "</section>";

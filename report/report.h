@@ -16,10 +16,8 @@
 namespace kov {
 
 /// The settings of the call, the same for every record: those of the
-/// analysis and the envelope's level tolerance.
-struct ReportSettings : Settings {
-    double levelTolerance = DefaultLevelTolerance;
-};
+/// analysis and of the metrics.
+struct ReportSettings : Settings, MetricSettings {};
 
 /// One record of the call, in the order of the call.
 struct ReportRecord {

@@ -176,10 +176,11 @@ def eeep(points):
     if fall is not None:
         area += (du - P[last][0]) * (P[last][1] + load08) / 2.0
     root = du * du - 2.0 * area / ke
-    py = (du - math.sqrt(root)) * ke if root >= 0 else 0.85 * peak
+    fallback = not root >= 0
+    py = 0.85 * peak if fallback else (du - math.sqrt(root)) * ke
     dy = py / ke
     return dict(peak_load=peak, peak_disp=P[j][0], elastic_stiffness=ke, yield_load=py, yield_disp=dy,
-                ultimate_disp=du, failure_reached=fall is not None, ductility=du / dy)
+                ultimate_disp=du, failure_reached=fall is not None, ductility=du / dy, yield_fallback=fallback)
 
 
 def side(X, Y, cycles, t, key, sign):
@@ -189,6 +190,64 @@ def side(X, Y, cycles, t, key, sign):
         for k in ('peak_load', 'peak_disp', 'yield_load', 'yield_disp', 'ultimate_disp'):
             curve[k] = -curve[k]
     return points, curve
+
+
+def protocol(X, cycles, t):
+    """Amplitude, level and role of each cycle, and the levels."""
+    levels, largest = [], 0.0
+    for n, c in enumerate(cycles, start=1):
+        peaks = [X[c['p1']]] if c['p1'] else []
+        peaks += [-X[c['p2']]] if c['p2'] else []
+        a = max(peaks) if peaks else 0.0
+        c['amp'], c['level'], c['role'] = a, None, None
+        if a > 0 and a > (1 + t) * largest:
+            levels.append(dict(level=len(levels) + 1, first=n, amp=a, cycles=[n]))
+            c['role'] = 'primary'
+        elif levels:
+            levels[-1]['cycles'].append(n)
+            c['role'] = 'repeat' if a >= (1 - t) * levels[-1]['amp'] else 'trailing'
+        if c['role']:
+            c['level'] = levels[-1]['level']
+        largest = max(largest, a)
+    return levels
+
+
+def level_loss(f, k):
+    if k >= len(f) or f[0] is None or f[k] is None or f[0] == 0:
+        return None
+    return (f[0] - f[k]) / f[0]
+
+
+def betas(X, Y, cycles):
+    first = next((c for c in cycles if c['p1'] and c['p2'] and X[c['p1']] != 0 and X[c['p2']] != 0), None)
+    if first is None:
+        return None, None, [None] * len(cycles)
+    kp, kn = Y[first['p1']] / X[first['p1']], Y[first['p2']] / X[first['p2']]
+    out = []
+    for c in cycles:
+        b = None
+        if c['p1'] and c['p2']:
+            x1, y1, x2, y2 = X[c['p1']], Y[c['p1']], X[c['p2']], Y[c['p2']]
+            try:
+                w = (x1 - y1 / kp) - (x2 - y2 / kn)
+                if math.isfinite(w) and not w < 0.1 * (x1 - x2):
+                    b = c['energy'] / ((y1 - y2) * w)
+            except ZeroDivisionError:
+                b = None
+            if b is not None and not math.isfinite(b):
+                b = None
+        out.append(b)
+    return kp, kn, out
+
+
+def load_at(X, Y, a, b, x):
+    for k in range(a, b + 1):
+        if X[k] == x:
+            return Y[k]
+    for k in range(a + 1, b + 1):
+        if X[k - 1] < x < X[k] or X[k] < x < X[k - 1]:
+            return Y[k - 1] + (Y[k] - Y[k - 1]) * (x - X[k - 1]) / (X[k] - X[k - 1])
+    return None
 
 
 # ---- Comparison of the written texts
@@ -255,13 +314,16 @@ def check_exact(where, got, want):
 
 # ---- One record
 
-def check_record(batch, folder, name, settings, tolerance):
+def check_record(batch, folder, name, settings, tolerance, height=None, drift=None, yield_disp=None):
     x_col, y_col, skip, x_coef, y_coef = settings
     args = [batch, '--x-column', str(x_col), '--y-column', str(y_col), '--skip-lines', str(skip),
             '--x-coef', repr(x_coef), '--y-coef', repr(y_coef), '--x-unit', 'mm', '--y-unit', 'kN',
             '--json', '--csv', '--summary', 'summary.csv', name]
     if tolerance is not None:
         args[1:1] = ['--level-tolerance', repr(tolerance)]
+    for option, value in (('--height', height), ('--acceptance-drift', drift), ('--yield-disp', yield_disp)):
+        if value is not None:
+            args[1:1] = [option, repr(value)]
     run = subprocess.run(args, cwd=folder, capture_output=True, text=True)
     if run.returncode != 0:
         F.fail(name, f'kov-batch exited with {run.returncode}: {run.stderr.strip()}')
@@ -275,7 +337,28 @@ def check_record(batch, folder, name, settings, tolerance):
 
     X, Y, rows, columns = read_record(os.path.join(folder, name), x_col, y_col, skip, f32(x_coef), f32(y_coef))
     cycles, truncated = automatic_course(X, Y, rows)
+    levels = protocol(X, cycles, t)
+    kp, kn, beta = betas(X, Y, cycles)
+    cumulative = 0.0
+    for c, b in zip(cycles, beta):
+        c['beta'] = b
+        c['drift_pos'] = X[c['p1']] / height if height and c['p1'] else None
+        c['drift_neg'] = X[c['p2']] / height if height and c['p2'] else None
+        c['inelastic'] = c['cumulative'] = None
+        if yield_disp:
+            pos = 2 * max(0.0, X[c['p1']] - yield_disp) if c['p1'] else 0.0
+            neg = 2 * max(0.0, -X[c['p2']] - yield_disp) if c['p2'] else 0.0
+            c['inelastic'] = (pos + neg) / yield_disp
+            cumulative += c['inelastic']
+            c['cumulative'] = cumulative
     where = name
+    check_exact(where + ' version', doc['version'], doc['version'] if re.fullmatch(r'\d+\.\d+\.\d+', doc['version']) else '')
+    for key, want in (('height', height), ('yield_disp', yield_disp)):
+        if want is None:
+            check_exact(f'{where} {key}', doc['settings'][key], None)
+        else:
+            check_double(f'{where} {key}', doc['settings'][key], want)
+    check_double(where + ' acceptance_drift', doc['settings']['acceptance_drift'], 0.035 if drift is None else drift)
     check_exact(where + ' rows', doc['rows'], rows)
     check_exact(where + ' columns', doc['columns'], columns)
     check_exact(where + ' truncated', doc['truncated'], truncated)
@@ -300,11 +383,19 @@ def check_record(batch, folder, name, settings, tolerance):
         check_float(f'{w} min_load', got['min_load'], m['min_load'])
         for key in ('secant_stiffness', 'residual_pos', 'residual_neg'):
             check_double(f'{w} {key}', got[key], m[key])
+        check_exact(f'{w} level', got['level'], c['level'])
+        check_exact(f'{w} role', got['role'], c['role'])
+        for key, want in (('beta', 'beta'), ('drift_pos', 'drift_pos'), ('drift_neg', 'drift_neg'),
+                          ('inelastic_deformation', 'inelastic'), ('cumulative_inelastic_deformation', 'cumulative')):
+            check_double(f'{w} {key}', got[key], c[want])
+        c['max_load'], c['min_load'] = m['max_load'], m['min_load']
         # The CSV row holds the same texts, empty where JSON has null.
         flat = [got['cycle'], got['start_step'], got['end_step'], got['peak1']['step'], got['peak1']['x'],
                 got['peak1']['y'], got['peak2']['step'], got['peak2']['x'], got['peak2']['y']] + \
                [got[k] for k in ('energy', 'total_energy', 'strain_energy', 'damping', 'max_load', 'min_load',
-                                 'secant_stiffness', 'residual_pos', 'residual_neg')]
+                                 'secant_stiffness', 'residual_pos', 'residual_neg', 'level', 'role', 'beta',
+                                 'drift_pos', 'drift_neg', 'inelastic_deformation',
+                                 'cumulative_inelastic_deformation')]
         check_exact(f'{w} csv', csv_lines[n].split(','), ['' if v is None else str(v) for v in flat])
 
     summary_want = {}
@@ -324,6 +415,94 @@ def check_record(batch, folder, name, settings, tolerance):
         check_exact(w + ' failure_reached', got['failure_reached'], curve.get('failure_reached'))
         summary_want[label] = (curve.get('peak_load'), curve.get('ductility'))
 
+    # The average envelope: one point per level from its first cycle.
+    average = [(0.0, 0.0)]
+    for lv in levels:
+        c = cycles[lv['first'] - 1]
+        if c['p1'] and c['p2']:
+            average.append(((X[c['p1']] - X[c['p2']]) / 2, (Y[c['p1']] - Y[c['p2']]) / 2))
+    got = doc['envelope']['average']
+    check_exact(name + ' average points', len(got['points']), len(average))
+    for (gx, gy), (x, y) in zip(got['points'], average):
+        check_double(name + ' average point x', gx, x)
+        check_double(name + ' average point y', gy, y)
+    curve = eeep(average) or {}
+    for k in ('peak_load', 'peak_disp', 'elastic_stiffness', 'yield_load', 'yield_disp', 'ultimate_disp', 'ductility'):
+        check_double(f'{name} average {k}', got[k], curve.get(k))
+    check_exact(name + ' average failure_reached', got['failure_reached'], curve.get('failure_reached'))
+    for label, points in (('positive', None), ('negative', None), ('average', average)):
+        side_curve = eeep(points) if points else None
+        if points is None:
+            sign = 1 if label == 'positive' else -1
+            side_curve = eeep([(sign * x, sign * y) for x, y in envelope(X, Y, cycles, t, 'p1' if sign > 0 else 'p2', sign)])
+        check_exact(f'{name} {label} yield_fallback', doc['envelope'][label]['yield_fallback'],
+                    side_curve['yield_fallback'] if side_curve else None)
+
+    # The levels, with their strength degradation, and NAME-kov-levels.csv.
+    with open(stem + '-levels.csv', encoding='utf-8', newline='') as f:
+        level_lines = f.read().split('\r\n')
+    check_exact(name + ' levels', len(doc['levels']), len(levels))
+    most = max((sum(1 for n in lv['cycles'] if cycles[n - 1]['role'] != 'trailing') for lv in levels), default=0)
+    for lv, got, line in zip(levels, doc['levels'], level_lines[1:]):
+        w = f'{name} level {lv["level"]}'
+        first = cycles[lv['first'] - 1]
+        reps = [cycles[n - 1] for n in lv['cycles'] if cycles[n - 1]['role'] != 'trailing']
+        fp, fn = [c['max_load'] for c in reps], [c['min_load'] for c in reps]
+        lv['reps'] = reps
+        prev = next((p for p in levels if p['level'] == lv['level'] - 1), None)
+        for key, want in (('level', lv['level']), ('first_cycle', lv['first']), ('cycles', len(lv['cycles'])),
+                          ('repeats', len(reps)), ('trailing', len(lv['cycles']) - len(reps))):
+            check_exact(f'{w} {key}', got[key], want)
+        check_float(w + ' amplitude', got['amplitude'], lv['amp'])
+        check_float(w + ' x_pos', got['x_pos'], X[first['p1']] if first['p1'] else None)
+        check_float(w + ' x_neg', got['x_neg'], X[first['p2']] if first['p2'] else None)
+        check_double(w + ' ratio', got['ratio'], lv['amp'] / prev['amp'] if prev else None)
+        check_double(w + ' drift', got['drift'], lv['amp'] / height if height else None)
+        check_exact(w + ' strength count', (len(got['strength_pos']), len(got['strength_neg'])), (len(reps), len(reps)))
+        for g, want in zip(got['strength_pos'] + got['strength_neg'], fp + fn):
+            check_float(w + ' strength', g, want)
+        for key, f, k in (('loss_pos', fp, len(fp) - 1), ('loss_neg', fn, len(fn) - 1), ('loss3_pos', fp, 2),
+                          ('loss3_neg', fn, 2)):
+            check_double(f'{w} {key}', got[key], level_loss(f, k))
+        flat = [got[k] for k in ('level', 'first_cycle', 'amplitude', 'x_pos', 'x_neg', 'cycles', 'repeats',
+                                 'trailing', 'ratio', 'drift', 'loss_pos', 'loss_neg', 'loss3_pos', 'loss3_neg')]
+        for key in ('strength_pos', 'strength_neg'):
+            flat += got[key] + [''] * (most - len(got[key]))
+        check_exact(w + ' csv', line.split(','), ['' if v is None else str(v) for v in flat])
+
+    # Acceptance at the third repeat of the first level that reaches the drift.
+    accept = None
+    if height:
+        limit = 0.035 if drift is None else drift
+        lv = next((lv for lv in levels if lv['amp'] / height >= limit), None)
+        c = lv['reps'][2] if lv and len(lv['reps']) >= 3 else None
+        top = max((x['max_load'] for x in cycles if x['max_load'] is not None), default=None)
+        bottom = min((x['min_load'] for x in cycles if x['min_load'] is not None), default=None)
+        want = dict(strength_pos=(c and c['max_load'], top and 0.75 * top, 1),
+                    strength_neg=(c and c['min_load'], bottom and 0.75 * bottom, -1),
+                    beta=(c and c['beta'], 0.125, 1), stiffness=(None, 0.05 * kp if kp is not None else None, 1))
+        if c and c['p1'] and c['p2']:
+            a, b = min(c['p1'], c['p2']), max(c['p1'], c['p2'])
+            up, down = load_at(X, Y, a, b, lv['amp'] / 10), load_at(X, Y, a, b, -lv['amp'] / 10)
+            if up is not None and down is not None:
+                want['stiffness'] = ((up - down) / (lv['amp'] / 5), want['stiffness'][1], 1)
+        got = doc['acceptance']
+        check_double(name + ' acceptance drift_limit', got['drift_limit'], limit)
+        check_exact(name + ' acceptance level', got['level'], lv['level'] if lv else None)
+        check_exact(name + ' acceptance cycle', got['cycle'], cycles.index(c) + 1 if c else None)
+        passes = []
+        for key, (value, lim, sign) in want.items():
+            ok = None if value is None or lim is None else sign * value >= sign * lim
+            passes.append(ok)
+            check_double(f'{name} acceptance {key} value', got['checks'][key]['value'], value)
+            check_double(f'{name} acceptance {key} limit', got['checks'][key]['limit'], lim)
+            check_exact(f'{name} acceptance {key} pass', got['checks'][key]['pass'], ok)
+        accept = None if c is None else all(p is True for p in passes)
+        check_exact(name + ' acceptance pass', got['pass'], accept)
+        accept = 'not reached' if c is None else 'pass' if accept else 'fail'
+    else:
+        check_exact(name + ' acceptance', doc['acceptance'], None)
+
     with open(os.path.join(folder, 'summary.csv'), encoding='utf-8', newline='') as f:
         row = f.read().split('\r\n')[1].split(',')
     mean = sum(c['damping'] for c in cycles) / len(cycles)
@@ -335,9 +514,14 @@ def check_record(batch, folder, name, settings, tolerance):
     check_float(name + ' summary peak neg', cells[5], summary_want['negative'][0])
     check_double(name + ' summary ductility pos', cells[6], summary_want['positive'][1])
     check_double(name + ' summary ductility neg', cells[7], summary_want['negative'][1])
+    check_exact(name + ' summary levels', row[10], str(len(levels)))
+    finite = [b for b in beta if b is not None]
+    check_double(name + ' summary beta_min', cells[9], min(finite) if finite else None)
+    check_exact(name + ' summary acceptance', row[12], accept or '')
     envelope_sizes = (len(doc['envelope']['positive']['points']), len(doc['envelope']['negative']['points']))
     print(f'{name}: {rows} rows, {len(cycles)} cycles, envelope points {envelope_sizes}, '
-          f'failure {doc["envelope"]["positive"]["failure_reached"]}/{doc["envelope"]["negative"]["failure_reached"]}')
+          f'failure {doc["envelope"]["positive"]["failure_reached"]}/{doc["envelope"]["negative"]["failure_reached"]}, '
+          f'{len(levels)} levels, acceptance {accept}')
 
 
 # ---- Generated records: growing loops with noise
@@ -377,8 +561,9 @@ def main():
         for name, settings in example_settings.items():
             with open(os.path.join(examples, name), 'rb') as src, open(os.path.join(folder, name), 'wb') as dst:
                 dst.write(src.read())
-            for tolerance in (None, 0.0, 0.3):
-                check_record(batch, folder, name, settings, tolerance)
+            for tolerance, height, drift, yield_disp in ((None, None, None, None), (0.0, 100.0, None, 1.0),
+                                                         (0.3, 500.0, 0.01, 5.0)):
+                check_record(batch, folder, name, settings, tolerance, height, drift, yield_disp)
 
         rng = random.Random(20260814)
         shapes = [(6, 3, 24, 0.01, 0.0), (8, 2, 40, 0.03, 0.25), (12, 3, 16, 0.02, 0.15), (5, 1, 60, 0.0, 0.5),
@@ -387,7 +572,9 @@ def main():
             name = f'generated-{i}.prn'
             with open(os.path.join(folder, name), 'w', newline='') as f:
                 f.write(growing_loops(rng, *shape))
-            check_record(batch, folder, name, (2, 3, 2, 1.0, rng.choice([1.0, 0.5, 9.80665])), rng.choice([None, 0.1]))
+            check_record(batch, folder, name, (2, 3, 2, 1.0, rng.choice([1.0, 0.5, 9.80665])), rng.choice([None, 0.1]),
+                         rng.choice([None, 50.0, 100.0, 200.0]), rng.choice([None, 0.02, 0.05]),
+                         rng.choice([None, 0.5, 2.0]))
 
     print(f'{F.checked} values checked, largest relative deviation of a derived value {F.worst:.3g}')
     print(f'{F.checked - F.count} passed, {F.count} failed')

@@ -78,6 +78,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchUsageErrors, ::testing::Values(
     std::vector<std::string>{"--x-column=", "a"},
     std::vector<std::string>{"--x-column=&H10", "a"},
     std::vector<std::string>{"--x-column=99999999999999999999999", "a"},
+    std::vector<std::string>{"--height=0", "a"},
+    std::vector<std::string>{"--height=-100", "a"},
+    std::vector<std::string>{"--yield-disp=1e400", "a"},
+    std::vector<std::string>{"--acceptance-drift=0", "a"},
     std::vector<std::string>{"--x-coef=1,5", "a"},
     std::vector<std::string>{"--x-coef=1e", "a"},
     std::vector<std::string>{"--x-coef=1D3", "a"},
@@ -169,6 +173,12 @@ TEST(BatchOptions, MetricFilesAndSummary)
     EXPECT_EQ(o->summaryFile, "s.csv");
     EXPECT_EQ(o->levelTolerance, 0.1);
     EXPECT_EQ(o->records, (std::vector<std::string>{"a", "b"}));
+    EXPECT_FALSE(none->height || none->yieldDisp);
+    EXPECT_EQ(none->acceptanceDrift, 0.035);
+    const auto h = parse({"--height=1500", "--acceptance-drift", ".02", "--yield-disp=2.5", "a"});
+    EXPECT_EQ(h->height, 1500.0);
+    EXPECT_EQ(h->acceptanceDrift, 0.02);
+    EXPECT_EQ(h->yieldDisp, 2.5);
 }
 
 // The level tolerance is a decimal of the strict grammar within 0..1.

@@ -42,6 +42,7 @@ kov-batch --plot |loop.png loop.svg sub
 kov-batch --summary |all.csv sub
 kov-batch --report |all.html sub
 kov-batch --level-tolerance |
+kov-batch --height |
 kov-batch -- -|
 kov-batch -- |B.PRN a.prn sub
 CASES

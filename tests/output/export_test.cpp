@@ -147,26 +147,36 @@ TEST(MetricsJson, KeysInOrderAndValuesOfTheirKind)
     const std::string text = metricsJson(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true});
     const JsonDocument doc = JsonDocument::parse(text);
     EXPECT_EQ(doc, metricsDocument(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true}));
-    EXPECT_EQ(keys(doc), (std::vector<std::string>{"record", "settings", "rows", "columns", "truncated", "cycles",
-                                                   "envelope"}));
+    EXPECT_EQ(keys(doc), (std::vector<std::string>{"record", "version", "settings", "rows", "columns", "truncated",
+                                                   "cycles", "levels", "envelope", "acceptance"}));
     EXPECT_EQ(keys(doc["settings"]), (std::vector<std::string>{"x_column", "y_column", "skip_lines", "x_coef",
-                                                               "y_coef", "x_unit", "y_unit", "level_tolerance"}));
+                                                               "y_coef", "x_unit", "y_unit", "level_tolerance", "height",
+                                                               "acceptance_drift", "yield_disp"}));
     const JsonDocument &c1 = doc["cycles"][0];
     EXPECT_EQ(keys(c1), (std::vector<std::string>{"cycle", "start_step", "end_step", "peak1", "peak2", "energy",
                                                   "total_energy", "strain_energy", "damping", "max_load", "min_load",
-                                                  "secant_stiffness", "residual_pos", "residual_neg"}));
+                                                  "secant_stiffness", "residual_pos", "residual_neg", "level", "role",
+                                                  "beta", "drift_pos", "drift_neg", "inelastic_deformation",
+                                                  "cumulative_inelastic_deformation"}));
     EXPECT_EQ(keys(c1["peak1"]), (std::vector<std::string>{"step", "x", "y"}));
-    EXPECT_EQ(keys(doc["envelope"]), (std::vector<std::string>{"positive", "negative"}));
-    EXPECT_EQ(keys(doc["envelope"]["negative"]),
-              (std::vector<std::string>{"points", "peak_load", "peak_disp", "elastic_stiffness", "yield_load",
-                                        "yield_disp", "ultimate_disp", "failure_reached", "ductility"}));
+    EXPECT_EQ(keys(doc["envelope"]), (std::vector<std::string>{"positive", "negative", "average"}));
+    for (const char *side : {"negative", "average"})
+        EXPECT_EQ(keys(doc["envelope"][side]),
+                  (std::vector<std::string>{"points", "peak_load", "peak_disp", "elastic_stiffness", "yield_load",
+                                            "yield_disp", "ultimate_disp", "failure_reached", "ductility",
+                                            "yield_fallback"}));
+    EXPECT_EQ(keys(doc["levels"][0]),
+              (std::vector<std::string>{"level", "first_cycle", "amplitude", "x_pos", "x_neg", "cycles", "repeats",
+                                        "trailing", "ratio", "drift", "strength_pos", "strength_neg", "loss_pos",
+                                        "loss_neg", "loss3_pos", "loss3_neg"}));
+    EXPECT_TRUE(doc["acceptance"].is_null()); // no height
 
     // Floats of the state print as floats, integers as integers.
     EXPECT_NE(text.find("\"y_coef\": 0.1,"), std::string::npos);
     EXPECT_NE(text.find("\"damping\": 0.4078,"), std::string::npos);
     EXPECT_NE(text.find("\"rows\": 5,"), std::string::npos);
     EXPECT_NE(text.find("\"truncated\": true,"), std::string::npos);
-    EXPECT_NE(text.find("\"level_tolerance\": 0.25\n"), std::string::npos);
+    EXPECT_NE(text.find("\"level_tolerance\": 0.25,\n"), std::string::npos);
     EXPECT_EQ(doc["record"], "/data/run.prn");
     EXPECT_EQ(c1["residual_pos"].get<double>(), 2.0 + (static_cast<double>(0.1f) - 2.0) * 4.0 / 5.0);
     EXPECT_EQ(c1["secant_stiffness"], 2.0);
@@ -206,12 +216,14 @@ TEST(MetricsCsv, HeaderWithUnitsAndOneRowPerCycle)
     const std::string header =
         "cycle,start_step,end_step,peak1_step,peak1_x (mm),peak1_y (kN),peak2_step,peak2_x (mm),peak2_y (kN),"
         "energy (kN*mm),total_energy (kN*mm),strain_energy (kN*mm),damping,max_load (kN),min_load (kN),"
-        "secant_stiffness (kN/mm),residual_pos (mm),residual_neg (mm)\r\n";
+        "secant_stiffness (kN/mm),residual_pos (mm),residual_neg (mm),level,role,beta,drift_pos,drift_neg,"
+        "inelastic_deformation,cumulative_inelastic_deformation\r\n";
     EXPECT_EQ(csv.substr(0, header.size()), header);
     const std::string rows = csv.substr(header.size());
     EXPECT_EQ(rows.substr(0, rows.find(",20.5,")), "1,1,5,2,2,4,4,-2,-4");
-    // Cycle 2: non-finite energies spelled out, missing values empty.
-    EXPECT_EQ(rows.substr(rows.find("\r\n") + 2), "2,5,5,0,0,0,0,0,0,Infinity,NaN,0,0,,,,,\r\n");
+    // Cycle 2: non-finite energies spelled out, missing values empty; its
+    // amplitude 0 makes it a trailing cycle of level 1.
+    EXPECT_EQ(rows.substr(rows.find("\r\n") + 2), "2,5,5,0,0,0,0,0,0,Infinity,NaN,0,0,,,,,,1,trailing,,,,,\r\n");
 }
 
 struct UnitCase {
@@ -253,11 +265,12 @@ TEST(SummaryCsv, OkAndFailedRecords)
     // Mean of ResultDamping over both cycles; one envelope point a side, so
     // both ductilities are 1.
     const std::string mean = shortestText(static_cast<double>(0.4078f) / 2.0);
+    // One level; cycle 1 is elastic, so no beta; no height, no acceptance.
     EXPECT_EQ(csv, "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,ductility_pos,"
-                   "ductility_neg\r\n"
-                   "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1\r\n"
-                   "/data/missing.prn,error 53,,,,,,,,\r\n"
-                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1\r\n");
+                   "ductility_neg,levels,beta_min,acceptance\r\n"
+                   "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1,1,,\r\n"
+                   "/data/missing.prn,error 53,,,,,,,,,,,\r\n"
+                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,\r\n");
 }
 
 } // namespace

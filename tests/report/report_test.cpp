@@ -139,9 +139,9 @@ TEST_F(Report, HasASummaryRowPerRecordAndASectionPerLoadedRecord)
         const std::string &s = sections[i];
         EXPECT_EQ(s.find("<section class=\"record\" id=\"record-" + std::to_string(i + 1) + "\">"), 0u);
         EXPECT_NE(s.find("<p class=\"location\">" + r.summary.record + "</p>"), std::string::npos);
-        // The loop and the three per-cycle charts, each one SVG scaled by its viewBox.
+        // The loop and the five per-cycle charts, each one SVG scaled by its viewBox.
         const auto svgs = pieces(s, "<svg", "</svg>");
-        ASSERT_EQ(svgs.size(), 4u);
+        ASSERT_EQ(svgs.size(), 6u);
         for (const std::string &svg : svgs) {
             EXPECT_TRUE(std::regex_search(svg, std::regex("^<svg class=\"chart\" viewBox=\"0 0 \\d+ \\d+\" role=\"img\"")))
                 << svg.substr(0, 200);
