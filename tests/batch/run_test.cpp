@@ -355,8 +355,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"report_at_a_symbolic_link", {{"r.prn", Loop}, {"mine.txt", "keep"}, {"r.html", "<link>mine.txt"}},
             {"--stdout", "--report", "r.html", "r.prn"}, 0, "", {{"mine.txt", "="}, {"r.html", "html"}}},
     Hostile{"json_and_csv_on_a_full_disk", {{"r.prn", Loop}}, {"--json", "--csv", "r.prn"}, 1,
-            "(r\\.prn: Cannot write .*/r-kov\\.(prn|json|csv): Disk full \\(61\\)\n){3}",
-            {{"r-kov.json", "-"}, {"r-kov.csv", "-"}}, "", true},
+            "(r\\.prn: Cannot write .*/r-kov(\\.prn|\\.json|\\.csv|-levels\\.csv): Disk full \\(61\\)\n){4}",
+            {{"r-kov.json", "-"}, {"r-kov.csv", "-"}, {"r-kov-levels.csv", "-"}}, "", true},
     Hostile{"picture_on_a_full_disk", {{"r.prn", Loop}, {"pic.png", "earlier picture"}}, {"--stdout", "--plot", "pic.png", "r.prn"},
             1, "r\\.prn: Cannot write pic\\.png: Disk full \\(61\\)\n", {{"pic.png", "="}}, "", true},
     Hostile{"picture_at_a_symbolic_link", {{"r.prn", Loop}, {"mine.txt", "keep"}, {"pic.png", "<link>mine.txt"}},
@@ -393,7 +393,7 @@ TEST_F(BatchRun, JsonAndCsvLieBesideTheResultsFile)
     const RunResult r = run({"--json", "--csv", "--y-unit=kN", "loop.prn"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, (dir / "loop-kov.prn").string() + "\n" + (dir / "loop-kov.json").string() + "\n" +
-                         (dir / "loop-kov.csv").string() + "\n");
+                         (dir / "loop-kov.csv").string() + "\n" + (dir / "loop-kov-levels.csv").string() + "\n");
     const auto json = nlohmann::ordered_json::parse(readAll(dir / "loop-kov.json"));
     EXPECT_EQ(json["record"], (dir / "loop.prn").string());
     EXPECT_EQ(json["settings"]["y_unit"], "kN");
@@ -420,7 +420,8 @@ TEST_F(BatchRun, AMetricFileThatCannotBeWrittenFailsItsRecord)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.find("loop.prn: Cannot write " + (dir / "loop-kov.json").string() + ": "), 0u) << r.err;
     EXPECT_EQ(r.err.substr(r.err.size() - 5), "(70)\n");
-    EXPECT_EQ(r.out, (dir / "loop-kov.prn").string() + "\n" + (dir / "loop-kov.csv").string() + "\n");
+    EXPECT_EQ(r.out, (dir / "loop-kov.prn").string() + "\n" + (dir / "loop-kov.csv").string() + "\n" +
+                         (dir / "loop-kov-levels.csv").string() + "\n");
     EXPECT_TRUE(fs::is_directory(dir / "loop-kov.json"));
 }
 
@@ -435,10 +436,10 @@ TEST_F(BatchRun, SummaryHasARowForEveryRecordInOrder)
     const auto rows = crlfLines(readAll(dir / "all.csv"));
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,"
-                       "ductility_pos,ductility_neg");
+                       "ductility_pos,ductility_neg,levels,beta_min,acceptance");
     EXPECT_EQ(rows[1].substr(0, rows[1].find(",ok,7,3,")), (dir / "good.prn").string());
-    EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",error 53,,,,,,,,");
-    EXPECT_EQ(rows[3], (dir / "text.prn").string() + ",error 13,,,,,,,,");
+    EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",error 53,,,,,,,,,,,");
+    EXPECT_EQ(rows[3], (dir / "text.prn").string() + ",error 13,,,,,,,,,,,");
     // Analysed, but its results file could not be written.
     EXPECT_EQ(rows[4].substr(0, rows[4].find(",error 70,5,2,")), (dir / "blocked.prn").string());
     EXPECT_FALSE(fs::exists(dir / "good-kov.json"));
