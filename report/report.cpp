@@ -134,7 +134,7 @@ std::string styleSheet()
 std::string summaryTable(const ReportRequest &request)
 {
     const ReportSettings &s = request.settings;
-    std::vector<std::optional<double>> energy, damping, loadPos, loadNeg, ductPos, ductNeg;
+    std::vector<std::optional<double>> energy, damping, loadPos, loadNeg, ductPos, ductNeg, betaMin;
     auto d = [](const auto &v) { return v ? std::optional<double>(*v) : std::nullopt; };
     for (const ReportRecord &r : request.records) {
         energy.push_back(d(r.summary.totalEnergy));
@@ -143,16 +143,19 @@ std::string summaryTable(const ReportRequest &request)
         loadNeg.push_back(d(r.summary.peakLoadNeg));
         ductPos.push_back(r.summary.ductilityPos);
         ductNeg.push_back(r.summary.ductilityNeg);
+        betaMin.push_back(r.summary.betaMin);
     }
     const std::vector<std::vector<std::string>> columns = {numberCells(energy), numberCells(damping),
                                                            numberCells(loadPos), numberCells(loadNeg),
                                                            numberCells(ductPos), numberCells(ductNeg)};
+    const std::vector<std::string> betaCells = numberCells(betaMin);
     std::string html = "<div class=\"scroll\"><table class=\"summary\"><thead><tr><th>Record</th><th>Status</th>"
                        "<th class=\"num\">Steps</th><th class=\"num\">Cycles</th><th class=\"num\">" +
                        withUnit("Total energy", energyUnit(s)) + "</th><th class=\"num\">Mean damping</th>"
                        "<th class=\"num\">" + withUnit("Peak load +", s.yUnit) + "</th><th class=\"num\">" +
                        withUnit("Peak load \u2212", s.yUnit) + "</th><th class=\"num\">Ductility +</th>"
-                       "<th class=\"num\">Ductility \u2212</th></tr></thead><tbody>";
+                       "<th class=\"num\">Ductility \u2212</th><th class=\"num\">Levels</th>"
+                       "<th class=\"num\">\u03b2 min</th><th>Acceptance</th></tr></thead><tbody>";
     std::size_t section = 0;
     for (std::size_t i = 0; i < request.records.size(); ++i) {
         const ReportRecord &r = request.records[i];
@@ -169,6 +172,11 @@ std::string summaryTable(const ReportRequest &request)
         html += whole(r.summary.rows) + whole(r.summary.cycles);
         for (const auto &column : columns)
             html += column[i];
+        const std::string &a = r.summary.acceptance;
+        html += whole(r.summary.levels) + betaCells[i] +
+                (a.empty() ? NoneCell
+                           : "<td class=\"" + (a == "pass" ? "pass" : a == "fail" ? "fail" : std::string("text")) +
+                                 "\">" + a);
         html += "</tr>";
     }
     return html + "</tbody></table></div>";

@@ -35,7 +35,7 @@ ReportRecord analysed(const std::string &path, const ReportSettings &s)
     const AutomaticCourse course = analyseRecord(*state);
     ReportRecord r;
     r.name = path;
-    r.metrics = computeMetrics(*state, s.levelTolerance);
+    r.metrics = computeMetrics(*state, s);
     r.summary = summaryRow(path, *state, r.metrics, 0);
     r.truncated = course.truncated;
     r.state = std::move(state);
@@ -47,6 +47,7 @@ ReportSettings damperSettings()
     ReportSettings s;
     s.skipLines = 0;
     s.yUnit = "kN";
+    s.height = 100.0; // neither damper repeats a level, so acceptance is not reached
     return s;
 }
 
@@ -152,7 +153,12 @@ TEST_F(Report, HasASummaryRowPerRecordAndASectionPerLoadedRecord)
         EXPECT_EQ(count(cycles[0], "<tr>"), 1u + r.metrics.cycles.size());
         EXPECT_EQ(count(cycles[0], "<td"), cycleColumns().size() * r.metrics.cycles.size());
         EXPECT_EQ(count(cycles[0], "<th class"), cycleColumns().size());
+        const auto levels = pieces(s, "<table class=\"levels\">", "</table>");
+        ASSERT_EQ(levels.size(), 1u);
+        EXPECT_EQ(count(levels[0], "<tr>"), 1u + r.metrics.levels.size());
+        EXPECT_NE(s.find("<th>Verdict</th><td><td><td class=\"text\">not reached</tr>"), std::string::npos);
     }
+    EXPECT_EQ(count(summary[0], "<td class=\"text\">not reached"), 2u);
 }
 
 TEST_F(Report, RefersToNothingOutsideItselfAndPrintsARecordPerPage)
