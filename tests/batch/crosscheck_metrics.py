@@ -526,10 +526,11 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
 
 # ---- Generated records: growing loops with noise
 
-def growing_loops(rng, levels, repeats, steps, noise, soften):
+def growing_loops(rng, levels, repeats, steps, noise, soften, trailing=0):
     """Displacement-controlled cycles, a few at each level of a growing
-    amplitude; the load follows a backbone that yields and, with soften,
-    loses strength beyond its peak, with a loop lag and random noise."""
+    amplitude (followed by trailing cycles at three quarters of it); the
+    load follows a backbone that yields and, with soften, loses strength
+    beyond its peak, with a loop lag and random noise."""
     k, py, n = rng.uniform(5, 50), rng.uniform(50, 200), rng.uniform(1.5, 4)
     lag = rng.uniform(0.1, 0.5)
     d_peak = rng.uniform(0.4, 0.7) * levels
@@ -539,11 +540,12 @@ def growing_loops(rng, levels, repeats, steps, noise, soften):
         strength = k * amp / (1 + (k * amp / py) ** n) ** (1 / n)
         if soften and level > d_peak:
             strength *= max(0.2, 1 - soften * (level - d_peak))
-        for _ in range(repeats):
+        for cycle in range(repeats + trailing):
+            a, f = (amp, strength) if cycle < repeats else (0.75 * amp, 0.8 * strength)
             for i in range(steps):
                 phase = 2 * math.pi * (i + 0.5) / steps
-                x = amp * math.sin(phase) * (1 + rng.gauss(0, noise))
-                y = strength * math.sin(phase + lag) * rng.uniform(0.95, 1.05) + rng.gauss(0, noise * py)
+                x = a * math.sin(phase) * (1 + rng.gauss(0, noise))
+                y = f * math.sin(phase + lag) * rng.uniform(0.95, 1.05) + rng.gauss(0, noise * py)
                 lines.append(f'{len(lines) + 1} {x:.6f} {y:.5f}')
     return 'generated record\r\nstep X Y\r\n' + '\r\n'.join(lines) + '\r\n'
 
@@ -567,7 +569,8 @@ def main():
 
         rng = random.Random(20260814)
         shapes = [(6, 3, 24, 0.01, 0.0), (8, 2, 40, 0.03, 0.25), (12, 3, 16, 0.02, 0.15), (5, 1, 60, 0.0, 0.5),
-                  (10, 2, 30, 0.05, 0.1), (40, 3, 12, 0.02, 0.05)]  # the last has more than 100 cycles
+                  (10, 2, 30, 0.05, 0.1), (40, 3, 12, 0.02, 0.05),  # this one has more than 100 cycles
+                  (7, 1, 24, 0.01, 0.1, 2), (6, 3, 20, 0.02, 0.2, 1)]  # trailing cycles
         for i, shape in enumerate(shapes):
             name = f'generated-{i}.prn'
             with open(os.path.join(folder, name), 'w', newline='') as f:
