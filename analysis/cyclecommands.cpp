@@ -2,6 +2,7 @@
 
 #include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
+#include "analysis/cycleview.h"
 #include "analysis/module11.h"
 #include "app/form1.h"
 #include "app/messages.h"
@@ -11,22 +12,18 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <memory>
 
 namespace kov {
 
 namespace {
-
-QString integer(long long v)
-{
-    return QString::fromStdString(integerText(v));
-}
 
 /// One of the seven step buttons: moves the end step or a peak step of the
 /// current cycle by one (or removes peak step 2), within the cycle's start
 /// step and the last data row, and analyses the cycle again.
 void Command1_Click(Form1 &form, int index)
 {
-    MODULE11::settleRunningAnalysis(form);
+    form.beginCommand(Command::StepButton);
     SharedState &s = form.state();
     const int n = s.CycleNo;
     if (n < 1 || n > MaxCycle)
@@ -49,16 +46,16 @@ void Command1_Click(Form1 &form, int index)
         case 0:
         case 1:
             s.CycleEndStep(n) = index == 0 ? down(s.CycleEndStep(n)) : up(s.CycleEndStep(n));
-            form.Text9->setText(integer(s.CycleEndStep(n)));
+            form.Text9->setText(integerField(s.CycleEndStep(n)));
             break;
         case 2:
         case 3:
             s.PeakStep(0, n) = index == 2 ? down(s.PeakStep(0, n)) : up(s.PeakStep(0, n));
-            form.Text15[0]->setText(integer(s.PeakStep(0, n)));
+            form.Text15[0]->setText(integerField(s.PeakStep(0, n)));
             break;
         default:
             s.PeakStep(1, n) = index == 4 ? down(s.PeakStep(1, n)) : index == 5 ? up(s.PeakStep(1, n)) : 0;
-            form.Text15[1]->setText(integer(s.PeakStep(1, n)));
+            form.Text15[1]->setText(integerField(s.PeakStep(1, n)));
             break;
         }
         if (index <= 1) {
@@ -69,10 +66,7 @@ void Command1_Click(Form1 &form, int index)
                 s.SkipCrossing(n) = s.YData(end) > 0.0f ? 0 : 1;
         }
     });
-    MODULE11::announceAnalysis(n);
-    yieldEvents();
-    if (MODULE11::takeAnnouncement(n) && s.CycleNo == n)
-        MODULE11::AnalyseCycle(form);
+    CycleView::of(form).analyseAfterYield(n);
 }
 
 /// A peak field: stores the typed step; a peak of 0 is analysed at once.
@@ -80,7 +74,7 @@ void Text15_Change(Form1 &form, int index)
 {
     // A paused analysis is finished with the peak it started with; the typed
     // peak takes effect at the next analysis.
-    MODULE11::settleRunningAnalysis(form);
+    form.beginCommand(Command::PeakField);
     SharedState &s = form.state();
     const std::int16_t value = int16OfText(form.Text15[static_cast<std::size_t>(index)]->text().toStdString());
     s.PeakStep(index, s.CycleNo) = value;
@@ -92,11 +86,7 @@ void Text15_Change(Form1 &form, int index)
 /// analyses it.
 void Command6_Click(Form1 &form)
 {
-    MODULE11::settleRunningAnalysis(form);
-    // This cycle is frozen from here on: typed steps are analysed first, and
-    // a refused one keeps the command from moving on.
-    MODULE11::analyseTypedSteps(form, false);
-    if (MODULE11::typedStepsPending(form))
+    if (!form.beginCommand(Command::NextCycle))
         return;
     SharedState &s = form.state();
     if (s.CycleNo >= MaxCycle)
@@ -110,7 +100,7 @@ void Command6_Click(Form1 &form)
     int n = 0;
     runGuarded(&form, [&] {
         n = s.CycleNo + 1;
-        form.Text1->setText(integer(n));
+        form.Text1->setText(integerField(n));
         // The new cycle holds no results until its analysis runs (one refused
         // for a step outside the record leaves none for "Write to file").
         atEnd = proposeNextCycle(s);
@@ -119,23 +109,17 @@ void Command6_Click(Form1 &form)
         AutoRange(s);
         SetMarkerRadius(s);
         // The range fields' handlers re-derive the minima; the radius stays.
-        const float radius = s.MarkerRadius;
-        form.Text12[0]->setText(QString::fromStdString(shortNumberText(s.ScaleXMax)));
-        form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
-        s.MarkerRadius = radius;
-        form.Text9->setText(integer(s.CycleEndStep(n)));
+        form.showRange();
+        form.Text9->setText(integerField(s.CycleEndStep(n)));
         // A peak field becoming 0 analyses the cycle from its change handler;
         // a command run during that analysis's yields may have moved on.
-        form.Text15[0]->setText(integer(s.PeakStep(0, n)));
+        form.Text15[0]->setText(integerField(s.PeakStep(0, n)));
         if (s.CycleNo == n)
-            form.Text15[1]->setText(integer(s.PeakStep(1, n)));
+            form.Text15[1]->setText(integerField(s.PeakStep(1, n)));
     });
     if (n == 0 || s.CycleNo != n)
         return; // superseded: the newer command carries on
-    MODULE11::announceAnalysis(n);
-    yieldEvents();
-    if (MODULE11::takeAnnouncement(n) && s.CycleNo == n)
-        MODULE11::AnalyseCycle(form);
+    CycleView::of(form).analyseAfterYield(n);
     if (s.CycleNo == n && cycleLimitReached(s, atEnd)) {
         // The arrays hold 100 cycles: the analysis cannot go on, but what
         // was analysed can be saved.
@@ -158,22 +142,14 @@ void connectCycleCommands(Form1 &form)
         QObject::connect(form.Text15[static_cast<std::size_t>(i)], &QLineEdit::textChanged, &form,
                          [&form, i] { Text15_Change(form, i); });
     QObject::connect(form.Command6, &QPushButton::clicked, &form, [&form] { Command6_Click(form); });
+    form.setCycleView(std::make_unique<CycleView>(form));
     // A typed step takes effect when the user leaves its field (Enter, Tab,
     // a click elsewhere), not at every keystroke.
+    CycleView &view = CycleView::of(form);
     for (QLineEdit *field : {form.Text9, form.Text15[0], form.Text15[1]}) {
-        QObject::connect(field, &QLineEdit::textEdited, &form, [&form] { MODULE11::noteTypedStep(form); });
-        QObject::connect(field, &QLineEdit::editingFinished, &form,
-                         [&form] { MODULE11::analyseTypedSteps(form, true); });
+        QObject::connect(field, &QLineEdit::textEdited, &form, [&view] { view.noteTypedStep(); });
+        QObject::connect(field, &QLineEdit::editingFinished, &form, [&view] { view.analyseTypedSteps(true); });
     }
-    form.settleRunningAnalysis = [&form](TypedSteps typed) {
-        MODULE11::settleRunningAnalysis(form);
-        if (typed == TypedSteps::Drop) {
-            MODULE11::dropTypedSteps();
-            return true;
-        }
-        MODULE11::analyseTypedSteps(form, false);
-        return !MODULE11::typedStepsPending(form);
-    };
 }
 
 } // namespace kov

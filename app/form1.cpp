@@ -18,6 +18,7 @@
 #include <QPushButton>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include <unistd.h>
@@ -54,6 +55,24 @@ constexpr ButtonRule ButtonRules[] = {
     {ButtonEvent::WriteFailed,       Switch::Keep, Switch::Keep, Switch::On,   Switch::On},
 };
 
+/// What the command entry does for each command: typed steps, and the
+/// button event the command starts with.
+struct CommandRule {
+    Command command;
+    TypedSteps typed;
+    std::optional<ButtonEvent> starts;
+};
+
+constexpr CommandRule CommandRules[] = {
+    {Command::Browse,      TypedSteps::Drop,    std::nullopt},
+    {Command::Draw,        TypedSteps::Drop,    ButtonEvent::DrawStarts},
+    // The cycle is frozen from here on; a refused typed step stops the command.
+    {Command::NextCycle,   TypedSteps::Analyse, std::nullopt},
+    {Command::StepButton,  TypedSteps::Keep,    std::nullopt},
+    {Command::PeakField,   TypedSteps::Keep,    std::nullopt},
+    {Command::WriteToFile, TypedSteps::Analyse, ButtonEvent::WriteToFile},
+};
+
 void apply(QWidget *w, Switch s)
 {
     if (s != Switch::Keep)
@@ -87,6 +106,16 @@ std::function<void()> &Form1::exitHook()
 {
     static std::function<void()> hook;
     return hook;
+}
+
+QString integerField(long long value)
+{
+    return QString::fromStdString(integerText(value));
+}
+
+QString numberField(float value)
+{
+    return QString::fromStdString(shortNumberText(value));
 }
 
 Form1::Form1(SharedState &state, QWidget *parent) : QWidget(parent), m_state(state)
@@ -170,11 +199,11 @@ void Form1::Form_Load()
     // The start values, in this order; each write runs the field's change
     // handler, which stores the value.
     const Settings start;
-    const QString cycleStart = QString::fromStdString(integerText(CourseStartStep));
-    const QString zero = QString::fromStdString(integerText(0));
-    Text4->setText(QString::fromStdString(integerText(start.xColumn)));
-    Text5->setText(QString::fromStdString(integerText(start.yColumn)));
-    Text10->setText(QString::fromStdString(integerText(start.skipLines)));
+    const QString cycleStart = integerField(CourseStartStep);
+    const QString zero = integerField(0);
+    Text4->setText(integerField(start.xColumn));
+    Text5->setText(integerField(start.yColumn));
+    Text10->setText(integerField(start.skipLines));
     Text1->setText(zero);
     Text7->setText(zero);
     Text8->setText(zero);
@@ -186,8 +215,8 @@ void Form1::Form_Load()
     Text2[0]->setText(QString());
     Text12[0]->setText(QString());
     Text12[1]->setText(QString());
-    Text13->setText(QString::fromStdString(shortNumberText(start.xCoef)));
-    Text14->setText(QString::fromStdString(shortNumberText(start.yCoef)));
+    Text13->setText(numberField(start.xCoef));
+    Text14->setText(numberField(start.yCoef));
     m_state.ScaleXMax = 0.0f;
     m_state.ScaleYMax = 0.0f;
     Combo1->setEditText(QString::fromStdString(start.xUnit));
@@ -208,6 +237,31 @@ void Form1::applyButtonEvent(ButtonEvent event)
     }
     Command2->setEnabled(true);
     Command4->setEnabled(true);
+}
+
+bool Form1::beginCommand(Command command)
+{
+    for (const CommandRule &rule : CommandRules) {
+        if (rule.command != command)
+            continue;
+        if (m_cycleView && !m_cycleView->settleRunningAnalysis(rule.typed))
+            return false;
+        if (rule.starts)
+            applyButtonEvent(*rule.starts);
+    }
+    emit commandBegun(command);
+    return true;
+}
+
+void Form1::setCycleView(std::unique_ptr<AnalysisInProgress> view)
+{
+    m_cycleView = std::move(view);
+}
+
+void Form1::showRange()
+{
+    Text12[0]->setText(numberField(m_state.ScaleXMax));
+    Text12[1]->setText(numberField(m_state.ScaleYMax));
 }
 
 void Form1::Command4_Click()
@@ -232,9 +286,8 @@ void Form1::Command8_Click()
     runGuarded(this, [this] {
         // A typed step is analysed first, so that a row holds the steps and
         // the results of one analysis; one that is refused writes nothing.
-        if (settleRunningAnalysis && !settleRunningAnalysis(TypedSteps::Analyse))
+        if (!beginCommand(Command::WriteToFile))
             return;
-        applyButtonEvent(ButtonEvent::WriteToFile);
         m_state.XUnit = Combo1->currentText().toStdString();
         m_state.YUnit = Combo2->currentText().toStdString();
         try {

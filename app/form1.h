@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QCloseEvent;
 class QComboBox;
@@ -35,7 +36,34 @@ enum class ButtonEvent {
 enum class TypedSteps {
     Analyse, ///< analyse the cycle with them first (the command carries its results on)
     Drop,    ///< forget them (the command starts the analysis over)
+    Keep,    ///< leave them (the command analyses the cycle itself, or is the typing)
 };
+
+/// The commands of the window that read or change the analysis, as the
+/// command entry (Form1::beginCommand) knows them.
+enum class Command {
+    Browse,      ///< "Browse"
+    Draw,        ///< "Draw" or "Clear scale"
+    NextCycle,   ///< "Next cycle"
+    StepButton,  ///< one of the seven step buttons
+    PeakField,   ///< a change of "Peak step 1" or "Peak step 2"
+    WriteToFile, ///< "Write to file"
+};
+
+/// An analysis in progress, as the commands of the window see it: the cycle
+/// view (analysis/cycleview.h), which the window owns.
+class AnalysisInProgress {
+public:
+    virtual ~AnalysisInProgress() = default;
+    /// Finishes an analysis paused at one of its yields (or announced and not
+    /// run yet), then handles typed steps as asked. False when a typed step
+    /// was analysed and refused: the command then stops.
+    virtual bool settleRunningAnalysis(TypedSteps typed) = 0;
+};
+
+/// Field texts of numbers: integer text, and short number text.
+QString integerField(long long value);
+QString numberField(float value);
 
 /// The main window "kov". Its controls, their kinds, captions, positions,
 /// colours and fonts are the table design::Form1Controls (app/design), which
@@ -67,17 +95,24 @@ public:
     /// says; the step buttons change first, in index order.
     void applyButtonEvent(ButtonEvent event);
 
+    /// The entry every command handler starts with: settles an analysis
+    /// paused at one of its yields, handles typed steps and applies the
+    /// button event the command starts with, as the table of commands says.
+    /// False when the command is not to go on (a typed step was refused).
+    bool beginCommand(Command command);
+
+    /// The cycle view; set once, when the cycle commands are connected.
+    void setCycleView(std::unique_ptr<AnalysisInProgress> view);
+    AnalysisInProgress *cycleView() { return m_cycleView.get(); }
+
+    /// Shows the plot range's maxima in the range fields (X in Text12(0), Y
+    /// in Text12(1)); their change handlers store them back and derive the
+    /// minima.
+    void showRange();
+
     // Handlers of this window's own commands.
     void Command4_Click(); ///< "Exit"
     void Command8_Click(); ///< "Write to file"
-
-    /// Called at the start of every command that reads or resets the cycle
-    /// results ("Draw", "Clear scale", "Write to file", the cycle commands),
-    /// so that an analysis paused at one of its yields settles first, and
-    /// typed steps are analysed or dropped. Returns false when a typed step
-    /// was refused (its warning shown): the command then stops. Set by the
-    /// cycle view; empty by default.
-    std::function<bool(TypedSteps)> settleRunningAnalysis;
 
     /// Ends the program; replaced by tests. By default the process ends at
     /// once, without any further event.
@@ -124,6 +159,11 @@ private:
     void closeEvent(QCloseEvent *event) override;
 
     SharedState &m_state;
+    std::unique_ptr<AnalysisInProgress> m_cycleView;
+
+signals:
+    /// A command passed the command entry.
+    void commandBegun(kov::Command command);
 };
 
 } // namespace kov

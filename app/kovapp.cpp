@@ -27,9 +27,9 @@ std::unique_ptr<Form1> startProgram(SharedState &state)
     QApplication::setApplicationName(QStringLiteral("kov"));
     design::installFontSubstitutions();
     QApplication::setWindowIcon(design::kovIcon());
-    // The cycle view animates at a pace a person can follow.
-    MODULE11::setAnimationPaced(true);
     auto form = createMainWindow(state);
+    // The cycle view animates at a pace a person can follow.
+    MODULE11::setAnimationPaced(*form, true);
     form->show();
     return form;
 }

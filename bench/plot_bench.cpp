@@ -58,10 +58,10 @@ void BM_CycleView(benchmark::State &bench)
     state.CycleEndStep(1) = static_cast<std::int16_t>(1 + steps);
     state.PeakStep(0, 1) = 26;
     state.PeakStep(1, 1) = 76;
-    kov::MODULE11::setAnimationPaced(bench.range(1) == 1);
+    kov::MODULE11::setAnimationPaced(*form, bench.range(1) == 1);
     for (auto _ : bench)
         kov::MODULE11::AnalyseCycle(*form);
-    kov::MODULE11::setAnimationPaced(false);
+    kov::MODULE11::setAnimationPaced(*form, false);
 }
 BENCHMARK(BM_CycleView)
     ->ArgsProduct({{40, 400, 1999}, {0, 1}})

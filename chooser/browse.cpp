@@ -14,8 +14,7 @@ namespace kov {
 
 void Command2_Click(Form1 &form)
 {
-    if (form.settleRunningAnalysis)
-        form.settleRunningAnalysis(TypedSteps::Drop);
+    form.beginCommand(Command::Browse);
     {
         // A fresh dialog for every opening, discarded when it closes.
         auto dialog = std::make_unique<frmOpenSave>(form);

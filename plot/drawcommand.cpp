@@ -19,11 +19,6 @@ namespace kov {
 
 namespace {
 
-QString integer(long long v)
-{
-    return QString::fromStdString(integerText(v));
-}
-
 void reportBadRecord(Form1 &form, int number)
 {
     showMessage(&form,
@@ -36,26 +31,24 @@ void reportBadRecord(Form1 &form, int number)
 
 void Command3_Click(Form1 &form, int index)
 {
-    if (form.settleRunningAnalysis)
-        form.settleRunningAnalysis(TypedSteps::Drop);
+    form.beginCommand(Command::Draw);
     SharedState &s = form.state();
     PlotCanvas &canvas = form.Picture1->canvas();
 
     if (index == 0)
         s.DataLoaded = 0; // "Draw" counts the record again
-    form.applyButtonEvent(ButtonEvent::DrawStarts);
     s.XUnit = form.Combo1->currentText().toStdString();
     s.YUnit = form.Combo2->currentText().toStdString();
     startCourse(s);
 
     // The cycle fields show cycle 0; their change handlers store its steps
     // again.
-    form.Text9->setText(integer(s.CycleEndStep(0)));
-    form.Text15[0]->setText(integer(s.PeakStep(0, 0)));
-    form.Text15[1]->setText(integer(s.PeakStep(1, 0)));
-    form.Text7->setText(integer(0));
-    form.Text8->setText(integer(0));
-    form.Text1->setText(integer(s.CycleNo));
+    form.Text9->setText(integerField(s.CycleEndStep(0)));
+    form.Text15[0]->setText(integerField(s.PeakStep(0, 0)));
+    form.Text15[1]->setText(integerField(s.PeakStep(1, 0)));
+    form.Text7->setText(integerField(0));
+    form.Text8->setText(integerField(0));
+    form.Text1->setText(integerField(s.CycleNo));
     ClearPlot(canvas);
     if (index == 1) {
         // "Clear scale" lets the range come from the data again.
@@ -86,8 +79,7 @@ void Command3_Click(Form1 &form, int index)
             // set the minima to -1.1 times them for the next drawing that
             // keeps the range. The cleared plot and the fields are shown
             // before the path.
-            form.Text12[0]->setText(QString::fromStdString(shortNumberText(s.ScaleXMax)));
-            form.Text12[1]->setText(QString::fromStdString(shortNumberText(s.ScaleYMax)));
+            form.showRange();
             yieldEvents();
         });
         form.applyButtonEvent(ButtonEvent::DrawDone);

@@ -1,6 +1,7 @@
 #include "analysis/core/course.h"
 
 #include "analysis/core/cycle.h"
+#include "analysis/core/nextcycle.h"
 #include "reader/testrecord.h"
 
 namespace kov {

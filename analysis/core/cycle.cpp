@@ -98,12 +98,23 @@ bool cycleResultsBeyondFloatRange(const SharedState &state)
            !std::isfinite(state.StrainEnergy);
 }
 
+void finishCycleFrom(SharedState &state, int first, int last)
+{
+    for (int i = first; i <= last; ++i)
+        AddSegment(state, i);
+    FinishCycle(state);
+}
+
 bool runCycleComputation(SharedState &state, const CycleSteps &steps)
 {
     const int n = state.CycleNo;
     ResetCycleResults(state);
     const int s = state.CycleEndStep(n - 1);
     const int e = state.CycleEndStep(n);
+    if (!steps.drawStep && !steps.segmentAdded) {
+        finishCycleFrom(state, s + 1, e); // nothing to show along the way
+        return true;
+    }
     for (int i = s; i <= e; ++i) {
         if (steps.drawStep)
             steps.drawStep(i);

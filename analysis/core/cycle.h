@@ -32,15 +32,6 @@ void FinishCycle(SharedState &state);
 /// then 0 or meaningless, and the user is to be warned.
 bool cycleResultsBeyondFloatRange(const SharedState &state);
 
-/// Proposes the end step and the two peak steps of cycle n = CycleNo from its
-/// start step CycleEndStep(n-1): the next upward zero crossing of the load,
-/// the step of the largest X and the step of the most negative X, and sets
-/// MaxAbsX/MaxAbsY to the cycle's extremes. Returns true when the search
-/// reached the last data row (the record has no further cycle). A search
-/// that cannot run (start step + 1 > RowCount) ends the cycle at its start
-/// step with both peaks 0 and returns true.
-bool FindNextCycle(SharedState &state);
-
 /// Automatic plot range from MaxAbsX/MaxAbsY: ScaleXMax = MaxAbsX x 1.1,
 /// ScaleXMin = MaxAbsX x (-1.1), likewise for Y; products in double, each
 /// rounded to float.
@@ -58,6 +49,13 @@ struct CycleSteps {
     /// Returning false stops the computation there (it was superseded).
     std::function<bool(int i)> segmentAdded;
 };
+
+/// Finishes the computation of cycle n = CycleNo whose segments up to step
+/// first - 1 are already summed in CycleEnergy(n): AddSegment(i) for
+/// i = first..last, then FinishCycle. The one tail of a cycle's computation,
+/// for a computation run whole (last = CycleEndStep(n)) and for one taken
+/// over half way, which ends at the end step it started with.
+void finishCycleFrom(SharedState &state, int first, int last);
 
 /// The whole computation of cycle n in the order the cycle view uses:
 /// ResetCycleResults, for i = s..e the step hook and (i != s) AddSegment(i)

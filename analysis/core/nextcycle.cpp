@@ -1,4 +1,4 @@
-#include "analysis/core/cycle.h"
+#include "analysis/core/nextcycle.h"
 
 #include "reader/numtext.h"
 

@@ -3,6 +3,7 @@
 
 #include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
+#include "analysis/core/nextcycle.h"
 #include "tests/support/files.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "analysis/core/course.h"
 #include "analysis/core/cycle.h"
+#include "analysis/core/nextcycle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,8 @@
 #include "analysis/core/cycle.h"
+#include "analysis/core/nextcycle.h"
+#include "analysis/cycleview.h"
 #include "analysis/module11.h"
+#include "chooser/frmopensave.h"
 #include "app/core/sharedstate.h"
 #include "app/form1.h"
 #include "app/messages.h"
@@ -79,7 +82,7 @@ private:
 private slots:
     void cleanup()
     {
-        MODULE11::setAnimationPaced(false);
+        MODULE11::setAnimationPaced(*m_form, false);
         Form1::exitHook() = nullptr;
         WindowTest::cleanup();
     }
@@ -89,13 +92,13 @@ private slots:
     // "Exit" is handled at once, in the middle of the animation.
     void pacedAnimationCanBeWatched()
     {
-        QVERIFY(!MODULE11::animationPaced()); // tests run at full speed
+        QVERIFY(!MODULE11::animationPaced(*m_form)); // tests run at full speed
         std::string rows;
         for (double t = 0; t < 12.6; t += 3.14159265 / 20.0) // cycles of 40 steps
             rows += std::to_string(std::sin(t)) + ' ' + std::to_string(std::sin(t + 0.3)) + "\r\n";
         browse(record(QStringLiteral("paced.prn"), rows));
         m_form->Command3[0]->click();
-        MODULE11::setAnimationPaced(true);
+        MODULE11::setAnimationPaced(*m_form, true);
         QElapsedTimer clock;
         clock.start();
         m_form->Command6->click();
@@ -326,6 +329,60 @@ private slots:
         QCOMPARE(m_state->TotalEnergy(3),
                  static_cast<float>(static_cast<double>(m_state->TotalEnergy(2)) +
                                     static_cast<double>(m_state->CycleEnergy(3))));
+    }
+
+    // Every command pressed while a step button's analysis animates passes
+    // the command entry first, which settles the paused analysis.
+    void everyCommandBeginsBySettling_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("command");
+        QTest::newRow("Browse") << "Command2" << int(Command::Browse);
+        QTest::newRow("Draw") << "Command3(0)" << int(Command::Draw);
+        QTest::newRow("Clear scale") << "Command3(1)" << int(Command::Draw);
+        QTest::newRow("Next cycle") << "Command6" << int(Command::NextCycle);
+        for (int i = 0; i < 7; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("step button %1").arg(i)))
+                << QStringLiteral("Command1(%1)").arg(i) << int(Command::StepButton);
+        QTest::newRow("peak field") << "Text15(0)" << int(Command::PeakField);
+        QTest::newRow("Write to file") << "Command8" << int(Command::WriteToFile);
+    }
+
+    void everyCommandBeginsBySettling()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, command);
+        browse(record(QStringLiteral("loops.prn"), loops()));
+        m_form->Command3[0]->click();
+        m_form->Command6->click();
+        frmOpenSave::shownHook() = [](frmOpenSave &dialog) { dialog.reject(); };
+        QList<int> begun; // commands begun during the action, while it was paused before
+        bool acting = false;
+        connect(m_form.get(), &Form1::commandBegun, this, [&](Command c) {
+            if (acting)
+                begun << int(c);
+            QVERIFY(!CycleView::of(*m_form).analysisPaused());
+        });
+        auto *yields = new QTimer(m_form.get());
+        connect(yields, &QTimer::timeout, this, [&, yields] {
+            if (!CycleView::of(*m_form).analysisPaused())
+                return;
+            yields->stop();
+            acting = true;
+            if (auto *b = m_form->findChild<QPushButton *>(control)) {
+                b->setEnabled(true);
+                b->click();
+            } else {
+                m_form->findChild<QLineEdit *>(control)->setText(QStringLiteral("21"));
+            }
+            acting = false;
+        });
+        yields->start(0);
+        m_form->Command1[1]->click();
+        QTest::qWait(20);
+        QVERIFY(!yields->isActive());
+        QVERIFY(!begun.isEmpty());
+        QCOMPARE(begun[0], command);
     }
 
     void cycleLimitStopsAtOneHundred()
