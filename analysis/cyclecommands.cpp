@@ -144,11 +144,16 @@ void connectCycleCommands(Form1 &form)
     QObject::connect(form.Command6, &QPushButton::clicked, &form, [&form] { Command6_Click(form); });
     form.setCycleView(std::make_unique<CycleView>(form));
     // A typed step takes effect when the user leaves its field (Enter, Tab,
-    // a click elsewhere), not at every keystroke.
+    // a click elsewhere), not at every keystroke. The animated analysis runs
+    // just after the focus change, not inside it: a click that moved the
+    // focus onto a button then still reaches the button, whose command
+    // entry settles the analysis.
     CycleView &view = CycleView::of(form);
     for (QLineEdit *field : {form.Text9, form.Text15[0], form.Text15[1]}) {
         QObject::connect(field, &QLineEdit::textEdited, &form, [&view] { view.noteTypedStep(); });
-        QObject::connect(field, &QLineEdit::editingFinished, &form, [&view] { view.analyseTypedSteps(true); });
+        QObject::connect(
+            field, &QLineEdit::editingFinished, &form,
+            [&view] { view.analyseTypedSteps(true); }, Qt::QueuedConnection);
     }
 }
 

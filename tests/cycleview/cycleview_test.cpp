@@ -208,6 +208,7 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<QString>("leave");
         QTest::newRow("peak 1, Next cycle") << "Text15(0)" << 1 << false << 20 << "Next cycle";
+        QTest::newRow("peak 1, mouse on Next cycle") << "Text15(0)" << 1 << false << 20 << "mouse";
         QTest::newRow("peak 1, Enter") << "Text15(0)" << 2 << false << 49 << "Enter";
         QTest::newRow("peak 2 after NO, Tab") << "Text15(1)" << 1 << true << 49 << "Tab";
         QTest::newRow("end step, Write to file") << "Text9" << 3 << false << 115 << "Write to file";
@@ -237,18 +238,37 @@ private slots:
                 QTest::keyClicks(box, QString::number(step));
                 if (leave == QStringLiteral("Enter"))
                     QTest::keyClick(box, Qt::Key_Return);
-                if (leave == QStringLiteral("Tab")) {
+                if (leave == QStringLiteral("Tab") || leave == QStringLiteral("mouse")) {
                     m_form->show();
                     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
                     box->setFocus();
+                }
+                if (leave == QStringLiteral("Tab")) {
                     QTest::keyClick(box, Qt::Key_Tab);
                     QVERIFY(!box->hasFocus());
+                }
+                if (leave == QStringLiteral("mouse")) {
+                    // The release is already waiting when the press moves the
+                    // focus, as a user's is while the typed step animates.
+                    MODULE11::setAnimationPaced(*m_form, true);
+                    const QPoint centre = m_form->Command6->rect().center();
+                    QCoreApplication::postEvent(m_form->Command6,
+                                                new QMouseEvent(QEvent::MouseButtonRelease, centre,
+                                                                m_form->Command6->mapToGlobal(centre), Qt::LeftButton,
+                                                                Qt::NoButton, Qt::NoModifier));
+                    QTest::mousePress(m_form->Command6, Qt::LeftButton, Qt::NoModifier, centre);
+                    QTest::qWait(600);
+                    MODULE11::setAnimationPaced(*m_form, false);
+                    QCOMPARE(int(m_state->CycleNo), cycle + 1);
+                    QVERIFY(!m_form->Command6->isDown());
+                    QCOMPARE(m_state->PeakStep(0, cycle), step);
                 }
             } else {
                 for (int v = box->text().toInt(); v != step; v += v < step ? 1 : -1)
                     m_form->Command1[static_cast<std::size_t>(v < step ? down + 1 : down)]->click();
             }
-            QCOMPARE(box->text().toInt(), step);
+            if (leave != QStringLiteral("mouse") || !typed)
+                QCOMPARE(box->text().toInt(), step);
             pressNextCycleUntilDisabled();
             m_form->Command8->click();
         };
