@@ -14,16 +14,25 @@ namespace kov::batch {
 namespace {
 
 /// Where the module lies: KOV_PICTURE_MODULE_DIR relative to the folder of
-/// this program, in the build tree as after installing.
-std::string modulePath()
+/// this program, in the build tree as after installing. Empty, with error
+/// set, when the program's own path cannot be read whole: the module is then
+/// never looked for elsewhere (the current folder would let whoever owns it
+/// choose the code that runs).
+std::string modulePath(std::string &error)
 {
     char exe[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string folder = ".";
-    if (n > 0) {
-        folder.assign(exe, static_cast<std::size_t>(n));
-        folder.erase(folder.find_last_of('/'));
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe);
+    if (n <= 0 || exe[0] != '/') {
+        error = "the picture module cannot be found: the program's own path cannot be read from /proc/self/exe";
+        return {};
     }
+    if (static_cast<std::size_t>(n) >= sizeof exe) {
+        error = "the picture module cannot be found: the program's own path is longer than " +
+                std::to_string(sizeof exe - 1) + " bytes";
+        return {};
+    }
+    std::string folder(exe, static_cast<std::size_t>(n));
+    folder.erase(folder.find_last_of('/'));
     return std::filesystem::path(folder + "/" KOV_PICTURE_MODULE_DIR "/" KOV_PICTURE_MODULE).lexically_normal();
 }
 
@@ -37,7 +46,9 @@ const Module &module()
 {
     static const Module loaded = [] {
         Module m;
-        const std::string path = modulePath();
+        const std::string path = modulePath(m.error);
+        if (path.empty())
+            return m;
         // The module stays loaded until the program ends: Qt does not
         // like to be unloaded.
         void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

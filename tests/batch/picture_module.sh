@@ -3,7 +3,7 @@
 # A run without pictures loads no Qt, X, GL or font library; --plot and
 # --report load the picture module (and Qt with it). A kov-batch whose module
 # is missing still runs without them, and for --plot or --report names the
-# missing module and exits 1.
+# missing module and exits 1; so does one whose own path cannot be read.
 set -euo pipefail
 exe=$1 record=$2
 work=$(mktemp -d)
@@ -42,4 +42,18 @@ status=0
 grep -q '^kov-batch: cannot write the report s.html: the picture module .*/kov-pictures.so cannot be loaded' err ||
   fault "--report without the module said: $(cat err)"
 [ -s out ] && [ ! -e s.html ] || fault "--report without the module: no results, or a report"
+
+# A program whose own path cannot be read (longer than the kernel shows)
+# looks for its module nowhere else, least of all from the current folder.
+deep=$work/deep
+mkdir "$deep" && cd "$deep"
+for _ in $(seq 18); do d=$(printf 'd%.0s' $(seq 250)); mkdir "$d" && cd "$d"; done
+cp "$exe" ./kov-batch && cp "$work/r.prn" .
+status=0
+LD_DEBUG=files ./kov-batch --stdout --plot d.png r.prn >out 2>err || status=$?
+[ $status -eq 1 ] || fault "--plot from a path too long exited $status"
+grep -q "^r.prn: cannot draw d.png: the picture module cannot be found: the program's own path" err ||
+  fault "--plot from a path too long said: $(grep -v '^ *[0-9]*:' err)"
+! grep -q 'kov-pictures' err || fault "--plot from a path too long looked for the module"
+cd "$work"
 exit $fail
