@@ -6,16 +6,55 @@
 #include "plot/render.h"
 #include "report/report.h"
 
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
 
 namespace {
 
-void fail(KovPictureRequest *request, const std::string &text)
+/// Whether byte i of text starts a character (is not a UTF-8 continuation
+/// byte), so that text may be cut there.
+bool startsCharacter(const std::string &text, std::size_t i)
 {
-    std::snprintf(request->error, sizeof request->error, "%s", text.c_str());
+    return i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+}
+
+/// The message in at most limit bytes. A long path in it loses its middle to
+/// "..." (the start and the file name stay), so that the reason and the
+/// error number after it are kept; only a message still too long is cut at
+/// its end. Neither ever splits a UTF-8 character.
+std::string fitted(const std::string &text, const std::string &path, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text;
+    std::string out = text;
+    const std::size_t at = path.empty() ? std::string::npos : out.find(path);
+    const std::size_t excess = text.size() - limit + 3;
+    if (at != std::string::npos && path.size() > excess + 8) {
+        const std::size_t kept = path.size() - excess;
+        std::size_t head = kept / 3;
+        std::size_t tail = path.size() - (kept - head);
+        while (head > 0 && !startsCharacter(path, head))
+            --head;
+        while (!startsCharacter(path, tail))
+            ++tail;
+        out.replace(at, path.size(), path.substr(0, head) + "..." + path.substr(tail));
+    }
+    if (out.size() > limit) {
+        std::size_t end = limit;
+        while (end > 0 && !startsCharacter(out, end))
+            --end;
+        out.resize(end);
+    }
+    return out;
+}
+
+/// Puts the message into the request, shortened to fit (see fitted); path is
+/// the file the message names.
+void fail(KovPictureRequest *request, const std::string &text, const std::string &path = {})
+{
+    const std::string message = fitted(text, path, sizeof request->error - 1);
+    std::memcpy(request->error, message.c_str(), message.size() + 1);
 }
 
 } // namespace
@@ -32,12 +71,12 @@ extern "C" __attribute__((visibility("default"))) int kov_make_picture(KovPictur
         case KovLoopPicture:
             if (kov::renderLoopPicture(*request->state, request->path, request->scale, error))
                 return 0;
-            fail(request, error);
+            fail(request, error, request->path);
             return 1;
         case KovCallReport:
             if (kov::writeReport(*request->report, error))
                 return 0;
-            fail(request, error);
+            fail(request, error, request->report->path);
             return 1;
         default:
             fail(request, "the picture module cannot make pictures of kind " + std::to_string(request->kind));
