@@ -1,5 +1,7 @@
 #include "output/metricsexport.h"
 
+#include "output/utf8text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
@@ -125,9 +127,11 @@ JsonDocument sideJson(const EnvelopeSide &side)
 // ---- CSV
 
 /// A field as RFC 4180 wants it: quoted when it holds a comma, a quote or a
-/// line end, its quotes doubled.
-std::string csvField(const std::string &text)
+/// line end, its quotes doubled; a byte that is not UTF-8 (of a name or a
+/// unit) becomes U+FFFD, so that strict readers take the file.
+std::string csvField(const std::string &raw)
 {
+    const std::string text = validUtf8(raw);
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string quoted = "\"";

@@ -252,7 +252,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, CsvUnits, ::testing::Values(
     UnitCase{"", "", "energy", "peak1_x"},
     UnitCase{"", "kN", "energy (kN*)", "peak1_x"},
     UnitCase{"in,1", "kip \"US\"", "\"energy (kip \"\"US\"\"*in,1)\"", "\"peak1_x (in,1)\""},
-    UnitCase{"\xce\xbcm", "N", "energy (N*\xce\xbcm)", "peak1_x (\xce\xbcm)"}));
+    UnitCase{"\xce\xbcm", "N", "energy (N*\xce\xbcm)", "peak1_x (\xce\xbcm)"},
+    // Bytes that are not UTF-8: a Latin-1 micro sign, a character cut short,
+    // an overlong form, a surrogate.
+    UnitCase{"\xb5m", "k\xe2\x82N", "energy (k\xef\xbf\xbdN*\xef\xbf\xbdm)", "peak1_x (\xef\xbf\xbdm)"},
+    UnitCase{"\xc0\xafm", "\xed\xa0\x80", "energy (\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd*\xef\xbf\xbd\xef\xbf\xbdm)",
+             "peak1_x (\xef\xbf\xbd\xef\xbf\xbdm)"}));
 
 TEST(SummaryCsv, OkAndFailedRecords)
 {
@@ -261,6 +266,7 @@ TEST(SummaryCsv, OkAndFailedRecords)
     rows.push_back(summaryRow(a.state.DataFileName, a.state, a.metrics, 0));
     rows.push_back(failedSummaryRow("/data/missing.prn", 53));
     rows.push_back(summaryRow("/data/b.prn", a.state, a.metrics, 70));
+    rows.push_back(failedSummaryRow("/data/\xb0.prn", 53));
     const std::string csv = summaryCsv(rows);
     // Mean of ResultDamping over both cycles; one envelope point a side, so
     // both ductilities are 1.
@@ -270,7 +276,8 @@ TEST(SummaryCsv, OkAndFailedRecords)
                    "ductility_neg,levels,beta_min,acceptance\r\n"
                    "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1,1,,\r\n"
                    "/data/missing.prn,error 53,,,,,,,,,,,\r\n"
-                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,\r\n");
+                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,\r\n"
+                   "/data/\xef\xbf\xbd.prn,error 53,,,,,,,,,,,\r\n");
 }
 
 } // namespace
