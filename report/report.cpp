@@ -62,11 +62,14 @@ std::string sectionId(std::size_t index)
     return "record-" + std::to_string(index + 1);
 }
 
-std::string baseName(const ReportRecord &r)
+/// The names the page gives the records: the shortest ending of each
+/// record's path that tells it from the others.
+std::vector<std::string> recordNames(const ReportRequest &request)
 {
-    const std::string &path = r.summary.record.empty() ? r.name : r.summary.record;
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    std::vector<std::string> paths;
+    for (const ReportRecord &r : request.records)
+        paths.push_back(r.summary.record.empty() ? r.name : r.summary.record);
+    return report::distinguishingNames(paths);
 }
 
 std::string energyUnit(const ReportSettings &s)
@@ -131,7 +134,7 @@ std::string styleSheet()
 
 // ---- Summary
 
-std::string summaryTable(const ReportRequest &request)
+std::string summaryTable(const ReportRequest &request, const std::vector<std::string> &names)
 {
     const ReportSettings &s = request.settings;
     std::vector<std::optional<double>> energy, damping, loadPos, loadNeg, ductPos, ductNeg, betaMin;
@@ -161,7 +164,7 @@ std::string summaryTable(const ReportRequest &request)
         const ReportRecord &r = request.records[i];
         const bool failed = r.summary.errorNumber != 0;
         html += failed ? "<tr class=\"failed\">" : "<tr>";
-        const std::string name = esc(baseName(r));
+        const std::string name = esc(names[i]);
         html += "<td class=\"text\">" + (r.state ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name);
         html += "<td class=\"text\">" + (failed ? "error " + std::to_string(r.summary.errorNumber) : std::string("ok"));
         for (const std::string &e : r.errors)
@@ -442,10 +445,10 @@ std::string cycleCharts(const RecordMetrics &m, const ReportSettings &s)
     return html + "</figure></div>";
 }
 
-std::string recordSection(const ReportRecord &r, std::size_t section, const ReportSettings &s)
+std::string recordSection(const ReportRecord &r, const std::string &name, std::size_t section, const ReportSettings &s)
 {
     std::string html = "<section class=\"record\" id=\"" + sectionId(section) + "\"><h2>" +
-                       std::to_string(section + 1) + ". " + esc(baseName(r)) + "</h2>";
+                       std::to_string(section + 1) + ". " + esc(name) + "</h2>";
     html += "<p class=\"location\">" + esc(r.summary.record) + "</p>";
     if (!r.errors.empty() || !r.warnings.empty()) {
         html += "<ul class=\"messages\">";
@@ -482,6 +485,7 @@ std::string reportHtml(const ReportRequest &request)
 {
     const report::GuiForCharts gui;
     const std::size_t n = request.records.size();
+    const std::vector<std::string> names = recordNames(request);
     std::size_t notLoaded = 0;
     for (const ReportRecord &r : request.records)
         if (!r.state)
@@ -493,12 +497,12 @@ std::string reportHtml(const ReportRequest &request)
                        std::to_string(n) + (n == 1 ? " record" : " records") +
                        (notLoaded ? " (" + std::to_string(notLoaded) + " not loaded)" : std::string()) + ", written " +
                        esc(request.generated) + " by " + esc(request.program) +
-                       "</p></header>\n<section id=\"summary\"><h2>Summary</h2>" + summaryTable(request) +
+                       "</p></header>\n<section id=\"summary\"><h2>Summary</h2>" + summaryTable(request, names) +
                        "</section>\n";
     std::size_t section = 0;
-    for (const ReportRecord &r : request.records)
-        if (r.state)
-            html += recordSection(r, section++, request.settings) + "\n";
+    for (std::size_t i = 0; i < n; ++i)
+        if (request.records[i].state)
+            html += recordSection(request.records[i], names[i], section++, request.settings) + "\n";
     return html + "</body></html>\n";
 }
 

@@ -100,4 +100,47 @@ std::string formatNumber(double value, NumberFormat format)
     return fixedText(value, format.decimals, format.exponent);
 }
 
+std::vector<std::string> distinguishingNames(const std::vector<std::string> &paths)
+{
+    // endings[i][k]: the last k + 1 components of path i, the whole path
+    // with its leading slash when k + 1 takes them all.
+    std::vector<std::vector<std::string>> endings(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::vector<std::string> parts;
+        for (std::size_t from = 0; from < paths[i].size();) {
+            std::size_t to = paths[i].find('/', from);
+            if (to == std::string::npos)
+                to = paths[i].size();
+            if (to > from)
+                parts.push_back(paths[i].substr(from, to - from));
+            from = to + 1;
+        }
+        std::string ending;
+        for (auto p = parts.rbegin(); p != parts.rend(); ++p) {
+            ending = ending.empty() ? *p : *p + "/" + ending;
+            endings[i].push_back(ending);
+        }
+        if (!endings[i].empty() && paths[i].starts_with('/'))
+            endings[i].back() = "/" + endings[i].back();
+    }
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::vector<std::string> &mine = endings[i];
+        if (mine.empty()) {
+            names.push_back(paths[i]);
+            continue;
+        }
+        std::size_t k = 0;
+        for (; k + 1 < mine.size(); ++k) {
+            const bool shared = std::any_of(endings.begin(), endings.end(), [&](const std::vector<std::string> &other) {
+                return other != mine && !other.empty() && other[std::min(k, other.size() - 1)] == mine[k];
+            });
+            if (!shared)
+                break;
+        }
+        names.push_back(mine[k]);
+    }
+    return names;
+}
+
 } // namespace kov::report

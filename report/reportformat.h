@@ -1,9 +1,11 @@
 #pragma once
 
-// Numbers as the HTML report prints them: axis ticks and table columns.
-// Standard library only, independent of the C locale.
+// Numbers as the HTML report prints them: axis ticks and table columns; and
+// the names it gives the records. Standard library only, independent of the
+// C locale.
 
 #include <string>
+#include <vector>
 
 namespace kov::report {
 
@@ -49,5 +51,13 @@ NumberFormat columnFormat(double largestMagnitude);
 /// -Infinity or NaN, as in the results file, and a negative value that
 /// rounds to zero loses its sign.
 std::string formatNumber(double value, NumberFormat format);
+
+/// A short name for each record path: its shortest ending of whole path
+/// components (the file name, then the file name with its folder, ...) that
+/// no other path of the list ends with. /d/a/x.prn and /d/b/x.prn give
+/// a/x.prn and b/x.prn; a folder's path, with or without a closing slash,
+/// gives the folder's name; a path given twice the same name twice. A path
+/// without components keeps its text ("/").
+std::vector<std::string> distinguishingNames(const std::vector<std::string> &paths);
 
 } // namespace kov::report
