@@ -15,6 +15,7 @@
 #include <clocale>
 #include <cmath>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 namespace kov::report {
@@ -53,41 +54,101 @@ QPointF at(double x, double y)
     return QPointF(svgCoordinate(x), svgCoordinate(y));
 }
 
-/// QSvgGenerator's text without what repeats the default or the enclosing
-/// group: opacities of 1, identity transforms, vector-effect none, blank
-/// lines, and the font and white-space rule of every text element (its group
-/// carries the same font, as the generator starts a group on every change
-/// of the painter's state, and no label has runs of blanks). A page of 100
-/// records holds thousands of these.
+/// Appends the blanks and line ends of a run, without a line end where the
+/// text already ends with one (no blank lines).
+void appendSpace(std::string &out, std::string_view space)
+{
+    for (const char c : space)
+        if (c != '\n' || (!out.empty() && out.back() != '\n'))
+            out += c;
+}
+
+/// The start tag (or end tag) tag, from its '<' to its '>', without the
+/// attributes that repeat the default or the enclosing group: opacities of 1,
+/// identity transforms, vector-effect none, and on a text element its font
+/// and white-space rule (its group carries the same font, as the generator
+/// starts a group on every change of the painter's state, and no label has
+/// runs of blanks). Attribute values are read whole, between their quotes,
+/// so no text inside them is ever taken for an attribute.
+void appendLeanTag(std::string &out, std::string_view tag)
+{
+    struct Attribute {
+        std::string_view name, value; // value: empty for any value
+    };
+    static constexpr Attribute Redundant[] = {
+        {"fill-opacity", "1"},    {"stroke-opacity", "1"}, {"vector-effect", "none"},
+        {"transform", "matrix(1,0,0,1,0,0)"}, {"xml:space", "preserve"},
+    };
+    static constexpr Attribute TextFont[] = {{"font-family", {}}, {"font-size", {}}, {"font-weight", {}}, {"font-style", {}}};
+    auto isSpace = [](char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; };
+    std::size_t at = 1;
+    while (at < tag.size() && !isSpace(tag[at]) && tag[at] != '>' && tag[at] != '/')
+        ++at;
+    const std::string_view element = tag.substr(1, at - 1);
+    const bool text = element == "text";
+    out.append(tag.substr(0, at));
+    while (at < tag.size()) {
+        const std::size_t spaceFrom = at;
+        while (at < tag.size() && isSpace(tag[at]))
+            ++at;
+        const std::string_view space = tag.substr(spaceFrom, at - spaceFrom);
+        const std::size_t equals = tag.find('=', at);
+        const char quote = equals != std::string_view::npos && equals + 1 < tag.size() ? tag[equals + 1] : '\0';
+        const std::size_t close = quote == '"' || quote == '\'' ? tag.find(quote, equals + 2) : std::string_view::npos;
+        if (at >= tag.size() || tag[at] == '>' || tag[at] == '/' || close == std::string_view::npos) {
+            // The end of the tag (what is not an attribute is kept as it is).
+            if (!text)
+                appendSpace(out, space);
+            out.append(tag.substr(at));
+            return;
+        }
+        const std::string_view name = tag.substr(at, equals - at);
+        const std::string_view value = tag.substr(equals + 2, close - equals - 2);
+        auto matches = [&](const Attribute &a) { return a.name == name && (a.value.empty() || a.value == value); };
+        const bool drop = std::any_of(std::begin(Redundant), std::end(Redundant), matches) ||
+                          (text && std::any_of(std::begin(TextFont), std::end(TextFont), matches));
+        if (!drop) {
+            appendSpace(out, space);
+            out.append(tag.substr(at, close + 1 - at));
+        }
+        at = close + 1;
+    }
+}
+
+/// QSvgGenerator's text without what repeats the default (appendLeanTag)
+/// and without blank lines. Only tags are slimmed: the text between them
+/// (labels, units) is copied as it is. A page of 100 records holds thousands
+/// of these attributes.
 std::string leanSvg(const std::string &svg)
 {
-    static const std::string redundant[] = {" fill-opacity=\"1\"", " stroke-opacity=\"1\"",
-                                            " vector-effect=\"none\"", " transform=\"matrix(1,0,0,1,0,0)\"",
-                                            " xml:space=\"preserve\""};
-    static const std::string text = "<text ";
-    static const std::string font = " font-family=";
     std::string out;
     out.reserve(svg.size());
     for (std::size_t at = 0; at < svg.size();) {
-        if (svg[at] == '\n' && (out.empty() || out.back() == '\n')) {
-            ++at;
-            continue;
-        }
-        const auto r = std::find_if(std::begin(redundant), std::end(redundant),
-                                    [&](const std::string &t) { return svg.compare(at, t.size(), t) == 0; });
-        if (r != std::end(redundant)) {
-            at += r->size();
-            continue;
-        }
-        if (svg.compare(at, font.size(), font) == 0) {
-            // Inside a text element, the font runs to the element's '>'.
-            const std::size_t open = out.rfind('<');
-            if (open != std::string::npos && out.compare(open, text.size(), text) == 0) {
-                at = svg.find('>', at);
-                continue;
+        if (svg[at] == '<') {
+            // A tag runs to the first '>' outside quotes.
+            std::size_t end = at + 1;
+            char quote = '\0';
+            for (; end < svg.size(); ++end) {
+                if (quote != '\0') {
+                    if (svg[end] == quote)
+                        quote = '\0';
+                } else if (svg[end] == '"' || svg[end] == '\'') {
+                    quote = svg[end];
+                } else if (svg[end] == '>') {
+                    break;
+                }
             }
+            appendLeanTag(out, std::string_view(svg).substr(at, end + 1 - at));
+            at = end + 1;
+            continue;
         }
-        out += svg[at++];
+        const std::size_t next = std::min(svg.find('<', at), svg.size());
+        const std::string_view between = std::string_view(svg).substr(at, next - at);
+        if (between.find_first_not_of(" \t\r\n") == std::string_view::npos)
+            appendSpace(out, between);
+        else
+            out.append(between);
+        at = next;
     }
     return out;
 }
