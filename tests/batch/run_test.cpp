@@ -260,8 +260,8 @@ TEST_F(BatchRun, FailedStandardOutputIsAFailure)
 /// A hostile input of kov-batch: the files it finds, its arguments, and what
 /// must come of it. A given file's text may be "<dir>", "<fifo>",
 /// "<link>TARGET" or "<read-only>TEXT". An expected state is "-" (absent),
-/// "=" (as given), "png", "svg" (a whole picture), "html" (a whole report) or "results" (a results
-/// file). err is a pattern for all of standard error.
+/// "=" (as given), "png", "svg" (a whole picture), "html" (a whole report), "results" (a results
+/// file) or "~TEXT" (a file that holds TEXT). err is a pattern for all of standard error.
 struct Hostile {
     const char *name;
     std::vector<std::pair<std::string, std::string>> given;
@@ -319,6 +319,8 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
             EXPECT_TRUE(text.rfind("\x89PNG", 0) == 0 && text.find("IEND") == text.size() - 8) << name;
         } else if (state == "svg") {
             EXPECT_NE(text.find("</svg>"), std::string::npos) << name;
+        } else if (state.starts_with('~')) {
+            EXPECT_NE(text.find(state.substr(1)), std::string::npos) << name << " lacks " << state;
         } else if (state == "html") {
             EXPECT_TRUE(text.rfind("<!DOCTYPE html>", 0) == 0 && text.find("</html>\n") == text.size() - 8) << name;
         } else {
@@ -331,6 +333,14 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
 
 const std::string Loop = crossingRecord(2);
 const std::string LongName = std::string(247, 'r') + ".prn"; // 251 bytes, results 255
+std::string repeat(const std::string &s, int n)
+{
+    std::string r;
+    while (n-- > 0)
+        r += s;
+    return r;
+}
+const std::string DeepPicture = repeat(repeat("\xc3\xa9", 120) + "/", 3) + "p.png"; // 728 bytes
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"percent_n_in_the_record_name", {{"a%nb.prn", Loop}}, {"--plot", "pic-%n.svg", "a%nb.prn"}, 0, "",
@@ -350,6 +360,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"report_over_the_summary", {{"r.prn", Loop}}, {"--summary", "all.htm", "--report", "./all.htm", "r.prn"},
             2, "kov-batch: the report '\\./all\\.htm' would overwrite the summary 'all\\.htm'\n",
             {{"all.htm", "-"}, {"r-kov.prn", "-"}}},
+    Hostile{"report_names_tell_records_apart", {{"a/x.prn", Loop}, {"b/x.prn", Loop}, {"c", "<dir>"}},
+            {"--stdout", "--report", "r.html", "a/x.prn", "b/x.prn", "c/"}, 1,
+            "c/: This file includes error data or you may mistake column or skip indication\\. \\(70\\)\n",
+            {{"r.html", "~>a/x.prn</a>"}, {"r.html", "~>b/x.prn</a>"}, {"r.html", "~<td class=\"text\">c<td"}}},
+    Hostile{"unit_that_looks_like_an_attribute", {{"r.prn", Loop}},
+            {"--stdout", "--report", "r.html", "--y-unit", "kN font-family=Z", "r.prn"}, 0, "",
+            {{"r.html", "~\">Load Y (kN font-family=Z)</text>"}, {"r.html", "html"}}},
     Hostile{"report_on_a_full_disk", {{"r.prn", Loop}, {"r.html", "earlier page"}}, {"--stdout", "--report", "r.html", "r.prn"},
             1, "kov-batch: Cannot write r\\.html: Disk full \\(61\\)\n", {{"r.html", "="}}, "", true},
     Hostile{"report_at_a_symbolic_link", {{"r.prn", Loop}, {"mine.txt", "keep"}, {"r.html", "<link>mine.txt"}},
@@ -359,6 +376,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             {{"r-kov.json", "-"}, {"r-kov.csv", "-"}, {"r-kov-levels.csv", "-"}}, "", true},
     Hostile{"picture_on_a_full_disk", {{"r.prn", Loop}, {"pic.png", "earlier picture"}}, {"--stdout", "--plot", "pic.png", "r.prn"},
             1, "r\\.prn: Cannot write pic\\.png: Disk full \\(61\\)\n", {{"pic.png", "="}}, "", true},
+    Hostile{"picture_of_a_long_path_on_a_full_disk", {{"r.prn", Loop}, {DeepPicture, "earlier"}},
+            {"--stdout", "--plot", DeepPicture, "r.prn"}, 1,
+            "r\\.prn: Cannot write (\xc3\xa9)+\\.\\.\\.(\xc3\xa9)+/(\xc3\xa9)+/p\\.png: Disk full \\(61\\)\n",
+            {{DeepPicture, "="}}, "", true},
     Hostile{"picture_at_a_symbolic_link", {{"r.prn", Loop}, {"mine.txt", "keep"}, {"pic.png", "<link>mine.txt"}},
             {"--stdout", "--plot", "pic.png", "r.prn"}, 0, "", {{"mine.txt", "="}, {"pic.png", "png"}}},
     Hostile{"picture_to_a_named_pipe", {{"r.prn", Loop}, {"pipe.png", "<fifo>"}}, {"--stdout", "--plot", "pipe.png", "r.prn"},
