@@ -2,11 +2,13 @@
 
 #include "analysis/core/cycle.h"
 #include "app/design/qtdesign.h"
+#include "plot/pathsimplify.h"
 #include "plot/plotcanvas.h"
 #include "reader/numtext.h"
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace kov {
 
@@ -97,12 +99,65 @@ void DrawStepPath(PlotCanvas &canvas, const SharedState &state, int first, int l
         drawPathStep(canvas, state, i);
 }
 
+bool isLongLoop(const SharedState &state)
+{
+    return state.RowCount > static_cast<float>(MaxStep) || state.CycleNo > MaxCycle;
+}
+
+std::vector<std::size_t> cycleSteps(const SharedState &state)
+{
+    const int rows = static_cast<int>(state.RowCount);
+    std::vector<std::size_t> steps;
+    for (int n = 0; n <= state.CycleNo; ++n)
+        for (const int step : {int(state.CycleEndStep(n)), n > 0 ? int(state.PeakStep(0, n)) : 0,
+                               n > 0 ? int(state.PeakStep(1, n)) : 0})
+            if (step >= 1 && step <= rows)
+                steps.push_back(static_cast<std::size_t>(step - 1));
+    return steps;
+}
+
+void drawLightPath(PlotCanvas &canvas, const SharedState &state)
+{
+    const int rows = static_cast<int>(state.RowCount);
+    if (rows < 1)
+        return;
+    const PlotMapping &m = canvas.mapping();
+    // Each step on the centre of its pixel, where the canvas draws it.
+    std::vector<PixelPoint> pixels(static_cast<std::size_t>(rows));
+    for (int i = 1; i <= rows; ++i)
+        pixels[static_cast<std::size_t>(i - 1)] = {std::floor(m.toPixelX(d(state.XData(i)))) + 0.5,
+                                                   std::floor(m.toPixelY(-d(state.YData(i)))) + 0.5};
+    const std::vector<std::size_t> marked = cycleSteps(state);
+    const QColor path = design::qColor(design::plotcolour::Path);
+    beginStepPath(canvas, state, 1);
+    std::vector<QPointF> line;
+    for (const std::size_t i : simplifyPath(pixels, 0.5, marked))
+        line.emplace_back(pixels[i].x, pixels[i].y);
+    canvas.PixelPolyline(line, path);
+
+    const double r = d(state.MarkerRadius);
+    const std::vector<std::size_t> markers = spacedMarkers(pixels, 2.0 * m.toPixelsHorizontal(r), marked);
+    auto circles = [&](int every, const QColor &colour) {
+        for (const std::size_t i : markers) {
+            const int step = static_cast<int>(i) + 1;
+            if (step % every == 0)
+                canvas.Circle(d(state.XData(step)), -d(state.YData(step)), r, colour);
+        }
+    };
+    circles(1, path);
+    circles(5, design::qColor(design::plotcolour::EveryFifth));
+    circles(10, design::qColor(design::plotcolour::EveryTenth));
+}
+
 void drawWholeLoop(PlotCanvas &canvas, const SharedState &state, const std::function<void()> &beforePath)
 {
     drawEmptyPlot(canvas, state);
     if (beforePath)
         beforePath();
-    DrawStepPath(canvas, state, 1, static_cast<int>(state.RowCount));
+    if (isLongLoop(state))
+        drawLightPath(canvas, state);
+    else
+        DrawStepPath(canvas, state, 1, static_cast<int>(state.RowCount));
 }
 
 void DrawCycleMarkers(PlotCanvas &canvas, const SharedState &state, int n)

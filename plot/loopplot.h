@@ -3,7 +3,9 @@
 #include "app/core/sharedstate.h"
 #include "plot/plotmapping.h"
 
+#include <cstddef>
 #include <functional>
+#include <vector>
 
 namespace kov {
 
@@ -50,11 +52,30 @@ void drawPathStep(PlotCanvas &canvas, const SharedState &state, int i);
 /// each step in order.
 void DrawStepPath(PlotCanvas &canvas, const SharedState &state, int first, int last);
 
+/// Whether the record is longer than the window shows (more than MaxStep
+/// steps or MaxCycle cycles): its loop is then drawn light (drawLightPath).
+bool isLongLoop(const SharedState &state);
+
+/// The steps a light drawing always keeps and marks, as indices from 0 (step
+/// less one): the start step of cycle 1, and the end step and both peak
+/// steps of every cycle analysed.
+std::vector<std::size_t> cycleSteps(const SharedState &state);
+
+/// The path of a long record as a person sees it, in far fewer drawing
+/// commands than steps: a green point at step 1, the polyline through the
+/// steps' pixels simplified so that every step left out lies within half a
+/// pixel of it (simplifyPath), then the step markers that stay apart, their
+/// centres at least one marker diameter from each other (spacedMarkers):
+/// green circles, then blue on every 5th step and red on every 10th among
+/// them. The peak steps and the end step of every cycle are always points of
+/// the polyline and always marked.
+void drawLightPath(PlotCanvas &canvas, const SharedState &state);
+
 /// The whole loop of a loaded record as "Draw" shows it, in the range and
 /// with the MarkerRadius the state holds: drawEmptyPlot, then beforePath (the
 /// window shows the range in its fields and lets the cleared plot be seen),
-/// then DrawStepPath(1, RowCount). "Draw" and kov-batch's pictures both draw
-/// with it.
+/// then DrawStepPath(1, RowCount), or drawLightPath for a long record.
+/// "Draw" and kov-batch's pictures both draw with it.
 void drawWholeLoop(PlotCanvas &canvas, const SharedState &state, const std::function<void()> &beforePath = {});
 
 /// The large filled markers of cycle n, radius MarkerRadius x 1.8 and outlined

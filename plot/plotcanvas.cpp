@@ -2,6 +2,7 @@
 
 #include "app/design/qtdesign.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 
@@ -18,6 +19,31 @@ constexpr double Margin = 16.0;
 /// a marker and would only load the painter.
 constexpr double MaxRadius = 100000.0;
 } // namespace
+
+void drawBoundedPolyline(QPainter &painter, const std::vector<QPointF> &points, const QPen &pen, const QSize &size)
+{
+    if (points.size() <= MaxVectorPathPoints) {
+        painter.setPen(pen);
+        painter.drawPolyline(points.data(), static_cast<int>(points.size()));
+        return;
+    }
+    QImage layer(size, QImage::Format_RGB32);
+    layer.fill(Qt::white);
+    {
+        QPainter lp(&layer);
+        lp.setRenderHint(QPainter::Antialiasing, painter.testRenderHint(QPainter::Antialiasing));
+        QPen black = pen;
+        black.setColor(Qt::black);
+        lp.setPen(black);
+        lp.drawPolyline(points.data(), static_cast<int>(points.size()));
+    }
+    QImage mono = layer.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    QList<QRgb> table = mono.colorTable();
+    for (QRgb &c : table)
+        c = qGray(c) > 127 ? qRgba(0, 0, 0, 0) : pen.color().rgb();
+    mono.setColorTable(table);
+    painter.drawImage(QPointF(0.0, 0.0), mono);
+}
 
 PlotCanvas::PlotCanvas(QPaintDevice *device, int width, int height, double penScale)
     : m_device(device), m_mapping(width, height), m_penScale(penScale > 0.0 ? penScale : 1.0)
@@ -100,6 +126,19 @@ void PlotCanvas::Line(double x1, double y1, double x2, double y2, const QColor &
 void PlotCanvas::LineTo(double x, double y, const QColor &colour)
 {
     Line(m_current.x(), m_current.y(), x, y, colour);
+}
+
+void PlotCanvas::PixelPolyline(const std::vector<QPointF> &pixels, const QColor &colour)
+{
+    if (pixels.empty())
+        return;
+    QPainter &p = painter();
+    QPen pen(colour);
+    pen.setWidthF(m_penScale == 1.0 ? 0.0 : m_penScale);
+    pen.setCapStyle(Qt::SquareCap);
+    p.setBrush(Qt::NoBrush);
+    drawBoundedPolyline(p, pixels, pen, QSize(m_mapping.width(), m_mapping.height()));
+    notify();
 }
 
 void PlotCanvas::Circle(double x, double y, double radius, const QColor &colour)

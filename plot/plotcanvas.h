@@ -5,13 +5,28 @@
 #include <QColor>
 #include <QPointF>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QPaintDevice;
 class QPainter;
+class QPen;
+class QSize;
 
 namespace kov {
+
+/// A polyline of more points than this is drawn as an image (drawBoundedPolyline).
+inline constexpr std::size_t MaxVectorPathPoints = 16000;
+
+/// Draws the polyline through points with pen. Up to MaxVectorPathPoints it
+/// is one polyline; beyond, it is drawn into an image of size pixels (at the
+/// painter's coordinates 0, 0, with no transform) whose path pixels have the
+/// pen's colour and the others none, so that in a vector picture it is one
+/// two-colour PNG: the same pixels, in a size bounded by the area whatever
+/// the length of the path.
+void drawBoundedPolyline(QPainter &painter, const std::vector<QPointF> &points, const QPen &pen, const QSize &size);
 
 /// The drawing operations of the plot area, on any paint device of a given
 /// pixel size (the window's off-screen image, or a picture file): clear, a
@@ -38,6 +53,11 @@ public:
     void Line(double x1, double y1, double x2, double y2, const QColor &colour);
     /// A line from the drawing position to (x, y), which becomes the position.
     void LineTo(double x, double y, const QColor &colour);
+    /// The lines through the points in pixels (not user coordinates), each
+    /// point on the centre of its pixel, as one polyline: a long path as few
+    /// drawing commands (and, in a vector picture, one element). The points
+    /// must lie within the area; the drawing position stays where it is.
+    void PixelPolyline(const std::vector<QPointF> &pixels, const QColor &colour);
     /// A circle around (x, y); the radius is in horizontal units, the circle
     /// is round on the screen. Its outline is in colour, or in the default
     /// foreground colour (black) when colour is invalid; it is filled with the

@@ -1,6 +1,8 @@
 #include "report/charts.h"
 
 #include "plot/loopplot.h"
+#include "plot/pathsimplify.h"
+#include "plot/plotcanvas.h"
 #include "plot/picturefile.h"
 #include "report/reportformat.h"
 
@@ -480,7 +482,8 @@ std::string loopChart(const SharedState &state, const RecordMetrics &metrics, co
     const auto ranged = std::make_unique<SharedState>(withRecordRange(state));
     const SharedState &s = *ranged;
     const Area a = loopArea(s);
-    SvgChart chart(LoopLeft + PlotWidth * LoopScale + LoopRight, LoopTop + PlotHeight * LoopScale + LoopBottom);
+    const QSize size(LoopLeft + PlotWidth * LoopScale + LoopRight, LoopTop + PlotHeight * LoopScale + LoopBottom);
+    SvgChart chart(size.width(), size.height());
     QPainter &p = chart.painter();
     // Drawing coordinates are (X, -Y), as in the window: a larger load is higher.
     auto point = [&](double x, double y) { return at(a.x(x), a.y(-y)); };
@@ -492,21 +495,46 @@ std::string loopChart(const SharedState &state, const RecordMetrics &metrics, co
     p.drawLine(point(0.0, s.ScaleYMin), point(0.0, s.ScaleYMax));
     frame(chart, a);
 
-    QPolygonF path;
     const int rows = static_cast<int>(s.RowCount);
-    path.reserve(rows);
-    for (int i = 1; i <= rows; ++i)
-        path << point(s.XData(i), s.YData(i));
     chart.pen(QColor(colour::Path), 1.0);
-    p.drawPolyline(path);
+    // A long record is drawn light: every step left out lies within half a
+    // unit of the path drawn, and the cycles' peak and end steps stay on it.
+    const bool light = isLongLoop(s);
+    if (light) {
+        std::vector<PixelPoint> pixels;
+        pixels.reserve(static_cast<std::size_t>(rows));
+        for (int i = 1; i <= rows; ++i) {
+            const QPointF q = point(s.XData(i), s.YData(i));
+            pixels.push_back({q.x(), q.y()});
+        }
+        std::vector<QPointF> path;
+        for (const std::size_t i : simplifyPath(pixels, 0.5, cycleSteps(s)))
+            path.emplace_back(pixels[i].x, pixels[i].y);
+        drawBoundedPolyline(p, path, p.pen(), size);
+    } else {
+        QPolygonF path;
+        path.reserve(rows);
+        for (int i = 1; i <= rows; ++i)
+            path << point(s.XData(i), s.YData(i));
+        p.drawPolyline(path);
+    }
 
     // The window's order: peak step 1, peak step 2, then the end step on top.
+    // In a light drawing, markers of one kind on the same unit are drawn once.
     auto markers = [&](const char *colour, const std::function<std::optional<CyclePeak>(const CycleMetrics &)> &step) {
         chart.pen(Qt::black, 0.6);
         p.setBrush(QColor(colour));
+        std::vector<PixelPoint> centres;
         for (const CycleMetrics &c : metrics.cycles)
-            if (const auto st = step(c))
-                p.drawEllipse(point(st->x, st->y), 3.5, 3.5);
+            if (const auto st = step(c)) {
+                const QPointF q = point(st->x, st->y);
+                centres.push_back({q.x(), q.y()});
+            }
+        std::vector<std::size_t> all(centres.size());
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = i;
+        for (const std::size_t i : light ? spacedMarkers(centres, 0.0, all) : all)
+            p.drawEllipse(QPointF(centres[i].x, centres[i].y), 3.5, 3.5);
     };
     markers(colour::PeakStep1, [](const CycleMetrics &c) { return c.peak1.step ? std::optional(c.peak1) : std::nullopt; });
     markers(colour::PeakStep2, [](const CycleMetrics &c) { return c.peak2.step ? std::optional(c.peak2) : std::nullopt; });
