@@ -1,34 +1,37 @@
 #include "batch/exports.h"
 
+#include "app/core/failure.h"
 #include "output/atomicfile.h"
 #include "output/resultsfile.h"
 
 namespace kov::batch {
 
-int writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context,
-                     const Options &options, std::ostream *paths,
-                     const std::function<void(const std::string &)> &fail)
+void writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context,
+                      const Options &options, const RecordPlan &plan, FolderSyncs &folders, std::string *paths,
+                      const std::function<void(const std::string &, int)> &fail)
 {
-    int first = 0;
-    auto write = [&](const char *ending, auto &&text) {
+    auto write = [&](OutputKind kind, const char *ending, auto &&text) {
+        const PlannedFile *planned = plan.find(kind);
+        if (planned && !planned->taken.empty()) {
+            fail(planned->taken, err::FileExists);
+            return;
+        }
         try {
-            const std::string target = outputFileName(context.record, ending);
-            writeFileAtomically(target, text());
+            // A name the plan could not make fails here as it always did.
+            const std::string target = planned ? planned->path : outputFileName(context.record, ending);
+            writeFileAtomically(target, text(), &folders);
             if (paths)
-                *paths << target << '\n';
+                *paths += target + '\n';
         } catch (const Failure &f) {
-            fail(std::string(f.what()) + " (" + std::to_string(f.number()) + ")");
-            if (first == 0)
-                first = f.number();
+            fail(std::string(f.what()) + " (" + std::to_string(f.number()) + ")", f.number());
         }
     };
     if (options.json)
-        write("-kov.json", [&] { return metricsJson(state, metrics, context); });
+        write(OutputKind::Json, "-kov.json", [&] { return metricsJson(state, metrics, context); });
     if (options.csv) {
-        write("-kov.csv", [&] { return metricsCsv(metrics, context); });
-        write("-kov-levels.csv", [&] { return levelsCsv(metrics, context); });
+        write(OutputKind::Csv, "-kov.csv", [&] { return metricsCsv(metrics, context); });
+        write(OutputKind::LevelsCsv, "-kov-levels.csv", [&] { return levelsCsv(metrics, context); });
     }
-    return first;
 }
 
 } // namespace kov::batch

@@ -1,6 +1,6 @@
 #include "batch/options.h"
 
-#include "plot/picturefile.h"
+#include "output/picturefile.h"
 #include "reader/numberscan.h"
 
 #include <charconv>
@@ -11,6 +11,9 @@
 namespace kov::batch {
 
 namespace {
+/// More threads than this help no machine kov-batch runs on.
+constexpr long long MaxJobs = 1024;
+
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -104,11 +107,22 @@ std::string usageText()
            "                   acceptance (default 0.035)\n"
            "  --yield-disp D   yield displacement in X units: adds the cumulative\n"
            "                   inelastic deformation in multiples of D\n"
+           "  -j, --jobs N     analyse N records at once (1 to 1024; default: the cores\n"
+           "                   this process may use); everything printed and written is\n"
+           "                   the same for any N, in the order of the records\n"
+           "  --quiet          print neither the progress line (shown when standard\n"
+           "                   error is a terminal) nor the paths of the files written\n"
            "  --help           show this help and exit\n"
            "  --version        show the version and exit\n"
            "\n"
+           "No file of the call replaces a record or another output: such a call is a\n"
+           "usage error, except when two records would write the same file, where the\n"
+           "later one fails (58) and the earlier file stays. An earlier results file given\n"
+           "as a record is skipped.\n"
+           "\n"
            "Exit status: 0 when every record was written, 1 when any record failed,\n"
-           "2 for a usage error.\n";
+           "2 for a usage error, 130 when interrupted (Ctrl-C): the records under way are\n"
+           "finished, no new one is started.\n";
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error)
@@ -183,6 +197,13 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
              o.reportFile = v;
              return endsWithNoCase(v, ".html") || endsWithNoCase(v, ".htm");
          }},
+        {"--jobs", [&o](const std::string &v) {
+             const auto n = parseWhole(v);
+             if (!n || *n < 1 || *n > MaxJobs)
+                 return false;
+             o.jobs = static_cast<int>(*n);
+             return true;
+         }},
         {"--level-tolerance", [&o](const std::string &v) {
              const auto d = parseDecimal(v);
              if (!d || !(*d >= 0.0 && *d <= 1.0))
@@ -228,10 +249,19 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             (a == "--json" ? o.json : o.csv) = true;
             continue;
         }
+        if (a == "--quiet") {
+            o.quiet = true;
+            continue;
+        }
         std::string name = a;
         std::optional<std::string> value;
         const std::size_t eq = a.find('=');
-        if (eq != std::string::npos) {
+        if (a.starts_with("-j")) {
+            // The short form of --jobs: "-j 4" or "-j4".
+            name = "--jobs";
+            if (a.size() > 2)
+                value = a.substr(2);
+        } else if (eq != std::string::npos) {
             name = a.substr(0, eq);
             value = a.substr(eq + 1);
         }

@@ -23,6 +23,8 @@ struct Options : Settings, MetricSettings {
     bool csv = false;         ///< --csv: NAME-kov.csv beside each results file
     std::string summaryFile;  ///< --summary: one CSV row per record of the call
     std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm)
+    int jobs = 0;             ///< --jobs, -j: records run at once; 0: the cores the process may use
+    bool quiet = false;       ///< --quiet: no progress line, no path lines
     std::vector<std::string> records;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/core/sharedstate.h"
-#include "report/report.h"
+#include "output/reportrequest.h"
 
 #include <string>
 

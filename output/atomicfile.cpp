@@ -42,6 +42,16 @@ int createTemporary(const std::string &folder, std::string &name)
     return -1;
 }
 
+/// Makes the renames in folder durable; a folder that cannot be synced is no failure.
+void syncFolder(const std::string &folder)
+{
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 } // namespace
 
 void failWrite(int number, const std::string &target)
@@ -49,7 +59,24 @@ void failWrite(int number, const std::string &target)
     throw Failure(number, "Cannot write " + target + ": " + errorDescription(number), Failure::Kind::FileWrite);
 }
 
-void writeFileAtomically(const std::string &target, std::string_view bytes)
+void FolderSyncs::add(const std::string &folder)
+{
+    const std::lock_guard lock(m_mutex);
+    m_folders.insert(folder);
+}
+
+void FolderSyncs::syncAll()
+{
+    std::set<std::string> folders;
+    {
+        const std::lock_guard lock(m_mutex);
+        folders.swap(m_folders);
+    }
+    for (const std::string &folder : folders)
+        syncFolder(folder);
+}
+
+void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders)
 {
     const std::filesystem::path targetPath(target);
     std::string folder = targetPath.parent_path().string();
@@ -99,7 +126,8 @@ void writeFileAtomically(const std::string &target, std::string_view bytes)
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+    // The data (and the size) reach the disk before the name does.
+    if (::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS)
         abandon(writeErrorNumber(errno));
     if (::close(fd) != 0) {
         const int e = errno;
@@ -111,12 +139,10 @@ void writeFileAtomically(const std::string &target, std::string_view bytes)
         ::unlink(temp.c_str());
         failWrite(errorNumberOfErrno(e, err::PathAccess), target);
     }
-    // Make the rename itself durable; a folder that cannot be synced is no failure.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (folders)
+        folders->add(folder);
+    else
+        syncFolder(folder);
 }
 
 } // namespace kov

@@ -1,9 +1,26 @@
 #pragma once
 
+#include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
 namespace kov {
+
+/// The folders whose renames a caller makes durable together, once each,
+/// instead of once per file: a file renamed into a folder that is synced
+/// only later is, after a crash before that, the earlier file or absent,
+/// never a part. Safe to share between threads.
+class FolderSyncs {
+public:
+    void add(const std::string &folder);
+    /// Syncs every folder added since the last call, once each.
+    void syncAll();
+
+private:
+    std::mutex m_mutex;
+    std::set<std::string> m_folders;
+};
 
 /// Writes bytes to the file target so that readers see either the earlier
 /// file whole or the new one whole, never a part: the bytes go to a temporary
@@ -18,7 +35,8 @@ namespace kov {
 /// 70 no permission to write the folder or the existing target (also a folder
 /// at the target's name), 75 the target is a special file (a FIFO, a device),
 /// 61 disk full, 57 any other device error.
-void writeFileAtomically(const std::string &target, std::string_view bytes);
+/// With folders, the rename is left for folders->syncAll() to make durable.
+void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders = nullptr);
 
 /// The failure of writing target: "Cannot write TARGET: DESCRIPTION", of
 /// kind FileWrite.

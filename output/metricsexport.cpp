@@ -376,6 +376,11 @@ SummaryRow failedSummaryRow(const std::string &record, int errorNumber)
     return r;
 }
 
+std::string statusText(const SummaryRow &row)
+{
+    return row.skipped ? "skipped" : row.errorNumber ? "error " + std::to_string(row.errorNumber) : "ok";
+}
+
 std::string summaryCsv(const std::vector<SummaryRow> &rows)
 {
     std::string text = csvLine({"record", "status", "rows", "cycles", "total_energy", "mean_damping", "peak_load_pos",
@@ -383,7 +388,7 @@ std::string summaryCsv(const std::vector<SummaryRow> &rows)
                                 "acceptance"});
     auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
     for (const SummaryRow &r : rows)
-        text += csvLine({r.record, r.errorNumber ? "error " + std::to_string(r.errorNumber) : "ok", whole(r.rows),
+        text += csvLine({r.record, statusText(r), whole(r.rows),
                          whole(r.cycles), csvNumber(r.totalEnergy), csvNumber(r.meanDamping),
                          csvNumber(r.peakLoadPos), csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos),
                          csvNumber(r.ductilityNeg), whole(r.levels), csvNumber(r.betaMin), r.acceptance});

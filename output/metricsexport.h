@@ -78,6 +78,7 @@ std::string acceptanceText(const std::optional<Acceptance> &acceptance);
 struct SummaryRow {
     std::string record;
     int errorNumber = 0; ///< 0: ok; else the number of the record's first failure
+    bool skipped = false; ///< not a test record (an earlier results file): nothing analysed, nothing written
     std::optional<int> rows;
     std::optional<int> cycles;
     std::optional<float> totalEnergy;
@@ -96,13 +97,17 @@ struct SummaryRow {
 SummaryRow summaryRow(const std::string &record, const SharedState &state, const RecordMetrics &metrics,
                       int errorNumber);
 
-/// The summary row of a record that did not load: its status alone.
+/// The summary row of a record that did not load, or was skipped
+/// (errorNumber 0, skipped set by the caller): its status alone.
 SummaryRow failedSummaryRow(const std::string &record, int errorNumber);
+
+/// The status of a summary row: "ok", "error N" or "skipped".
+std::string statusText(const SummaryRow &row);
 
 /// The summary as CSV, one row per record in the order given:
 /// record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,
 /// peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,acceptance;
-/// status "ok" or "error N".
+/// status "ok", "error N" or "skipped".
 std::string summaryCsv(const std::vector<SummaryRow> &rows);
 
 } // namespace kov

@@ -105,7 +105,7 @@ std::string resultsText(SharedState &state, const std::tm &now)
 
     const char *crlf = "\r\n";
     std::string out;
-    out += "Absorbed Energy and Equivalent Damping Factor calculated by kov1";
+    out += ResultsFirstLine;
     out += crlf;
     out += "File Name = " + normalisedAbsolutePath(state.DataFileName) + ", at " + twoDigits(now.tm_mon + 1) + "-" +
            twoDigits(now.tm_mday) + "-" + std::to_string(now.tm_year + 1900) + ", " +
@@ -138,7 +138,7 @@ std::string resultsText(SharedState &state, const std::tm &now)
     return out;
 }
 
-std::string WriteResultsFile(SharedState &state)
+std::string WriteResultsFile(SharedState &state, FolderSyncs *folders)
 {
     const std::string target = resultsFileName(normalisedAbsolutePath(state.DataFileName));
     std::time_t t = std::time(nullptr);
@@ -152,7 +152,7 @@ std::string WriteResultsFile(SharedState &state)
         failWrite(f.number(), target);
     }
 
-    writeFileAtomically(target, text);
+    writeFileAtomically(target, text, folders);
     return target;
 }
 

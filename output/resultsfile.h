@@ -1,11 +1,17 @@
 #pragma once
 
 #include "app/core/sharedstate.h"
+#include "output/atomicfile.h"
 
 #include <ctime>
 #include <string>
+#include <string_view>
 
 namespace kov {
+
+/// The first line of every results file (without its line end): kov-batch
+/// knows an earlier results file given as a record by it.
+inline constexpr std::string_view ResultsFirstLine = "Absorbed Energy and Equivalent Damping Factor calculated by kov1";
 
 /// The record's absolute path, lexically normalised ("/a/./b/../c.prn" gives
 /// "/a/c.prn"), symbolic links not resolved: what line 2 shows and what the
@@ -37,6 +43,7 @@ std::string resultsText(SharedState &state, const std::tm &now);
 /// Throws Failure (52 name too short, 76 folder missing, 70 no permission,
 /// 61 disk full, 9 a peak step outside 0..2000) with a description that
 /// names the file.
-std::string WriteResultsFile(SharedState &state);
+/// With folders, the rename is made durable later (writeFileAtomically).
+std::string WriteResultsFile(SharedState &state, FolderSyncs *folders = nullptr);
 
 } // namespace kov

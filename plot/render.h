@@ -1,11 +1,15 @@
 #pragma once
 
 #include "app/core/sharedstate.h"
-#include "plot/picturefile.h"
+#include "app/design/design.h"
+#include "output/picturefile.h"
 
 #include <string>
 
 namespace kov {
+
+static_assert(PlotWidth == design::PlotWidth && PlotHeight == design::PlotHeight,
+              "the picture size kov-batch plans with is the plot area's");
 
 /// Draws the whole loop of a loaded record as "Draw" draws it with the
 /// automatic range of the record (axes, path, markers) into a picture file:

@@ -3,7 +3,7 @@
 #include "plot/loopplot.h"
 #include "plot/pathsimplify.h"
 #include "plot/plotcanvas.h"
-#include "plot/picturefile.h"
+#include "output/picturefile.h"
 #include "report/reportformat.h"
 
 #include <QBuffer>

@@ -166,7 +166,7 @@ std::string summaryTable(const ReportRequest &request, const std::vector<std::st
         html += failed ? "<tr class=\"failed\">" : "<tr>";
         const std::string name = esc(names[i]);
         html += "<td class=\"text\">" + (r.state ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name);
-        html += "<td class=\"text\">" + (failed ? "error " + std::to_string(r.summary.errorNumber) : std::string("ok"));
+        html += "<td class=\"text\">" + statusText(r.summary);
         for (const std::string &e : r.errors)
             html += "<div class=\"errline\">" + esc(e) + "</div>";
         auto whole = [](const std::optional<int> &v) {
@@ -488,7 +488,7 @@ std::string reportHtml(const ReportRequest &request)
     const std::vector<std::string> names = recordNames(request);
     std::size_t notLoaded = 0;
     for (const ReportRecord &r : request.records)
-        if (!r.state)
+        if (!r.state && !r.summary.skipped)
             ++notLoaded;
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                        "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"

@@ -8,11 +8,13 @@ std::string errorDescription(int number)
 {
     switch (number) {
     case err::Overflow: return "Overflow";
+    case err::OutOfMemory: return "Out of memory";
     case err::OutOfRange: return "Subscript out of range";
     case err::TypeMismatch: return "Type mismatch";
     case err::BadFileName: return "Bad file name or number";
     case err::FileNotFound: return "File not found";
     case err::DeviceIO: return "Device I/O error";
+    case err::FileExists: return "File already exists";
     case err::DiskFull: return "Disk full";
     case err::PastEnd: return "Input past end of file";
     case err::AccessDenied: return "Permission denied";

@@ -9,11 +9,13 @@ namespace kov {
 /// sees in messages; each has a plain English description.
 namespace err {
 inline constexpr int Overflow = 6;         ///< a value does not fit its type
+inline constexpr int OutOfMemory = 7;      ///< no memory left for the record
 inline constexpr int OutOfRange = 9;       ///< an index outside its array
 inline constexpr int TypeMismatch = 13;    ///< a field that is not a number
 inline constexpr int BadFileName = 52;     ///< a file name that cannot be used
 inline constexpr int FileNotFound = 53;    ///< the file does not exist
 inline constexpr int DeviceIO = 57;        ///< the device failed to read or write
+inline constexpr int FileExists = 58;      ///< the file already exists (another output of the call)
 inline constexpr int DiskFull = 61;        ///< no space left on the device
 inline constexpr int PastEnd = 62;         ///< input past end of file
 inline constexpr int AccessDenied = 70;    ///< permission denied

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <map>
+
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +27,7 @@ namespace {
 using kov::test::crlfLines;
 using kov::test::crossingRecord;
 using kov::test::readAll;
+using kov::test::withoutLine2;
 using kov::test::writeAll;
 using RunResult = kov::test::BatchRun;
 
@@ -259,8 +264,8 @@ TEST_F(BatchRun, FailedStandardOutputIsAFailure)
 
 /// A hostile input of kov-batch: the files it finds, its arguments, and what
 /// must come of it. A given file's text may be "<dir>", "<fifo>",
-/// "<link>TARGET" or "<read-only>TEXT". An expected state is "-" (absent),
-/// "=" (as given), "png", "svg" (a whole picture), "html" (a whole report), "results" (a results
+/// "<link>TARGET", "<hard>TARGET" (a hard link) or "<read-only>TEXT". An expected state is "-"
+/// (absent), "=" (as given), "png", "svg" (a whole picture), "html" (a whole report), "results" (a results
 /// file) or "~TEXT" (a file that holds TEXT). err is a pattern for all of standard error.
 struct Hostile {
     const char *name;
@@ -292,6 +297,8 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
             ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
         else if (text.rfind("<link>", 0) == 0)
             fs::create_symlink(text.substr(6), p);
+        else if (text.rfind("<hard>", 0) == 0)
+            fs::create_hard_link(dir / text.substr(6), p);
         else if (text.rfind("<read-only>", 0) == 0) {
             if (::geteuid() == 0)
                 GTEST_SKIP() << "root may write any file";
@@ -403,7 +410,28 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             "damping 0\\)\n", {}},
     Hostile{"energy_beyond_the_float_range", {{"big.prn", "0 -1\n3e38 3e38\n-3e38 -3e38\n0 1\n"}},
             {"--stdout", "--skip-lines=0", "big.prn"}, 0, "big\\.prn: warning: cycle 1: .*\n", {},
-            " Infinity Infinity 0.0000e+00\r\n"}),
+            " Infinity Infinity 0.0000e+00\r\n"},
+    Hostile{"summary_over_a_results_file", {{"r.prn", Loop}}, {"--summary", "r-kov.prn", "r.prn"}, 2,
+            "kov-batch: the summary 'r-kov\\.prn' would overwrite the results file '/.*/r-kov\\.prn'\n", {{"r-kov.prn", "-"}}},
+    Hostile{"summary_over_a_picture", {{"r.prn", Loop}}, {"--plot", "%n.svg", "--summary", "./r.svg", "r.prn"}, 2,
+            "kov-batch: the summary '\\./r\\.svg' would overwrite the picture 'r\\.svg'\n", {{"r.svg", "-"}}},
+    Hostile{"summary_over_a_record_through_a_link", {{"r.prn", Loop}, {"l.csv", "<link>r.prn"}},
+            {"--summary", "l.csv", "r.prn"}, 2, "kov-batch: the summary 'l\\.csv' would overwrite the record 'r\\.prn'\n",
+            {{"r.prn", "="}}},
+    Hostile{"summary_over_a_record_through_a_hard_link", {{"r.prn", Loop}, {"h.csv", "<hard>r.prn"}},
+            {"--summary", "h.csv", "r.prn"}, 2, "kov-batch: the summary 'h\\.csv' would overwrite the record 'r\\.prn'\n",
+            {{"r.prn", "="}}},
+    Hostile{"two_records_one_output_name", {{"a.prn", Loop}, {"a.txt", crossingRecord(3)}},
+            {"--csv", "--summary", "s.csv", "a.prn", "a.txt"}, 1,
+            "(a\\.txt: Cannot write /.*/a-kov\\.(prn|csv), an output of the record a\\.prn: File already exists \\(58\\)\n){2}",
+            {{"a-kov.prn", "~a.prn, at"}, {"s.csv", "~a.txt,error 58,"}}},
+    Hostile{"two_records_one_picture_name", {{"a/x.prn", Loop}, {"b/x.prn", Loop}}, {"--plot", "%n.svg", "a/x.prn", "b/x.prn"},
+            1, "b/x\\.prn: Cannot write x\\.svg, an output of the record a/x\\.prn: File already exists \\(58\\)\n",
+            {{"x.svg", "svg"}, {"a/x-kov.prn", "results"}, {"b/x-kov.prn", "results"}}},
+    Hostile{"earlier_results_are_no_record", {{"r.prn", Loop}, {"r-kov.prn", "Absorbed Energy and Equivalent Damping "
+            "Factor calculated by kov1\r\nFile Name = r.prn\r\n"}}, {"--summary", "s.csv", "r.prn", "r-kov.prn"}, 0,
+            "r-kov\\.prn: skipped: a results file of kov, not a test record\n",
+            {{"r-kov.prn", "results"}, {"r-kov-kov.prn", "-"}, {"s.csv", "~r-kov.prn,skipped,,"}}}),
     [](const ::testing::TestParamInfo<Hostile> &p) { return std::string(p.param.name); });
 
 // ---- --json, --csv and --summary
@@ -499,6 +527,84 @@ TEST_F(BatchRun, ReportShowsEveryRecordAndItsFailures)
     EXPECT_EQ(html.find("<section class=\"record\"", html.find("id=\"record-2\"")), std::string::npos)
         << "a section for each of the two records that loaded";
     EXPECT_NE(html.find("<li class=\"error\">Cannot write"), std::string::npos);
+}
+
+// ---- Many records at once
+
+TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
+{
+    writeAll(dir / "a.prn", crossingRecord(3));
+    writeAll(dir / "a.txt", crossingRecord(2)); // the same output names as a.prn
+    writeAll(dir / "bad.prn", "h1\nh2\nh3\nh4\nh5\n1 2\n3 abc\n");
+    std::vector<std::string> records = {"a.prn", "a.txt", "bad.prn", "missing.prn"};
+    for (int i = 0; i < 16; ++i) {
+        records.push_back("r" + std::to_string(i) + ".prn");
+        writeAll(dir / records.back(), crossingRecord(2 + i % 7));
+    }
+    std::optional<std::pair<RunResult, std::map<std::string, std::string>>> first;
+    for (const std::string jobs : {"1", "2", "8"}) {
+        for (const auto &args : {std::vector<std::string>{"--summary", "a.prn", "a.prn"}, // a clash of the plan
+                                 std::vector<std::string>{"--csv", "--summary", "s.csv", "--json"}}) {
+            std::vector<std::string> call = {"-j", jobs};
+            call.insert(call.end(), args.begin(), args.end());
+            call.insert(call.end(), records.begin(), records.end());
+            const RunResult r = run(call);
+            std::map<std::string, std::string> written;
+            for (const std::string &name : files())
+                written[name] = withoutLine2(readAll(dir / name));
+            if (args.size() == 3) {
+                EXPECT_EQ(r.status, 2);
+                EXPECT_EQ(r.err, "kov-batch: the summary 'a.prn' would overwrite the record 'a.prn'\n");
+                continue;
+            }
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err.find("records/s"), std::string::npos) << "no progress line off a terminal";
+            if (!first)
+                first.emplace(r, written);
+            EXPECT_EQ(r.out, first->first.out) << "-j " << jobs;
+            EXPECT_EQ(r.err, first->first.err) << "-j " << jobs;
+            EXPECT_EQ(written, first->second) << "-j " << jobs;
+        }
+    }
+}
+
+TEST_F(BatchRun, ProgressOnATerminalAndInterruptionLeaveNoTemporary)
+{
+    std::vector<std::string> args = {KOV_BATCH_EXE, "-j", "2", "--json"};
+    for (int i = 0; i < 3000; ++i) {
+        args.push_back("r" + std::to_string(i) + ".prn");
+        writeAll(dir / args.back(), crossingRecord(8));
+    }
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::vector<char *> argv;
+        for (std::string &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::chdir(dir.c_str()) == 0)
+            ::execv(KOV_BATCH_EXE, argv.data());
+        ::_exit(127);
+    }
+    // Everything the call shows on its terminal; interrupted once the
+    // progress line has appeared.
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+        const bool before = shown.find("records/s") != std::string::npos;
+        shown.append(buffer, static_cast<std::size_t>(n));
+        if (!before && shown.find("records/s") != std::string::npos)
+            ::kill(pid, SIGINT);
+    }
+    int raw = 0;
+    ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+    ::close(terminal);
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 130) << raw << shown.substr(shown.size() - 300);
+    EXPECT_TRUE(std::regex_search(shown, std::regex(R"(\r\d+/3000 records, 0 failed, [0-9.]+ records/s, \d+:\d\d left)")));
+    EXPECT_TRUE(std::regex_search(shown, std::regex(R"(kov-batch: interrupted: \d+ of 3000 records done\r?\n$)"))) << shown;
+    for (const auto &e : fs::directory_iterator(dir))
+        EXPECT_NE(e.path().filename().string().rfind(".kov-", 0), 0u) << "a temporary file is left: " << e.path();
 }
 
 } // namespace

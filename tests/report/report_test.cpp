@@ -5,7 +5,7 @@
 #include "analysis/core/course.h"
 #include "analysis/core/metrics.h"
 #include "plot/loopplot.h"
-#include "plot/picturefile.h"
+#include "output/picturefile.h"
 #include "report/charts.h"
 #include "report/report.h"
 #include "report/reportformat.h"

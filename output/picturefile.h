@@ -1,9 +1,9 @@
 #pragma once
 
 // What kov-batch needs to know about loop pictures without drawing one:
-// their size and the names they may have. No Qt.
-
-#include "app/design/design.h"
+// their size and the names they may have. No Qt, and nothing from the
+// window's folders: the drawing code checks at compile time that the plot
+// size here is the window's.
 
 #include <cmath>
 #include <cstddef>
@@ -11,9 +11,10 @@
 
 namespace kov {
 
-/// Plot area size in pixels, as the window's design gives it.
-inline constexpr int PlotWidth = design::PlotWidth;
-inline constexpr int PlotHeight = design::PlotHeight;
+/// Plot area size in pixels, as the window's design gives it (Picture1,
+/// 4095 x 3735 twips).
+inline constexpr int PlotWidth = 273;
+inline constexpr int PlotHeight = 249;
 
 /// The size in pixels of a picture drawn at scale: the plot area's size
 /// times scale, rounded. A scale that gives less than one pixel either way

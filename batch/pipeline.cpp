@@ -1,0 +1,175 @@
+#include "batch/pipeline.h"
+
+#include "analysis/core/course.h"
+#include "analysis/core/metrics.h"
+#include "batch/exports.h"
+#include "batch/plotoutput.h"
+#include "output/resultsfile.h"
+
+#include <ctime>
+#include <memory>
+#include <new>
+
+namespace kov::batch {
+
+namespace {
+
+/// "3, 5-7, 9": the cycle numbers, runs of three or more joined.
+std::string cycleList(const std::vector<int> &cycles)
+{
+    std::string text;
+    for (std::size_t i = 0; i < cycles.size();) {
+        std::size_t j = i;
+        while (j + 1 < cycles.size() && cycles[j + 1] == cycles[j] + 1)
+            ++j;
+        if (!text.empty())
+            text += ", ";
+        text += std::to_string(cycles[i]);
+        if (j >= i + 2)
+            text += "-" + std::to_string(cycles[j]);
+        else if (j == i + 1)
+            text += ", " + std::to_string(cycles[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+std::string failureLine(const Failure &f)
+{
+    return std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
+}
+
+} // namespace
+
+namespace {
+
+RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, FolderSyncs &folders)
+{
+    RecordOutcome outcome;
+    ReportRecord &entry = outcome.entry;
+    entry.name = plan.record;
+    if (plan.skipped) {
+        entry.summary = failedSummaryRow(plan.absolute, 0);
+        entry.summary.skipped = true;
+        return outcome;
+    }
+
+    // Every record starts from a fresh state, as if the program had just started.
+    auto state = std::make_shared<SharedState>();
+    applyStartValues(*state);
+    applySettings(*state, options);
+    // Opened exactly as named; only line 2 and the results name use the
+    // normalised absolute path.
+    state->DataFileName = plan.record;
+
+    AutomaticCourse course;
+    try {
+        course = analyseRecord(*state);
+    } catch (const Failure &f) {
+        entry.errors.push_back("This file includes error data or you may mistake column or skip indication. (" +
+                               std::to_string(f.number()) + ")");
+        entry.summary = failedSummaryRow(plan.absolute, f.number());
+        return outcome;
+    }
+    if (course.truncated)
+        entry.warnings.push_back("only the first 100 cycles were analysed; the record goes on");
+    if (!course.beyondFloatRange.empty())
+        entry.warnings.push_back((course.beyondFloatRange.size() == 1 ? "cycle " : "cycles ") +
+                                 cycleList(course.beyondFloatRange) +
+                                 ": an energy is beyond the float range (written as Infinity, -Infinity or NaN; "
+                                 "damping 0)");
+
+    int recordError = 0; // the number of the record's first failure after loading
+    auto fail = [&](const std::string &line, int number) {
+        entry.errors.push_back(line);
+        if (recordError == 0)
+            recordError = number;
+    };
+    if (options.toStdout) {
+        std::time_t t = std::time(nullptr);
+        std::tm now{};
+        localtime_r(&t, &now);
+        try {
+            outcome.out = resultsText(*state, now);
+        } catch (const Failure &f) {
+            fail(failureLine(f), f.number());
+        }
+    } else if (const PlannedFile *results = plan.find(OutputKind::Results); results && !results->taken.empty()) {
+        fail(results->taken, err::FileExists);
+    } else {
+        try {
+            outcome.out = WriteResultsFile(*state, &folders) + '\n';
+        } catch (const Failure &f) {
+            fail(failureLine(f), f.number());
+        }
+    }
+
+    // The metrics are computed once from the state the course left, for
+    // the JSON and CSV files, the summary and the report.
+    if (!options.json && !options.csv && options.summaryFile.empty() && options.reportFile.empty()) {
+        if (!options.plotFile.empty())
+            entry.state = std::move(state);
+        return outcome;
+    }
+    auto metrics = computeMetrics(*state, options);
+    const ExportContext context{plan.absolute, options.xUnit, options.yUnit, course.truncated};
+    // With --stdout, standard output carries the results tables only.
+    std::string paths;
+    writeMetricFiles(*state, metrics, context, options, plan, folders, options.toStdout ? nullptr : &paths,
+                     [&](const std::string &line, int number) { fail(line, number); });
+    outcome.out += paths;
+    entry.summary = summaryRow(context.record, *state, metrics, recordError);
+    entry.truncated = course.truncated;
+    if (!options.reportFile.empty())
+        entry.metrics = std::move(metrics);
+    if (!options.reportFile.empty() || !options.plotFile.empty())
+        entry.state = std::move(state);
+    return outcome;
+}
+
+} // namespace
+
+RecordOutcome runRecord(const RecordPlan &plan, const Options &options, FolderSyncs &folders)
+{
+    try {
+        return analyseAndWrite(plan, options, folders);
+    } catch (const std::bad_alloc &) {
+        // A record too large for the memory left fails alone.
+        RecordOutcome outcome;
+        outcome.entry.name = plan.record;
+        outcome.entry.errors.push_back(errorDescription(err::OutOfMemory) + " (" + std::to_string(err::OutOfMemory) +
+                                       ")");
+        outcome.entry.summary = failedSummaryRow(plan.absolute, err::OutOfMemory);
+        return outcome;
+    }
+}
+
+void drawRecordPicture(RecordOutcome &outcome, const RecordPlan &plan, const Options &options)
+{
+    const PlannedFile *picture = plan.find(OutputKind::Picture);
+    ReportRecord &entry = outcome.entry;
+    if (picture == nullptr || !entry.state)
+        return;
+    std::string error = picture->taken;
+    int number = err::FileExists;
+    if (error.empty()) {
+        if (writeRecordPlot(*entry.state, picture->path, options.plotScale, error))
+            return;
+        number = err::DeviceIO; // the picture reports no number of its own
+    }
+    entry.errors.insert(entry.errors.begin(), error);
+    entry.summary.errorNumber = number;
+}
+
+void printErrorLines(std::ostream &err, const RecordOutcome &outcome)
+{
+    const ReportRecord &entry = outcome.entry;
+    if (entry.summary.skipped)
+        err << entry.name << ": skipped: a results file of kov, not a test record\n";
+    for (const std::string &line : entry.warnings)
+        err << entry.name << ": warning: " << line << '\n';
+    for (const std::string &line : entry.errors)
+        err << entry.name << ": " << line << '\n';
+}
+
+} // namespace kov::batch

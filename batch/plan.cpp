@@ -1,0 +1,171 @@
+#include "batch/plan.h"
+
+#include "app/core/failure.h"
+#include "output/resultsfile.h"
+
+#include <filesystem>
+#include <map>
+#include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kov::batch {
+
+namespace {
+
+/// What makes two paths the same file: device and inode for a file that
+/// exists (symbolic links followed, so a link or a second hard link to a
+/// record is that record); the folder's device and inode and the name for
+/// one that does not; the normalised absolute path when not even the folder
+/// can be found (nothing can be written there anyway).
+using FileId = std::tuple<int, dev_t, ino_t, std::string>;
+
+FileId fileIdOf(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return {0, st.st_dev, st.st_ino, {}};
+    const std::filesystem::path p(path);
+    const std::string folder = p.has_parent_path() ? p.parent_path().string() : ".";
+    if (::stat(folder.c_str(), &st) == 0)
+        return {1, st.st_dev, st.st_ino, p.filename().string()};
+    return {2, 0, 0, normalisedAbsolutePath(path)};
+}
+
+/// The path of an output beside the record, or nothing when its name
+/// cannot be made.
+std::optional<std::string> besideRecord(const std::string &absolute, const char *ending)
+{
+    try {
+        return outputFileName(absolute, ending);
+    } catch (const Failure &) {
+        return std::nullopt;
+    }
+}
+
+std::string overwriteError(OutputKind kind, const std::string &path, const char *what, const std::string &other)
+{
+    return std::string("kov-batch: the ") + outputKindName(kind) + " '" + path + "' would overwrite the " + what +
+           " '" + other + "'";
+}
+
+} // namespace
+
+const char *outputKindName(OutputKind kind)
+{
+    switch (kind) {
+    case OutputKind::Results: return "results file";
+    case OutputKind::Json: return "JSON file";
+    case OutputKind::Csv: return "CSV file";
+    case OutputKind::LevelsCsv: return "levels CSV file";
+    case OutputKind::Picture: return "picture";
+    case OutputKind::Summary: return "summary";
+    case OutputKind::Report: return "report";
+    }
+    return "file";
+}
+
+const PlannedFile *RecordPlan::find(OutputKind kind) const
+{
+    for (const PlannedFile &f : outputs)
+        if (f.kind == kind)
+            return &f;
+    return nullptr;
+}
+
+bool isResultsFile(const std::string &path)
+{
+    // Non-blocking, so that a named pipe given as a record is not waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    std::string head(ResultsFirstLine.size() + 2, '\0');
+    ssize_t n = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        n = ::pread(fd, head.data(), head.size(), 0);
+    ::close(fd);
+    if (n < static_cast<ssize_t>(ResultsFirstLine.size()))
+        return false;
+    head.resize(static_cast<std::size_t>(n));
+    const std::string_view rest = std::string_view(head).substr(ResultsFirstLine.size());
+    return head.starts_with(ResultsFirstLine) && (rest.empty() || rest[0] == '\n' || rest.starts_with("\r\n"));
+}
+
+std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::string &error)
+{
+    std::vector<RecordPlan> plans;
+    std::map<FileId, std::string> records; // the records of the call, by identity
+    for (const std::string &record : options.records) {
+        RecordPlan plan;
+        plan.record = record;
+        plan.absolute = normalisedAbsolutePath(record);
+        plan.skipped = isResultsFile(record);
+        if (!plan.skipped)
+            records.emplace(fileIdOf(record), record);
+        plans.push_back(std::move(plan));
+    }
+
+    // Who writes each file: the record's index (or -1 for a file of the
+    // call), its kind and its path as named.
+    struct Writer {
+        long record;
+        OutputKind kind;
+        std::string path;
+    };
+    std::map<FileId, Writer> written;
+    // Claims path for the writer; false with error set for a usage error.
+    auto claim = [&](long index, OutputKind kind, const std::string &path, std::string *taken) {
+        const FileId id = fileIdOf(path);
+        if (const auto r = records.find(id); r != records.end()) {
+            error = overwriteError(kind, path, "record", r->second);
+            return false;
+        }
+        const auto [it, isNew] = written.emplace(id, Writer{index, kind, path});
+        if (isNew)
+            return true;
+        const Writer &earlier = it->second;
+        if (taken == nullptr || earlier.record < 0 || earlier.record == index) {
+            error = overwriteError(kind, path, outputKindName(earlier.kind), earlier.path);
+            return false;
+        }
+        // A later record of the call: it fails, the earlier file stays.
+        *taken = "Cannot write " + path + ", an output of the record " +
+                 plans[static_cast<std::size_t>(earlier.record)].record + ": " + errorDescription(err::FileExists) +
+                 " (" + std::to_string(err::FileExists) + ")";
+        return true;
+    };
+
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        RecordPlan &plan = plans[i];
+        if (plan.skipped)
+            continue;
+        auto add = [&](OutputKind kind, const std::optional<std::string> &path) {
+            if (path)
+                plan.outputs.push_back({kind, *path, {}});
+        };
+        if (!options.toStdout)
+            add(OutputKind::Results, besideRecord(plan.absolute, "-kov.prn"));
+        if (options.json)
+            add(OutputKind::Json, besideRecord(plan.absolute, "-kov.json"));
+        if (options.csv) {
+            add(OutputKind::Csv, besideRecord(plan.absolute, "-kov.csv"));
+            add(OutputKind::LevelsCsv, besideRecord(plan.absolute, "-kov-levels.csv"));
+        }
+        if (!options.plotFile.empty())
+            add(OutputKind::Picture,
+                pictureName(options.plotFile, std::filesystem::path(plan.record).stem().string()));
+        for (PlannedFile &f : plan.outputs)
+            if (!claim(static_cast<long>(i), f.kind, f.path, &f.taken))
+                return std::nullopt;
+    }
+    if (!options.summaryFile.empty() && !claim(-1, OutputKind::Summary, options.summaryFile, nullptr))
+        return std::nullopt;
+    if (!options.reportFile.empty() && !claim(-1, OutputKind::Report, options.reportFile, nullptr))
+        return std::nullopt;
+    return plans;
+}
+
+} // namespace kov::batch

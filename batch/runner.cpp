@@ -1,0 +1,184 @@
+#include "batch/runner.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include <sched.h>
+#include <unistd.h>
+
+namespace kov::batch {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// Set by SIGINT: start no new record. (A signal handler may only store
+/// into a lock-free atomic.)
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int)
+{
+    interrupted.store(true);
+    // A second Ctrl-C ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+/// Catches SIGINT for the run, and gives the earlier handling back after it.
+class InterruptGuard {
+public:
+    InterruptGuard()
+    {
+        interrupted.store(false);
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &m_earlier);
+    }
+    ~InterruptGuard() { ::sigaction(SIGINT, &m_earlier, nullptr); }
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
+
+private:
+    struct sigaction m_earlier {};
+};
+
+/// The progress line on standard error: records done of all, failures so
+/// far, records per second and the time left, redrawn in place at most ten
+/// times a second.
+class Progress {
+public:
+    Progress(std::size_t total, bool shown) : m_total(total), m_shown(shown) {}
+
+    void update(std::size_t done, std::size_t failed, bool force = false)
+    {
+        if (!m_shown)
+            return;
+        const auto now = Clock::now();
+        if (!force && now - m_drawn < std::chrono::milliseconds(100))
+            return;
+        m_drawn = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
+        char left[32] = "";
+        if (rate > 0) {
+            const long s = std::lround(static_cast<double>(m_total - done) / rate);
+            std::snprintf(left, sizeof left, ", %ld:%02ld left", s / 60, s % 60);
+        }
+        std::fprintf(stderr, "\r%zu/%zu records, %zu failed, %.1f records/s%s\033[K", done, m_total, failed, rate, left);
+        std::fflush(stderr);
+    }
+
+    /// Takes the line away, so that other lines can be printed.
+    void clear()
+    {
+        if (m_shown) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+            m_drawn = {};
+        }
+    }
+
+private:
+    std::size_t m_total;
+    bool m_shown;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_drawn{};
+};
+
+} // namespace
+
+int availableCores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? static_cast<int>(n) : 1;
+}
+
+bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
+                const std::function<void(std::size_t, RecordOutcome &&)> &done)
+{
+    const std::size_t total = plans.size();
+    const std::size_t jobs =
+        std::min<std::size_t>(total, static_cast<std::size_t>(options.jobs > 0 ? options.jobs : availableCores()));
+    const InterruptGuard guard;
+    FolderSyncs folders;
+    Progress progress(total, !options.quiet && total > 1 && ::isatty(STDERR_FILENO));
+
+    // The records in memory: slot i % jobs holds record i from its start
+    // until it is handed to done, and record i starts only when record
+    // i - jobs has been handed on.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::optional<RecordOutcome>> slots(std::max<std::size_t>(jobs, 1));
+    std::size_t next = 0;    // the next record to start
+    std::size_t handed = 0;  // the records handed to done
+    auto work = [&] {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return next >= total || interrupted.load() || next < handed + jobs; });
+            if (next >= total || interrupted.load())
+                return;
+            const std::size_t i = next++;
+            lock.unlock();
+            RecordOutcome outcome = runRecord(plans[i], options, folders);
+            lock.lock();
+            slots[i % jobs] = std::move(outcome);
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    if (jobs > 1)
+        for (std::size_t t = 0; t < jobs; ++t)
+            pool.emplace_back(work);
+
+    std::size_t failed = 0;
+    for (std::size_t i = 0; i < total; ++i) {
+        std::optional<RecordOutcome> outcome;
+        if (jobs == 1) {
+            if (interrupted.load())
+                break;
+            next = i + 1;
+            outcome = runRecord(plans[i], options, folders);
+        } else {
+            std::unique_lock lock(mutex);
+            // Woken by a worker, or every 100 ms to redraw the progress and
+            // to see an interruption (the signal handler cannot notify).
+            while (!slots[i % jobs] && !(interrupted.load() && i >= next)) {
+                changed.wait_for(lock, std::chrono::milliseconds(100));
+                if (interrupted.load())
+                    changed.notify_all();
+                lock.unlock();
+                progress.update(handed, failed);
+                lock.lock();
+            }
+            if (!slots[i % jobs])
+                break;
+            outcome.swap(slots[i % jobs]);
+            handed = i + 1;
+            changed.notify_all();
+        }
+        if (outcome->failed())
+            ++failed;
+        progress.clear();
+        done(i, std::move(*outcome));
+        progress.update(i + 1, failed, true);
+    }
+    for (std::thread &t : pool)
+        t.join();
+    progress.clear();
+    folders.syncAll();
+    return !interrupted.load() || next >= total;
+}
+
+} // namespace kov::batch
