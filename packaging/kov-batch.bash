@@ -9,7 +9,7 @@ _kov_batch()
     _init_completion -s || return
 
     case $prev in
-        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --level-tolerance | --height | --acceptance-drift | --yield-disp | --help | --version)
+        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --level-tolerance | --height | --acceptance-drift | --yield-disp | --jobs | -j | --help | --version)
             return
             ;;
         --x-unit)
@@ -47,7 +47,7 @@ _kov_batch()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--x-column --y-column --skip-lines --x-coef --y-coef
             --x-unit --y-unit --stdout --plot --plot-scale --json --csv --summary --report --level-tolerance
-            --height --acceptance-drift --yield-disp --help --version --' -- "$cur"))
+            --height --acceptance-drift --yield-disp --jobs --quiet --help --version --' -- "$cur"))
         return
     fi
     _filedir prn
