@@ -423,7 +423,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             {{"r.prn", "="}}},
     Hostile{"two_records_one_output_name", {{"a.prn", Loop}, {"a.txt", crossingRecord(3)}},
             {"--csv", "--summary", "s.csv", "a.prn", "a.txt"}, 1,
-            "(a\\.txt: Cannot write /.*/a-kov\\.(prn|csv), an output of the record a\\.prn: File already exists \\(58\\)\n){2}",
+            "(a\\.txt: Cannot write /.*/a-kov(\\.prn|\\.csv|-levels\\.csv), an output of the record a\\.prn: File already "
+            "exists \\(58\\)\n){3}",
             {{"a-kov.prn", "~a.prn, at"}, {"s.csv", "~a.txt,error 58,"}}},
     Hostile{"two_records_one_picture_name", {{"a/x.prn", Loop}, {"b/x.prn", Loop}}, {"--plot", "%n.svg", "a/x.prn", "b/x.prn"},
             1, "b/x\\.prn: Cannot write x\\.svg, an output of the record a/x\\.prn: File already exists \\(58\\)\n",
