@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace kov {
 
@@ -46,16 +47,16 @@ void Command1_Click(Form1 &form, int index)
         case 0:
         case 1:
             s.CycleEndStep(n) = index == 0 ? down(s.CycleEndStep(n)) : up(s.CycleEndStep(n));
-            form.Text9->setText(integerField(s.CycleEndStep(n)));
+            form.setFieldText(Field::CycleEnd, integerField(s.CycleEndStep(n)));
             break;
         case 2:
         case 3:
             s.PeakStep(0, n) = index == 2 ? down(s.PeakStep(0, n)) : up(s.PeakStep(0, n));
-            form.Text15[0]->setText(integerField(s.PeakStep(0, n)));
+            form.setFieldText(Field::PeakStep, integerField(s.PeakStep(0, n)), 0);
             break;
         default:
             s.PeakStep(1, n) = index == 4 ? down(s.PeakStep(1, n)) : index == 5 ? up(s.PeakStep(1, n)) : 0;
-            form.Text15[1]->setText(integerField(s.PeakStep(1, n)));
+            form.setFieldText(Field::PeakStep, integerField(s.PeakStep(1, n)), 1);
             break;
         }
         if (index <= 1) {
@@ -76,7 +77,8 @@ void Text15_Change(Form1 &form, int index)
     // peak takes effect at the next analysis.
     form.beginCommand(Command::PeakField);
     SharedState &s = form.state();
-    const std::int16_t value = int16OfText(form.Text15[static_cast<std::size_t>(index)]->text().toStdString());
+    const std::int16_t value =
+        int16OfText(form.fieldText(Field::PeakStep, static_cast<std::size_t>(index)).toStdString());
     s.PeakStep(index, s.CycleNo) = value;
     if (value == 0)
         MODULE11::AnalyseCycle(form);
@@ -100,7 +102,7 @@ void Command6_Click(Form1 &form)
     int n = 0;
     runGuarded(&form, [&] {
         n = s.CycleNo + 1;
-        form.Text1->setText(integerField(n));
+        form.setFieldText(Field::CycleNo, integerField(n));
         // The new cycle holds no results until its analysis runs (one refused
         // for a step outside the record leaves none for "Write to file").
         atEnd = proposeNextCycle(s);
@@ -110,12 +112,12 @@ void Command6_Click(Form1 &form)
         SetMarkerRadius(s);
         // The range fields' handlers re-derive the minima; the radius stays.
         form.showRange();
-        form.Text9->setText(integerField(s.CycleEndStep(n)));
+        form.setFieldText(Field::CycleEnd, integerField(s.CycleEndStep(n)));
         // A peak field becoming 0 analyses the cycle from its change handler;
         // a command run during that analysis's yields may have moved on.
-        form.Text15[0]->setText(integerField(s.PeakStep(0, n)));
+        form.setFieldText(Field::PeakStep, integerField(s.PeakStep(0, n)), 0);
         if (s.CycleNo == n)
-            form.Text15[1]->setText(integerField(s.PeakStep(1, n)));
+            form.setFieldText(Field::PeakStep, integerField(s.PeakStep(1, n)), 1);
     });
     if (n == 0 || s.CycleNo != n)
         return; // superseded: the newer command carries on
@@ -136,12 +138,11 @@ void Command6_Click(Form1 &form)
 void connectCycleCommands(Form1 &form)
 {
     for (int i = 0; i < 7; ++i)
-        QObject::connect(form.Command1[static_cast<std::size_t>(i)], &QPushButton::clicked, &form,
-                         [&form, i] { Command1_Click(form, i); });
+        form.onClicked(Button::Step, static_cast<std::size_t>(i), [&form, i] { Command1_Click(form, i); });
     for (int i = 0; i < 2; ++i)
-        QObject::connect(form.Text15[static_cast<std::size_t>(i)], &QLineEdit::textChanged, &form,
-                         [&form, i] { Text15_Change(form, i); });
-    QObject::connect(form.Command6, &QPushButton::clicked, &form, [&form] { Command6_Click(form); });
+        form.onField(Field::PeakStep, static_cast<std::size_t>(i), FieldSignal::Changed,
+                     [&form, i] { Text15_Change(form, i); });
+    form.onClicked(Button::NextCycle, 0, [&form] { Command6_Click(form); });
     form.setCycleView(std::make_unique<CycleView>(form));
     // A typed step takes effect when the user leaves its field (Enter, Tab,
     // a click elsewhere), not at every keystroke. The animated analysis runs
@@ -149,11 +150,12 @@ void connectCycleCommands(Form1 &form)
     // focus onto a button then still reaches the button, whose command
     // entry settles the analysis.
     CycleView &view = CycleView::of(form);
-    for (QLineEdit *field : {form.Text9, form.Text15[0], form.Text15[1]}) {
-        QObject::connect(field, &QLineEdit::textEdited, &form, [&view] { view.noteTypedStep(); });
-        QObject::connect(
-            field, &QLineEdit::editingFinished, &form,
-            [&view] { view.analyseTypedSteps(true); }, Qt::QueuedConnection);
+    const std::pair<Field, std::size_t> stepFields[] = {
+        {Field::CycleEnd, 0}, {Field::PeakStep, 0}, {Field::PeakStep, 1}};
+    for (const auto &[field, index] : stepFields) {
+        form.onField(field, index, FieldSignal::Edited, [&view] { view.noteTypedStep(); });
+        form.onField(
+            field, index, FieldSignal::Finished, [&view] { view.analyseTypedSteps(true); }, Qt::QueuedConnection);
     }
 }
 

@@ -106,8 +106,8 @@ void CycleView::settle()
                 // The fields show what was computed, though the picture is
                 // not redrawn.
                 if (s.CycleEndStep(cycle) > s.CycleEndStep(cycle - 1))
-                    m_form.Text7->setText(numberField(s.CycleEnergy(cycle)));
-                m_form.Text8->setText(numberField(s.CycleDamping(cycle)));
+                    m_form.setFieldText(Field::Energy, numberField(s.CycleEnergy(cycle)));
+                m_form.setFieldText(Field::Damping, numberField(s.CycleDamping(cycle)));
             });
         }
         s.CycleNo = current;
@@ -120,8 +120,8 @@ void CycleView::settle()
     runGuarded(&m_form, [&] {
         s.CycleNo = static_cast<std::int16_t>(m_cycle);
         finishCycleFrom(s, m_nextStep, m_end);
-        m_form.Text7->setText(numberField(s.CycleEnergy(m_cycle)));
-        m_form.Text8->setText(numberField(s.CycleDamping(m_cycle)));
+        m_form.setFieldText(Field::Energy, numberField(s.CycleEnergy(m_cycle)));
+        m_form.setFieldText(Field::Damping, numberField(s.CycleDamping(m_cycle)));
     });
     s.CycleNo = current;
 }
@@ -149,7 +149,7 @@ void CycleView::analyse(bool animate)
     runGuarded(&m_form, [&] {
         // Held across the per-step yields: the plot area's canvas is never
         // replaced (PictureBox).
-        PlotCanvas &canvas = m_form.Picture1->canvas();
+        PlotCanvas &canvas = m_form.plotCanvas();
         drawEmptyPlot(canvas, s);
 
         const int start = s.CycleEndStep(n - 1);
@@ -166,7 +166,7 @@ void CycleView::analyse(bool animate)
         hooks.drawStep = [&](int i) { drawPathStep(canvas, s, i); };
         hooks.segmentAdded = [&](int i) {
             m_nextStep = i + 1;
-            m_form.Text7->setText(numberField(s.CycleEnergy(n)));
+            m_form.setFieldText(Field::Energy, numberField(s.CycleEnergy(n)));
             if (animate)
                 pacer.yield();
             return m_generation == mine;
@@ -175,7 +175,7 @@ void CycleView::analyse(bool animate)
         if (!finished || m_generation != mine)
             return; // a newer command took over and settled this cycle
         m_active = false;
-        m_form.Text8->setText(numberField(s.CycleDamping(n)));
+        m_form.setFieldText(Field::Damping, numberField(s.CycleDamping(n)));
 
         DrawCycleMarkers(canvas, s, n);
         if (cycleResultsBeyondFloatRange(s))

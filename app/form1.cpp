@@ -362,4 +362,72 @@ void Form1::Text9_Change()
     });
 }
 
+
+QLineEdit *Form1::lineEdit(Field field, std::size_t index) const
+{
+    switch (field) {
+    case Field::XColumn: return Text4;
+    case Field::XCoef: return Text13;
+    case Field::YColumn: return Text5;
+    case Field::YCoef: return Text14;
+    case Field::CycleEnd: return Text9;
+    case Field::PeakStep: return Text15.at(index);
+    case Field::CycleNo: return Text1;
+    case Field::Energy: return Text7;
+    case Field::Damping: return Text8;
+    case Field::DataFile: return Text2.at(index);
+    case Field::Preview: return Text11.at(index);
+    case Field::XUnit:
+    case Field::YUnit: break;
+    }
+    return nullptr;
+}
+
+QString Form1::fieldText(Field field, std::size_t index) const
+{
+    if (field == Field::XUnit)
+        return Combo1->currentText();
+    if (field == Field::YUnit)
+        return Combo2->currentText();
+    return lineEdit(field, index)->text();
+}
+
+void Form1::setFieldText(Field field, const QString &text, std::size_t index)
+{
+    if (field == Field::XUnit)
+        Combo1->setEditText(text);
+    else if (field == Field::YUnit)
+        Combo2->setEditText(text);
+    else
+        lineEdit(field, index)->setText(text);
+}
+
+PlotCanvas &Form1::plotCanvas()
+{
+    return Picture1->canvas();
+}
+
+void Form1::onClicked(Button button, std::size_t index, std::function<void()> handler)
+{
+    QPushButton *b = nullptr;
+    switch (button) {
+    case Button::Browse: b = Command2; break;
+    case Button::Draw: b = Command3.at(index); break;
+    case Button::NextCycle: b = Command6; break;
+    case Button::Step: b = Command1.at(index); break;
+    }
+    connect(b, &QPushButton::clicked, this, std::move(handler));
+}
+
+void Form1::onField(Field field, std::size_t index, FieldSignal signal, std::function<void()> handler,
+                    Qt::ConnectionType type)
+{
+    QLineEdit *box = lineEdit(field, index);
+    switch (signal) {
+    case FieldSignal::Changed: connect(box, &QLineEdit::textChanged, this, std::move(handler), type); break;
+    case FieldSignal::Edited: connect(box, &QLineEdit::textEdited, this, std::move(handler), type); break;
+    case FieldSignal::Finished: connect(box, &QLineEdit::editingFinished, this, std::move(handler), type); break;
+    }
+}
+
 } // namespace kov

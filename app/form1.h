@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -16,6 +17,7 @@ class QPushButton;
 namespace kov {
 
 class PictureBox;
+class PlotCanvas;
 
 /// Events of an analysis that change which buttons are enabled. The table
 /// of their effects lives in one place (Form1::applyButtonEvent).
@@ -65,20 +67,70 @@ public:
 QString integerField(long long value);
 QString numberField(float value);
 
+/// The controls the window's own handlers use; the headings and panels are
+/// found by name (findChild) where needed. Form1 holds them as a private base:
+/// the handlers of other subsystems go through Form1's field, button and plot
+/// accessors, and tests through controls() (defined in tests/support).
+struct Form1Widgets {
+    QPushButton *Command2 = nullptr;         ///< "Browse"
+    QPushButton *Command4 = nullptr;         ///< "Exit"
+    std::array<QPushButton *, 2> Command3{}; ///< (0) "Draw", (1) "Clear scale"
+    QPushButton *Command6 = nullptr;         ///< "Next cycle"
+    std::array<QPushButton *, 7> Command1{}; ///< step buttons
+    QPushButton *Command8 = nullptr;         ///< "Write to file"
+    PictureBox *Picture1 = nullptr;          ///< plot area
+    QLineEdit *Text4 = nullptr;              ///< X column
+    QLineEdit *Text13 = nullptr;             ///< X coefficient
+    QComboBox *Combo1 = nullptr;             ///< X unit
+    QLineEdit *Text5 = nullptr;              ///< Y column
+    QLineEdit *Text14 = nullptr;             ///< Y coefficient
+    QComboBox *Combo2 = nullptr;             ///< Y unit
+    QLineEdit *Text10 = nullptr;             ///< skip lines
+    std::array<QLineEdit *, 2> Text12{};     ///< (0) X-axis maximum, (1) Y-axis maximum
+    QLineEdit *Text9 = nullptr;              ///< cycle end step
+    std::array<QLineEdit *, 2> Text15{};     ///< peak steps 1 and 2
+    QLineEdit *Text1 = nullptr;              ///< cycle number (display)
+    QLineEdit *Text7 = nullptr;              ///< energy (display)
+    QLineEdit *Text8 = nullptr;              ///< equivalent damping factor (display)
+    std::array<QLineEdit *, 1> Text2{};      ///< path of the data file (display)
+    std::array<QLineEdit *, 6> Text11{};     ///< preview lines (displays)
+
+};
+
+/// The fields other subsystems read or write. PeakStep (0, 1) and Preview
+/// (0..5) take an index; the others index 0.
+enum class Field {
+    XColumn, XCoef, XUnit, YColumn, YCoef, YUnit, ///< read by "Draw"
+    CycleEnd, PeakStep,                           ///< the step fields
+    CycleNo, Energy, Damping, DataFile, Preview,  ///< displays
+};
+
+/// The buttons whose commands live in other subsystems. Draw (0 "Draw",
+/// 1 "Clear scale") and Step (0..6) take an index.
+enum class Button { Browse, Draw, NextCycle, Step };
+
+/// The edits of a field a handler can follow.
+enum class FieldSignal {
+    Changed,  ///< any change of its text, typed or written
+    Edited,   ///< a change the user typed
+    Finished, ///< the user left the field or pressed Enter
+};
+
 /// The main window "kov". Its controls, their kinds, captions, positions,
 /// colours and fonts are the table design::Form1Controls (app/design), which
 /// createControls() loops over. Every control carries the name it has in the
 /// program's vocabulary as its objectName, so tests can find it; an element
 /// of a control array is named with its index in parentheses ("Command1(3)",
-/// "Text12(0)", "Text2(0)"). The controls the handlers use are members
-/// below; control arrays are std::arrays indexed as the handlers index them.
+/// "Text12(0)", "Text2(0)"). The controls the handlers use are the private
+/// base Form1Widgets; control arrays are std::arrays indexed as the handlers
+/// index them.
 /// Every text box and display is a TextBox, so that text the program writes
 /// into it shows from its start.
 ///
 /// Building is split in two: the constructor creates the controls, the other
 /// subsystems then connect their handlers, and Form_Load() runs the start-up,
 /// whose field writes already go through every change handler.
-class Form1 : public QWidget {
+class Form1 : public QWidget, private Form1Widgets {
     Q_OBJECT
 
 public:
@@ -119,32 +171,24 @@ public:
     static std::function<void()> &exitHook();
 
 
-    // The controls the handlers use; the headings and panels are found by
-    // name (findChild) where needed.
-    QPushButton *Command2 = nullptr;         ///< "Browse"
-    QPushButton *Command4 = nullptr;         ///< "Exit"
-    std::array<QPushButton *, 2> Command3{}; ///< (0) "Draw", (1) "Clear scale"
-    QPushButton *Command6 = nullptr;         ///< "Next cycle"
-    std::array<QPushButton *, 7> Command1{}; ///< step buttons
-    QPushButton *Command8 = nullptr;         ///< "Write to file"
-    PictureBox *Picture1 = nullptr;          ///< plot area
-    QLineEdit *Text4 = nullptr;              ///< X column
-    QLineEdit *Text13 = nullptr;             ///< X coefficient
-    QComboBox *Combo1 = nullptr;             ///< X unit
-    QLineEdit *Text5 = nullptr;              ///< Y column
-    QLineEdit *Text14 = nullptr;             ///< Y coefficient
-    QComboBox *Combo2 = nullptr;             ///< Y unit
-    QLineEdit *Text10 = nullptr;             ///< skip lines
-    std::array<QLineEdit *, 2> Text12{};     ///< (0) X-axis maximum, (1) Y-axis maximum
-    QLineEdit *Text9 = nullptr;              ///< cycle end step
-    std::array<QLineEdit *, 2> Text15{};     ///< peak steps 1 and 2
-    QLineEdit *Text1 = nullptr;              ///< cycle number (display)
-    QLineEdit *Text7 = nullptr;              ///< energy (display)
-    QLineEdit *Text8 = nullptr;              ///< equivalent damping factor (display)
-    std::array<QLineEdit *, 1> Text2{};      ///< path of the data file (display)
-    std::array<QLineEdit *, 6> Text11{};     ///< preview lines (displays)
+    /// The text of a field (the current text of a unit box).
+    QString fieldText(Field field, std::size_t index = 0) const;
+    /// Writes a field; its change handlers run.
+    void setFieldText(Field field, const QString &text, std::size_t index = 0);
+    /// The canvas of the plot area.
+    PlotCanvas &plotCanvas();
+    /// Connects a handler to a button's click, for as long as the window lives.
+    void onClicked(Button button, std::size_t index, std::function<void()> handler);
+    /// Connects a handler to edits of a text field.
+    void onField(Field field, std::size_t index, FieldSignal signal, std::function<void()> handler,
+                 Qt::ConnectionType type = Qt::AutoConnection);
+
+    /// Tests reach the controls through this, and only through this.
+    friend Form1Widgets &controls(Form1 &form);
+    friend const Form1Widgets &controls(const Form1 &form);
 
 private:
+    QLineEdit *lineEdit(Field field, std::size_t index) const;
     void createControls();
     void connectHandlers();
 
@@ -165,5 +209,9 @@ signals:
     /// A command passed the command entry.
     void commandBegun(kov::Command command);
 };
+
+/// The way tests reach the window's controls; defined in tests/support.
+Form1Widgets &controls(Form1 &form);
+const Form1Widgets &controls(const Form1 &form);
 
 } // namespace kov

@@ -26,8 +26,8 @@ std::unique_ptr<kov::Form1> windowOn(kov::SharedState &state, const std::string 
     auto form = kov::createMainWindow(state);
     form->show();
     state.DataFileName = path;
-    form->Text4->setText(QStringLiteral("2"));
-    form->Text5->setText(QStringLiteral("3"));
+    controls(*form).Text4->setText(QStringLiteral("2"));
+    controls(*form).Text5->setText(QStringLiteral("3"));
     return form;
 }
 
@@ -38,7 +38,7 @@ void BM_Draw2000Steps(benchmark::State &bench)
     auto form = windowOn(state, record.path);
     for (auto _ : bench) {
         kov::Command3_Click(*form, 0);
-        benchmark::DoNotOptimize(form->Picture1->image().constBits());
+        benchmark::DoNotOptimize(controls(*form).Picture1->image().constBits());
     }
     if (state.RowCount != 2000.0f)
         bench.SkipWithError("the record did not load");

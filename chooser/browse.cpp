@@ -25,13 +25,13 @@ void Command2_Click(Form1 &form)
     }
     // Whether or not a file was chosen, the window waits for a new drawing.
     form.applyButtonEvent(ButtonEvent::BrowseClosed);
-    ClearPlot(form.Picture1->canvas());
+    ClearPlot(form.plotCanvas());
     form.state().DataLoaded = 0;
 }
 
 void connectBrowse(Form1 &form)
 {
-    QObject::connect(form.Command2, &QPushButton::clicked, &form, [&form] { Command2_Click(form); });
+    form.onClicked(Button::Browse, 0, [&form] { Command2_Click(form); });
 }
 
 } // namespace kov

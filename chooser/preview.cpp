@@ -54,7 +54,8 @@ void PreviewDataFile(Form1 &form, const std::string &path)
         } else if (c == '\n') {
             c = std::fgetc(file);
         }
-        form.Text11[static_cast<std::size_t>(n)]->setText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+        form.setFieldText(Field::Preview, QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())),
+                          static_cast<std::size_t>(n));
         ++n;
     }
     // A read that broke off is not the end of the file: say so, keeping the

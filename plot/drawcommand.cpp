@@ -33,22 +33,22 @@ void Command3_Click(Form1 &form, int index)
 {
     form.beginCommand(Command::Draw);
     SharedState &s = form.state();
-    PlotCanvas &canvas = form.Picture1->canvas();
+    PlotCanvas &canvas = form.plotCanvas();
 
     if (index == 0)
         s.DataLoaded = 0; // "Draw" counts the record again
-    s.XUnit = form.Combo1->currentText().toStdString();
-    s.YUnit = form.Combo2->currentText().toStdString();
+    s.XUnit = form.fieldText(Field::XUnit).toStdString();
+    s.YUnit = form.fieldText(Field::YUnit).toStdString();
     startCourse(s);
 
     // The cycle fields show cycle 0; their change handlers store its steps
     // again.
-    form.Text9->setText(integerField(s.CycleEndStep(0)));
-    form.Text15[0]->setText(integerField(s.PeakStep(0, 0)));
-    form.Text15[1]->setText(integerField(s.PeakStep(1, 0)));
-    form.Text7->setText(integerField(0));
-    form.Text8->setText(integerField(0));
-    form.Text1->setText(integerField(s.CycleNo));
+    form.setFieldText(Field::CycleEnd, integerField(s.CycleEndStep(0)));
+    form.setFieldText(Field::PeakStep, integerField(s.PeakStep(0, 0)), 0);
+    form.setFieldText(Field::PeakStep, integerField(s.PeakStep(1, 0)), 1);
+    form.setFieldText(Field::Energy, integerField(0));
+    form.setFieldText(Field::Damping, integerField(0));
+    form.setFieldText(Field::CycleNo, integerField(s.CycleNo));
     ClearPlot(canvas);
     if (index == 1) {
         // "Clear scale" lets the range come from the data again.
@@ -58,15 +58,15 @@ void Command3_Click(Form1 &form, int index)
 
     // The command takes the fields as they stand, without the fields' raise
     // of a column below 1; values that do not fit are clamped as typed input is.
-    s.XColumn = int16OfText(form.Text4->text().toStdString());
-    s.YColumn = int16OfText(form.Text5->text().toStdString());
-    s.XCoef = floatOfText(form.Text13->text().toStdString());
-    s.YCoef = floatOfText(form.Text14->text().toStdString());
+    s.XColumn = int16OfText(form.fieldText(Field::XColumn).toStdString());
+    s.YColumn = int16OfText(form.fieldText(Field::YColumn).toStdString());
+    s.XCoef = floatOfText(form.fieldText(Field::XCoef).toStdString());
+    s.YCoef = floatOfText(form.fieldText(Field::YCoef).toStdString());
 
     yieldEvents();
     if (s.DataFileName.empty())
         return;
-    form.Text2[0]->setText(QString::fromStdString(s.DataFileName));
+    form.setFieldText(Field::DataFile, QString::fromStdString(s.DataFileName));
     yieldEvents();
 
     try {
@@ -93,8 +93,7 @@ void Command3_Click(Form1 &form, int index)
 void connectDrawCommand(Form1 &form)
 {
     for (int i = 0; i < 2; ++i)
-        QObject::connect(form.Command3[static_cast<std::size_t>(i)], &QPushButton::clicked, &form,
-                         [&form, i] { Command3_Click(form, i); });
+        form.onClicked(Button::Draw, static_cast<std::size_t>(i), [&form, i] { Command3_Click(form, i); });
 }
 
 } // namespace kov

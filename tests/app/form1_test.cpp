@@ -46,29 +46,29 @@ private slots:
         QCOMPARE(s.PeakStep(0, 0), 1);
         QCOMPARE(s.PeakStep(1, 0), 1);
         QVERIFY(s.DataFileName.empty());
-        QCOMPARE(m_form->Combo1->currentText(), QStringLiteral("mm"));
-        QCOMPARE(m_form->Combo2->currentText(), QStringLiteral("tonf"));
-        for (QLineEdit *line : m_form->Text11)
+        QCOMPARE(controls(*m_form).Combo1->currentText(), QStringLiteral("mm"));
+        QCOMPARE(controls(*m_form).Combo2->currentText(), QStringLiteral("tonf"));
+        for (QLineEdit *line : controls(*m_form).Text11)
             QCOMPARE(line->text(), QString());
-        QCOMPARE(m_form->Text2[0]->text(), QString());
-        QCOMPARE(m_form->Text9->text(), QStringLiteral("1"));
-        QCOMPARE(m_form->Text1->text(), QStringLiteral("0"));
+        QCOMPARE(controls(*m_form).Text2[0]->text(), QString());
+        QCOMPARE(controls(*m_form).Text9->text(), QStringLiteral("1"));
+        QCOMPARE(controls(*m_form).Text1->text(), QStringLiteral("0"));
         QCOMPARE(m_form->windowTitle(), QStringLiteral("kov"));
         // The icon is the installed kov.svg, drawn by Qt's SVG icon engine.
         QCOMPARE(m_form->windowIcon().pixmap(32).size(), QSize(32, 32));
 
-        QVERIFY(m_form->Command2->isEnabled());
-        QVERIFY(m_form->Command4->isEnabled());
-        QVERIFY(!m_form->Command3[0]->isEnabled());
-        QVERIFY(!m_form->Command3[1]->isEnabled());
-        QVERIFY(!m_form->Command6->isEnabled());
-        QVERIFY(!m_form->Command8->isEnabled());
-        for (QPushButton *b : m_form->Command1)
+        QVERIFY(controls(*m_form).Command2->isEnabled());
+        QVERIFY(controls(*m_form).Command4->isEnabled());
+        QVERIFY(!controls(*m_form).Command3[0]->isEnabled());
+        QVERIFY(!controls(*m_form).Command3[1]->isEnabled());
+        QVERIFY(!controls(*m_form).Command6->isEnabled());
+        QVERIFY(!controls(*m_form).Command8->isEnabled());
+        for (QPushButton *b : controls(*m_form).Command1)
             QVERIFY(!b->isEnabled());
         // Displays take no input.
-        QVERIFY(!m_form->Text7->isEnabled());
-        QVERIFY(!m_form->Text11[0]->isEnabled());
-        QVERIFY(m_form->Text4->isEnabled());
+        QVERIFY(!controls(*m_form).Text7->isEnabled());
+        QVERIFY(!controls(*m_form).Text11[0]->isEnabled());
+        QVERIFY(controls(*m_form).Text4->isEnabled());
     }
 
     void windowIsCentredAndLaidOut()
@@ -78,13 +78,13 @@ private slots:
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QVERIFY(qAbs(m_form->frameGeometry().center().x() - screen.center().x()) <= 2);
         // Positions of a few controls against the design, in twips / 15.
-        QCOMPARE(m_form->Picture1->geometry(), QRect(160, 8, 273, 249));
-        QCOMPARE(m_form->Text12[0]->geometry(), QRect(368, 136, 65, 19));
-        QCOMPARE(m_form->Command1[5]->geometry(), QRect(248, 320, 17, 17));
-        QCOMPARE(m_form->Text11[5]->geometry(), QRect(24, 440, 401, 17));
-        QCOMPARE(m_form->Command8->geometry(), QRect(24, 312, 113, 25));
+        QCOMPARE(controls(*m_form).Picture1->geometry(), QRect(160, 8, 273, 249));
+        QCOMPARE(controls(*m_form).Text12[0]->geometry(), QRect(368, 136, 65, 19));
+        QCOMPARE(controls(*m_form).Command1[5]->geometry(), QRect(248, 320, 17, 17));
+        QCOMPARE(controls(*m_form).Text11[5]->geometry(), QRect(24, 440, 401, 17));
+        QCOMPARE(controls(*m_form).Command8->geometry(), QRect(24, 312, 113, 25));
         QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("Label17(1)"))->text(), QStringLiteral("Peak step 2"));
-        QCOMPARE(m_form->Command3[1]->text(), QStringLiteral("Clear scale"));
+        QCOMPARE(controls(*m_form).Command3[1]->text(), QStringLiteral("Clear scale"));
         const QImage shot = m_form->grab().toImage();
         QCOMPARE(shot.size(), QSize(447, 487));
         // The plot area is white, the cycle label red.
@@ -110,54 +110,54 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, column);
-        m_form->Text4->clear();
-        QTest::keyClicks(m_form->Text4, typed);
+        controls(*m_form).Text4->clear();
+        QTest::keyClicks(controls(*m_form).Text4, typed);
         QCOMPARE(int(m_state->XColumn), column);
-        m_form->Text5->setText(typed);
+        controls(*m_form).Text5->setText(typed);
         QCOMPARE(int(m_state->YColumn), column);
-        QCOMPARE(m_form->Text4->text(), typed);
+        QCOMPARE(controls(*m_form).Text4->text(), typed);
     }
 
     void everyKeystrokeIsAChange()
     {
-        m_form->Text4->clear();
+        controls(*m_form).Text4->clear();
         QCOMPARE(m_state->XColumn, 1);
         QList<int> seen;
-        connect(m_form->Text4, &QLineEdit::textChanged, this, [&] { seen.append(m_state->XColumn); });
-        QTest::keyClicks(m_form->Text4, QStringLiteral("12"));
+        connect(controls(*m_form).Text4, &QLineEdit::textChanged, this, [&] { seen.append(m_state->XColumn); });
+        QTest::keyClicks(controls(*m_form).Text4, QStringLiteral("12"));
         QCOMPARE(seen, (QList<int>{1, 12}));
     }
 
     void skipAndCoefficients()
     {
         m_state->DataLoaded = 1;
-        m_form->Text10->setText(QStringLiteral("-2"));
+        controls(*m_form).Text10->setText(QStringLiteral("-2"));
         QCOMPARE(m_state->SkipLines, 0);
         QCOMPARE(m_state->DataLoaded, 0);
-        m_form->Text10->setText(QStringLiteral("40000"));
+        controls(*m_form).Text10->setText(QStringLiteral("40000"));
         QCOMPARE(m_state->SkipLines, 32767);
-        m_form->Text13->setText(QStringLiteral("0.5e1"));
+        controls(*m_form).Text13->setText(QStringLiteral("0.5e1"));
         QCOMPARE(m_state->XCoef, 5.0f);
-        m_form->Text14->setText(QStringLiteral("2.5kg"));
+        controls(*m_form).Text14->setText(QStringLiteral("2.5kg"));
         QCOMPARE(m_state->YCoef, 2.5f);
-        m_form->Text13->setText(QStringLiteral("1e39"));
+        controls(*m_form).Text13->setText(QStringLiteral("1e39"));
         QCOMPARE(m_state->XCoef, std::numeric_limits<float>::max());
-        m_form->Text14->setText(QStringLiteral("-1e400"));
+        controls(*m_form).Text14->setText(QStringLiteral("-1e400"));
         QCOMPARE(m_state->YCoef, -std::numeric_limits<float>::max());
     }
 
     void rangeFields()
     {
-        m_form->Text12[0]->setText(QStringLiteral("10"));
+        controls(*m_form).Text12[0]->setText(QStringLiteral("10"));
         QCOMPARE(m_state->ScaleXMax, 10.0f);
         QCOMPARE(m_state->ScaleXMin, -11.0f);
-        m_form->Text12[1]->setText(QStringLiteral("66"));
+        controls(*m_form).Text12[1]->setText(QStringLiteral("66"));
         QCOMPARE(m_state->ScaleYMax, 66.0f);
         QCOMPARE(m_state->ScaleYMin, static_cast<float>(66.0 * -1.1));
-        m_form->Text12[0]->clear();
+        controls(*m_form).Text12[0]->clear();
         QCOMPARE(m_state->ScaleXMax, 0.0f);
         QCOMPARE(m_state->ScaleXMin, 0.0f);
-        m_form->Text12[0]->setText(QStringLiteral("1e39"));
+        controls(*m_form).Text12[0]->setText(QStringLiteral("1e39"));
         QCOMPARE(m_state->ScaleXMin, -std::numeric_limits<float>::max());
     }
 
@@ -165,11 +165,11 @@ private slots:
     {
         m_state->CycleNo = 3;
         m_state->CycleEndStep(2) = 7;
-        m_form->Text9->setText(QStringLiteral("15"));
+        controls(*m_form).Text9->setText(QStringLiteral("15"));
         QCOMPARE(m_state->CycleEndStep(3), 15);
         QCOMPARE(m_state->CycleEndStep(2), 7);
         QCOMPARE(m_state->CycleEndStep(0), 1);
-        m_form->Text9->setText(QStringLiteral("70000"));
+        controls(*m_form).Text9->setText(QStringLiteral("70000"));
         QCOMPARE(m_state->CycleEndStep(3), 32767);
     }
 
@@ -180,11 +180,11 @@ private slots:
         m_state->CycleNo = 1;
         m_state->PeakStep(0, 1) = 1;
         m_state->XData(1) = 1.0625f;
-        m_form->Combo1->setEditText(QStringLiteral("cm"));
+        controls(*m_form).Combo1->setEditText(QStringLiteral("cm"));
         m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
-        m_form->Command8->click();
+        controls(*m_form).Command8->click();
         QVERIFY(m_messages.isEmpty());
-        QVERIFY(!m_form->Command8->isEnabled());
+        QVERIFY(!controls(*m_form).Command8->isEnabled());
         const std::string all = test::readAll(dir.filePath(QStringLiteral("run1-kov.prn")).toStdString());
         QVERIFY(all.find("  (cm)") != std::string::npos);
         QVERIFY(all.find("    1    1    1.063 ") != std::string::npos);
@@ -196,19 +196,19 @@ private slots:
         const QString target = dir.path() + QStringLiteral("/gone/run1-kov.prn");
         m_state->DataFileName = (dir.path() + QStringLiteral("/gone/run1.prn")).toStdString();
         m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
-        m_form->Command8->click();
+        controls(*m_form).Command8->click();
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].title, QStringLiteral("Error"));
         QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
         QVERIFY2(m_messages[0].text.contains(target), qPrintable(m_messages[0].text));
         QVERIFY(m_messages[0].text.endsWith(QStringLiteral("(76)")));
         // The analysis is kept: with the cause mended, it is written.
-        QVERIFY(m_form->Command8->isEnabled());
+        QVERIFY(controls(*m_form).Command8->isEnabled());
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("gone")));
-        m_form->Command8->click();
+        controls(*m_form).Command8->click();
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(QFileInfo::exists(target));
-        QVERIFY(!m_form->Command8->isEnabled());
+        QVERIFY(!controls(*m_form).Command8->isEnabled());
     }
 
     void typedUnitsStayAsTyped_data()
@@ -226,7 +226,7 @@ private slots:
         QFETCH(QString, typed);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        for (QComboBox *combo : {m_form->Combo1, m_form->Combo2}) {
+        for (QComboBox *combo : {controls(*m_form).Combo1, controls(*m_form).Combo2}) {
             combo->setFocus();
             combo->lineEdit()->clear();
             QTest::keyClicks(combo, typed);
@@ -249,7 +249,7 @@ private slots:
                 continue;
             connect(line, &QLineEdit::textChanged, this, [&, line] {
                 written.append(line->objectName());
-                if (line == form.Text15[0])
+                if (line == controls(form).Text15[0])
                     endStepSeenByPeakField.append(state.CycleEndStep(0));
             });
         }
@@ -263,46 +263,46 @@ private slots:
         QCOMPARE(state.XUnit, std::string());
         QCOMPARE(state.RowCount, 0.0f);
         QCOMPARE(state.CycleNo, 0);
-        QCOMPARE(form.Text12[0]->text(), QString());
-        QCOMPARE(form.Text13->text(), QStringLiteral("1"));
-        QCOMPARE(form.Text15[1]->text(), QStringLiteral("1"));
-        QCOMPARE(form.Text7->text(), QStringLiteral("0"));
+        QCOMPARE(controls(form).Text12[0]->text(), QString());
+        QCOMPARE(controls(form).Text13->text(), QStringLiteral("1"));
+        QCOMPARE(controls(form).Text15[1]->text(), QStringLiteral("1"));
+        QCOMPARE(controls(form).Text7->text(), QStringLiteral("0"));
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QVERIFY(qAbs(form.frameGeometry().center().y() - screen.center().y()) <= 2);
     }
 
     void fontsAndLook()
     {
-        const QFontInfo ui(m_form->Text4->font());
+        const QFontInfo ui(controls(*m_form).Text4->font());
         QCOMPARE(ui.family(), QStringLiteral("IPAPGothic"));
-        QCOMPARE(m_form->Text4->font().pointSizeF(), 9.75);
-        const QFontInfo preview(m_form->Text11[3]->font());
+        QCOMPARE(controls(*m_form).Text4->font().pointSizeF(), 9.75);
+        const QFontInfo preview(controls(*m_form).Text11[3]->font());
         QCOMPARE(preview.family(), QStringLiteral("IPAGothic"));
         // The preview's columns line up: every ASCII character has one width.
-        const QFontMetrics metrics(m_form->Text11[3]->font());
+        const QFontMetrics metrics(controls(*m_form).Text11[3]->font());
         QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
         QCOMPARE(metrics.horizontalAdvance(QLatin1Char('.')), metrics.horizontalAdvance(QLatin1Char('0')));
-        QCOMPARE(m_form->Command3[1]->font().pointSizeF(), 8.25);
-        QVERIFY(m_form->Command6->font().bold());
-        QVERIFY(!m_form->Command2->font().bold());
-        QVERIFY(m_form->Text2[0]->font().italic());
-        QVERIFY(!m_form->Picture1->isEnabled());
-        QCOMPARE(m_form->Picture1->focusPolicy(), Qt::NoFocus);
-        QVERIFY(m_form->Text12[0]->isEnabled() && m_form->Text12[1]->isEnabled());
-        QVERIFY(m_form->Combo1->isEditable() && m_form->Combo2->isEditable());
+        QCOMPARE(controls(*m_form).Command3[1]->font().pointSizeF(), 8.25);
+        QVERIFY(controls(*m_form).Command6->font().bold());
+        QVERIFY(!controls(*m_form).Command2->font().bold());
+        QVERIFY(controls(*m_form).Text2[0]->font().italic());
+        QVERIFY(!controls(*m_form).Picture1->isEnabled());
+        QCOMPARE(controls(*m_form).Picture1->focusPolicy(), Qt::NoFocus);
+        QVERIFY(controls(*m_form).Text12[0]->isEnabled() && controls(*m_form).Text12[1]->isEnabled());
+        QVERIFY(controls(*m_form).Combo1->isEditable() && controls(*m_form).Combo2->isEditable());
         QStringList units;
-        for (int i = 0; i < m_form->Combo1->count(); ++i)
-            units << m_form->Combo1->itemText(i);
+        for (int i = 0; i < controls(*m_form).Combo1->count(); ++i)
+            units << controls(*m_form).Combo1->itemText(i);
         QCOMPARE(units, (QStringList{"mm", "cm", "m", "%", QString::fromUtf8("\u03bc")}));
         units.clear();
-        for (int i = 0; i < m_form->Combo2->count(); ++i)
-            units << m_form->Combo2->itemText(i);
+        for (int i = 0; i < controls(*m_form).Combo2->count(); ++i)
+            units << controls(*m_form).Combo2->itemText(i);
         QCOMPARE(units, (QStringList{"tonf", "kgf", "kN", "MPa", "GPa"}));
         // The axis maxima lie on the plot area and stay visible above it.
         const QImage shot = m_form->grab().toImage();
-        const QPoint inBox = m_form->Text12[0]->geometry().center() + QPoint(20, 0);
-        QCOMPARE(m_form->childAt(inBox), m_form->Text12[0]);
-        QCOMPARE(shot.pixelColor(m_form->Text1->geometry().center() + QPoint(15, 0)),
+        const QPoint inBox = controls(*m_form).Text12[0]->geometry().center() + QPoint(20, 0);
+        QCOMPARE(m_form->childAt(inBox), controls(*m_form).Text12[0]);
+        QCOMPARE(shot.pixelColor(controls(*m_form).Text1->geometry().center() + QPoint(15, 0)),
                  QColor(255, 255, 0));
         // Silver panel behind the axis inputs, grey behind the file rows.
         QCOMPARE(shot.pixelColor(18, 180), QColor(192, 192, 192));
@@ -311,7 +311,7 @@ private slots:
 
     void tabOrder()
     {
-        Form1 &f = *m_form;
+        auto &f = controls(*m_form);
         const QList<QWidget *> expected = {
             f.Command2, f.Command4, f.Text4, f.Text13, f.Combo1, f.Text5, f.Text14, f.Combo2,
             f.Text10, f.Command3[0], f.Command3[1], f.Text12[1], f.Text12[0], f.Command6,
@@ -353,7 +353,7 @@ private slots:
     {
         QFETCH(int, event);
         QFETCH(QList<int>, effect);
-        Form1 &f = *m_form;
+        auto &f = controls(*m_form);
         const QList<QList<QPushButton *>> columns = {
             {f.Command3[0], f.Command3[1]}, {f.Command6}, {f.Command8},
             {f.Command1.begin(), f.Command1.end()}};
@@ -361,7 +361,7 @@ private slots:
             for (const auto &column : columns)
                 for (QPushButton *b : column)
                     b->setEnabled(before);
-            f.applyButtonEvent(static_cast<ButtonEvent>(event));
+            m_form->applyButtonEvent(static_cast<ButtonEvent>(event));
             for (qsizetype c = 0; c < columns.size(); ++c) {
                 const bool expected = effect[c] < 0 ? before : effect[c] == 1;
                 for (QPushButton *b : columns[c])
@@ -385,9 +385,9 @@ private slots:
         } recorder;
         m_form->applyButtonEvent(ButtonEvent::NextCycleStarts);
         m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
-        for (QPushButton *b : m_form->Command1)
+        for (QPushButton *b : controls(*m_form).Command1)
             b->installEventFilter(&recorder);
-        m_form->Command8->installEventFilter(&recorder);
+        controls(*m_form).Command8->installEventFilter(&recorder);
         m_form->applyButtonEvent(ButtonEvent::WriteToFile);
         QCOMPARE(recorder.order,
                  (QStringList{"Command1(0)", "Command1(1)", "Command1(2)", "Command1(3)",
@@ -399,16 +399,16 @@ private slots:
         QTemporaryDir dir;
         m_state->DataFileName = (dir.path() + QStringLiteral("/u.prn")).toStdString();
         m_state->CycleNo = 1;
-        m_form->Combo1->setEditText(QString::fromUtf8("\u03bcm/m"));
-        m_form->Combo2->setEditText(QStringLiteral("kN"));
+        controls(*m_form).Combo1->setEditText(QString::fromUtf8("\u03bcm/m"));
+        controls(*m_form).Combo2->setEditText(QStringLiteral("kN"));
         m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
-        m_form->Command8->click();
+        controls(*m_form).Command8->click();
         QVERIFY(m_messages.isEmpty());
         const std::string all = test::readAll(dir.filePath(QStringLiteral("u-kov.prn")).toStdString());
         QVERIFY2(all.find("(\xce\xbcm/m)") != std::string::npos, all.c_str());
         QVERIFY(all.find("(kN)") != std::string::npos);
         // The unit boxes themselves keep what the user typed.
-        QCOMPARE(m_form->Combo1->currentText(), QString::fromUtf8("\u03bcm/m"));
+        QCOMPARE(controls(*m_form).Combo1->currentText(), QString::fromUtf8("\u03bcm/m"));
     }
 
     void writeFailuresNameTheFileOnce_data()
@@ -438,7 +438,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("results file")));
         m_state->DataFileName = dir.filePath(record).toStdString();
         m_form->applyButtonEvent(ButtonEvent::NextCycleAtEnd);
-        m_form->Command8->click();
+        controls(*m_form).Command8->click();
         QCOMPARE(m_messages.size(), 1);
         const MessageRecord &m = m_messages[0];
         QCOMPARE(m.title, QStringLiteral("Error"));
@@ -452,7 +452,7 @@ private slots:
             QVERIFY2(m.text.startsWith(QStringLiteral("No results file can be written for the data file \"%1\": ")
                                            .arg(dir.filePath(record))),
                      qPrintable(m.text));
-        QVERIFY(m_form->Command8->isEnabled());
+        QVERIFY(controls(*m_form).Command8->isEnabled());
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
     }
 
@@ -546,7 +546,7 @@ private slots:
     {
         bool ended = false;
         Form1::exitHook() = [&] { ended = true; };
-        m_form->Command4->click();
+        controls(*m_form).Command4->click();
         Form1::exitHook() = nullptr;
         QVERIFY(ended);
     }

@@ -74,13 +74,13 @@ private:
     void typeSettings(const std::vector<std::string> &args)
     {
         const std::map<std::string, std::function<void(const QString &)>> fields = {
-            {"--x-column", [this](const QString &v) { m_form->Text4->setText(v); }},
-            {"--y-column", [this](const QString &v) { m_form->Text5->setText(v); }},
-            {"--skip-lines", [this](const QString &v) { m_form->Text10->setText(v); }},
-            {"--x-coef", [this](const QString &v) { m_form->Text13->setText(v); }},
-            {"--y-coef", [this](const QString &v) { m_form->Text14->setText(v); }},
-            {"--x-unit", [this](const QString &v) { m_form->Combo1->setEditText(v); }},
-            {"--y-unit", [this](const QString &v) { m_form->Combo2->setEditText(v); }},
+            {"--x-column", [this](const QString &v) { controls(*m_form).Text4->setText(v); }},
+            {"--y-column", [this](const QString &v) { controls(*m_form).Text5->setText(v); }},
+            {"--skip-lines", [this](const QString &v) { controls(*m_form).Text10->setText(v); }},
+            {"--x-coef", [this](const QString &v) { controls(*m_form).Text13->setText(v); }},
+            {"--y-coef", [this](const QString &v) { controls(*m_form).Text14->setText(v); }},
+            {"--x-unit", [this](const QString &v) { controls(*m_form).Combo1->setEditText(v); }},
+            {"--y-unit", [this](const QString &v) { controls(*m_form).Combo2->setEditText(v); }},
         };
         for (std::size_t i = 0; i < args.size(); ++i) {
             std::string name = args[i], value;
@@ -141,12 +141,12 @@ private slots:
         browse(record);
         QCOMPARE(QString::fromStdString(m_state->DataFileName), record);
         const std::string text = test::readAll(c.record);
-        QCOMPARE(m_form->Text11[0]->text(), QString::fromStdString(text.substr(0, text.find_first_of("\r\n"))));
+        QCOMPARE(controls(*m_form).Text11[0]->text(), QString::fromStdString(text.substr(0, text.find_first_of("\r\n"))));
         typeSettings(c.args);
-        m_form->Command3[0]->click();
+        controls(*m_form).Command3[0]->click();
         const int presses = pressNextCycleUntilDisabled();
-        QVERIFY(m_form->Command8->isEnabled());
-        m_form->Command8->click();
+        QVERIFY(controls(*m_form).Command8->isEnabled());
+        controls(*m_form).Command8->click();
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
 
         const std::string written = test::readAll(m_dir.filePath(name + "/record-kov.prn").toStdString());

@@ -63,7 +63,7 @@ void doubleClickItem(QListWidget *list, QListWidgetItem *item)
 QStringList previewTexts(const Form1 &form)
 {
     QStringList texts;
-    for (const QLineEdit *line : form.Text11)
+    for (const QLineEdit *line : controls(form).Text11)
         texts << line->text();
     return texts;
 }
@@ -92,7 +92,7 @@ private:
     void presetPreview()
     {
         for (int i = 0; i < 6; ++i)
-            m_form->Text11[static_cast<std::size_t>(i)]->setText(QStringLiteral("old%1").arg(i));
+            controls(*m_form).Text11[static_cast<std::size_t>(i)]->setText(QStringLiteral("old%1").arg(i));
     }
 
 private slots:
@@ -479,9 +479,9 @@ private slots:
         writeBytes(path, QByteArray(1 << 20, 'x') + "\nsecond\n");
         MODULE11::PreviewDataFile(*m_form, path.toStdString());
         // What reaches the box is a prefix of the line, as long as the box takes.
-        const qsizetype kept = std::min<qsizetype>(65536, m_form->Text11[0]->maxLength());
-        QCOMPARE(m_form->Text11[0]->text(), QString(kept, 'x'));
-        QCOMPARE(m_form->Text11[1]->text(), QStringLiteral("second"));
+        const qsizetype kept = std::min<qsizetype>(65536, controls(*m_form).Text11[0]->maxLength());
+        QCOMPARE(controls(*m_form).Text11[0]->text(), QString(kept, 'x'));
+        QCOMPARE(controls(*m_form).Text11[1]->text(), QStringLiteral("second"));
     }
 
     void previewOfFolderWarns()
@@ -500,11 +500,11 @@ private slots:
         m_state->DataFileName = "earlier.prn";
         m_state->DataLoaded = 1;
         presetPreview();
-        m_form->Command6->setEnabled(true);
-        m_form->Command8->setEnabled(true);
-        for (QPushButton *b : m_form->Command1)
+        controls(*m_form).Command6->setEnabled(true);
+        controls(*m_form).Command8->setEnabled(true);
+        for (QPushButton *b : controls(*m_form).Command1)
             b->setEnabled(true);
-        PlotCanvas &canvas = m_form->Picture1->canvas();
+        PlotCanvas &canvas = controls(*m_form).Picture1->canvas();
         canvas.Scale(0, 0, 10, 10);
         canvas.Line(0, 0, 10, 10, Qt::red);
 
@@ -522,13 +522,13 @@ private slots:
         QCOMPARE(m_state->DataFileName, std::string("earlier.prn"));
         QCOMPARE(previewTexts(*m_form)[0], QStringLiteral("old0"));
         QCOMPARE(m_state->DataLoaded, 0);
-        QVERIFY(m_form->Command3[0]->isEnabled());
-        QVERIFY(m_form->Command3[1]->isEnabled());
-        QVERIFY(!m_form->Command6->isEnabled());
-        QVERIFY(!m_form->Command8->isEnabled());
-        for (QPushButton *b : m_form->Command1)
+        QVERIFY(controls(*m_form).Command3[0]->isEnabled());
+        QVERIFY(controls(*m_form).Command3[1]->isEnabled());
+        QVERIFY(!controls(*m_form).Command6->isEnabled());
+        QVERIFY(!controls(*m_form).Command8->isEnabled());
+        for (QPushButton *b : controls(*m_form).Command1)
             QVERIFY(!b->isEnabled());
-        const QImage image = m_form->Picture1->image();
+        const QImage image = controls(*m_form).Picture1->image();
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 QCOMPARE(image.pixel(x, y), qRgb(255, 255, 255));
@@ -541,8 +541,8 @@ private slots:
             doubleClickItem(dialog.filOpenSave, findItem(dialog.filOpenSave, "a.prn"));
         });
         QCOMPARE(QString::fromStdString(m_state->DataFileName), m_root + "/a.prn");
-        QCOMPARE(m_form->Text11[5]->text(), QStringLiteral("l6"));
-        QVERIFY(m_form->Command3[0]->isEnabled());
+        QCOMPARE(controls(*m_form).Text11[5]->text(), QStringLiteral("l6"));
+        QVERIFY(controls(*m_form).Command3[0]->isEnabled());
     }
 
     // --- the examples, where scripts/run.sh starts the window ----------------
@@ -566,7 +566,7 @@ private slots:
             doubleClickItem(dialog.filOpenSave, dialog.filOpenSave->item(0));
         });
         QCOMPARE(QString::fromStdString(m_state->DataFileName), examples.filePath("first-try.prn"));
-        QVERIFY(m_form->Command3[0]->isEnabled());
+        QVERIFY(controls(*m_form).Command3[0]->isEnabled());
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
     }
 };

@@ -56,7 +56,7 @@ private slots:
         QDir::setCurrent(m_dir.path() + QStringLiteral("/data"));
         openWindow();
         for (int i = 0; i < 6; ++i)
-            m_form->Text11[static_cast<std::size_t>(i)]->setText(QStringLiteral("old %1").arg(i));
+            controls(*m_form).Text11[static_cast<std::size_t>(i)]->setText(QStringLiteral("old %1").arg(i));
     }
 
     void opensInTheCurrentFolder()
@@ -94,11 +94,11 @@ private slots:
         m_state->DataLoaded = 1;
         browseWith([](frmOpenSave &d) { d.cmdOpenSave[1]->click(); });
         QCOMPARE(m_state->DataFileName, std::string("/earlier.prn"));
-        QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("old 0"));
-        QVERIFY(m_form->Command3[0]->isEnabled());
-        QVERIFY(m_form->Command3[1]->isEnabled());
-        QVERIFY(!m_form->Command6->isEnabled());
-        QVERIFY(!m_form->Command8->isEnabled());
+        QCOMPARE(controls(*m_form).Text11[0]->text(), QStringLiteral("old 0"));
+        QVERIFY(controls(*m_form).Command3[0]->isEnabled());
+        QVERIFY(controls(*m_form).Command3[1]->isEnabled());
+        QVERIFY(!controls(*m_form).Command6->isEnabled());
+        QVERIFY(!controls(*m_form).Command8->isEnabled());
         QCOMPARE(m_state->DataLoaded, 0);
         // Escape and the window's close command close it the same way.
         browseWith([](frmOpenSave &d) { QTest::keyClick(&d, Qt::Key_Escape); });
@@ -130,16 +130,16 @@ private slots:
         });
         QCOMPARE(QString::fromStdString(m_state->DataFileName), m_dir.path() + QStringLiteral("/data/run1.prn"));
         // Three lines replace only the first three preview lines.
-        QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("line 1"));
-        QCOMPARE(m_form->Text11[0]->cursorPosition(), 0);
-        QCOMPARE(m_form->Text11[2]->text(), QStringLiteral("line 3"));
-        QCOMPARE(m_form->Text11[3]->text(), QStringLiteral("old 3"));
+        QCOMPARE(controls(*m_form).Text11[0]->text(), QStringLiteral("line 1"));
+        QCOMPARE(controls(*m_form).Text11[0]->cursorPosition(), 0);
+        QCOMPARE(controls(*m_form).Text11[2]->text(), QStringLiteral("line 3"));
+        QCOMPARE(controls(*m_form).Text11[3]->text(), QStringLiteral("old 3"));
 
         browseWith([](frmOpenSave &d) {
             d.txtOpenSave->setText(QStringLiteral("RUN2.PRN"));
             d.cmdOpenSave[0]->click();
         });
-        QCOMPARE(m_form->Text11[5]->text(), QStringLiteral("f"));
+        QCOMPARE(controls(*m_form).Text11[5]->text(), QStringLiteral("f"));
     }
 
     void patternAndFolderNames()
@@ -188,7 +188,7 @@ private slots:
         QVERIFY(QString::fromStdString(m_state->DataFileName).endsWith(QStringLiteral("/empty.prn")));
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages[0].text.contains(QStringLiteral("empty")));
-        QCOMPARE(m_form->Text11[0]->text(), QStringLiteral("old 0"));
+        QCOMPARE(controls(*m_form).Text11[0]->text(), QStringLiteral("old 0"));
     }
 
     void pathsAndPatterns()

@@ -59,8 +59,8 @@ private:
 
     QColor pixelAtStep(int step)
     {
-        const QImage img = m_form->Picture1->image();
-        const auto &map = m_form->Picture1->canvas().mapping();
+        const QImage img = controls(*m_form).Picture1->image();
+        const auto &map = controls(*m_form).Picture1->canvas().mapping();
         return img.pixelColor(static_cast<int>(std::floor(map.toPixelX(static_cast<double>(m_state->XData(step))))),
                               static_cast<int>(std::floor(map.toPixelY(-static_cast<double>(m_state->YData(step))))));
     }
@@ -97,80 +97,80 @@ private slots:
         for (double t = 0; t < 12.6; t += 3.14159265 / 20.0) // cycles of 40 steps
             rows += std::to_string(std::sin(t)) + ' ' + std::to_string(std::sin(t + 0.3)) + "\r\n";
         browse(record(QStringLiteral("paced.prn"), rows));
-        m_form->Command3[0]->click();
+        controls(*m_form).Command3[0]->click();
         MODULE11::setAnimationPaced(*m_form, true);
         QElapsedTimer clock;
         clock.start();
-        m_form->Command6->click();
+        controls(*m_form).Command6->click();
         QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
         const int end = m_state->CycleEndStep(1);
         const float energy = m_state->CycleEnergy(1);
 
         // ">" pressed during the animation of "<" settles it.
-        QTimer::singleShot(100, m_form->Command1[1], &QPushButton::click);
-        m_form->Command1[0]->click();
+        QTimer::singleShot(100, controls(*m_form).Command1[1], &QPushButton::click);
+        controls(*m_form).Command1[0]->click();
         QCOMPARE(int(m_state->CycleEndStep(1)), end);
         QCOMPARE(m_state->CycleEnergy(1), energy);
-        QCOMPARE(m_form->Text7->text().toStdString(), shortNumberText(energy));
+        QCOMPARE(controls(*m_form).Text7->text().toStdString(), shortNumberText(energy));
 
         QStringList shownAtExit;
-        Form1::exitHook() = [&] { shownAtExit << m_form->Text8->text(); };
-        m_form->Text8->clear();
-        QTimer::singleShot(100, m_form->Command4, &QPushButton::click);
-        m_form->Command1[0]->click();
+        Form1::exitHook() = [&] { shownAtExit << controls(*m_form).Text8->text(); };
+        controls(*m_form).Text8->clear();
+        QTimer::singleShot(100, controls(*m_form).Command4, &QPushButton::click);
+        controls(*m_form).Command1[0]->click();
         QCOMPARE(shownAtExit, QStringList{QString()}); // before the damping factor was shown
-        QVERIFY(!m_form->Text8->text().isEmpty());
+        QVERIFY(!controls(*m_form).Text8->text().isEmpty());
     }
 
     void stepButtonsClampAndReanalyse()
     {
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        for (QPushButton *b : m_form->Command1)
+        controls(*m_form).Command3[0]->click();
+        for (QPushButton *b : controls(*m_form).Command1)
             QVERIFY(!b->isEnabled()); // nothing to change before "Next cycle"
-        m_form->Command6->click();
+        controls(*m_form).Command6->click();
         const int end = m_state->CycleEndStep(1);
         QVERIFY(end > 2);
         const float energy = m_state->CycleEnergy(1);
 
         // "<" never goes below start step + 1.
         for (int i = 0; i < 40; ++i)
-            m_form->Command1[0]->click();
+            controls(*m_form).Command1[0]->click();
         QCOMPARE(m_state->CycleEndStep(1), 2);
-        QCOMPARE(m_form->Text9->text(), QStringLiteral("2"));
+        QCOMPARE(controls(*m_form).Text9->text(), QStringLiteral("2"));
         // ">" never goes past the last row.
         for (int i = 0; i < 40; ++i)
-            m_form->Command1[1]->click();
+            controls(*m_form).Command1[1]->click();
         QCOMPARE(double(m_state->CycleEndStep(1)), double(m_state->RowCount));
         while (m_state->CycleEndStep(1) > end)
-            m_form->Command1[0]->click();
+            controls(*m_form).Command1[0]->click();
         QCOMPARE(m_state->CycleEnergy(1), energy);
 
         // "NO" removes peak 2; ">" on a removed peak gives step 1.
-        m_form->Command1[6]->click();
+        controls(*m_form).Command1[6]->click();
         QCOMPARE(m_state->PeakStep(1, 1), 0);
-        QCOMPARE(m_form->Text15[1]->text(), QStringLiteral("0"));
+        QCOMPARE(controls(*m_form).Text15[1]->text(), QStringLiteral("0"));
         const double p1 = m_state->PeakStep(0, 1);
         const double strain = static_cast<double>(m_state->XData(static_cast<int>(p1))) *
                               static_cast<double>(m_state->YData(static_cast<int>(p1))) / 2.0;
         QCOMPARE(m_state->StrainEnergy, static_cast<float>(strain));
-        m_form->Command1[5]->click();
+        controls(*m_form).Command1[5]->click();
         QCOMPARE(m_state->PeakStep(1, 1), 1);
     }
 
     void skipCrossingFollowsTheEndLoad()
     {
         browse(record(QStringLiteral("skip.prn"), "0 -1\r\n1 1\r\n2 2\r\n1 0\r\n0 -1\r\n-1 0.001\r\n0 1\r\n"));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
         // Move the end step onto the load of exactly 0 (step 4), then onto 0.001 (step 6).
         while (m_state->CycleEndStep(1) > 4)
-            m_form->Command1[0]->click();
+            controls(*m_form).Command1[0]->click();
         while (m_state->CycleEndStep(1) < 4)
-            m_form->Command1[1]->click();
+            controls(*m_form).Command1[1]->click();
         QCOMPARE(m_state->SkipCrossing(1), 1);
-        m_form->Command1[1]->click();
-        m_form->Command1[1]->click();
+        controls(*m_form).Command1[1]->click();
+        controls(*m_form).Command1[1]->click();
         QCOMPARE(m_state->CycleEndStep(1), 6);
         QCOMPARE(m_state->SkipCrossing(1), 0);
     }
@@ -178,20 +178,20 @@ private slots:
     void typedPeakSteps()
     {
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
-        m_form->Text15[0]->clear();
-        QTest::keyClicks(m_form->Text15[0], QStringLiteral("12"));
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
+        controls(*m_form).Text15[0]->clear();
+        QTest::keyClicks(controls(*m_form).Text15[0], QStringLiteral("12"));
         QCOMPARE(m_state->PeakStep(0, 1), 12);
-        m_form->Text15[0]->setText(QStringLiteral("12.5"));
+        controls(*m_form).Text15[0]->setText(QStringLiteral("12.5"));
         QCOMPARE(m_state->PeakStep(0, 1), 12);
-        m_form->Text15[0]->setText(QStringLiteral("13.5"));
+        controls(*m_form).Text15[0]->setText(QStringLiteral("13.5"));
         QCOMPARE(m_state->PeakStep(0, 1), 14);
         // A typed step beyond the record is refused by the analysis, with a warning.
-        m_form->Text15[0]->setText(QStringLiteral("5000"));
+        controls(*m_form).Text15[0]->setText(QStringLiteral("5000"));
         const float energy = m_state->CycleEnergy(1);
         m_messages.clear();
-        m_form->Command1[0]->click();
+        controls(*m_form).Command1[0]->click();
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].text, QStringLiteral("Peak step 1 (5000) lies outside the record of cycle 1: "
                                                      "steps 0 to 25 can be analysed."));
@@ -228,11 +228,11 @@ private slots:
         const int down = field == QStringLiteral("Text9") ? 0 : field == QStringLiteral("Text15(0)") ? 2 : 4;
         auto course = [&](bool typed) {
             browse(path);
-            m_form->Command3[0]->click();
+            controls(*m_form).Command3[0]->click();
             for (int n = 0; n < cycle; ++n)
-                m_form->Command6->click();
+                controls(*m_form).Command6->click();
             if (no)
-                m_form->Command1[6]->click();
+                controls(*m_form).Command1[6]->click();
             if (typed) {
                 QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
                 QTest::keyClicks(box, QString::number(step));
@@ -251,26 +251,26 @@ private slots:
                     // The release is already waiting when the press moves the
                     // focus, as a user's is while the typed step animates.
                     MODULE11::setAnimationPaced(*m_form, true);
-                    const QPoint centre = m_form->Command6->rect().center();
-                    QCoreApplication::postEvent(m_form->Command6,
+                    const QPoint centre = controls(*m_form).Command6->rect().center();
+                    QCoreApplication::postEvent(controls(*m_form).Command6,
                                                 new QMouseEvent(QEvent::MouseButtonRelease, centre,
-                                                                m_form->Command6->mapToGlobal(centre), Qt::LeftButton,
+                                                                controls(*m_form).Command6->mapToGlobal(centre), Qt::LeftButton,
                                                                 Qt::NoButton, Qt::NoModifier));
-                    QTest::mousePress(m_form->Command6, Qt::LeftButton, Qt::NoModifier, centre);
+                    QTest::mousePress(controls(*m_form).Command6, Qt::LeftButton, Qt::NoModifier, centre);
                     QTest::qWait(600);
                     MODULE11::setAnimationPaced(*m_form, false);
                     QCOMPARE(int(m_state->CycleNo), cycle + 1);
-                    QVERIFY(!m_form->Command6->isDown());
+                    QVERIFY(!controls(*m_form).Command6->isDown());
                     QCOMPARE(m_state->PeakStep(0, cycle), step);
                 }
             } else {
                 for (int v = box->text().toInt(); v != step; v += v < step ? 1 : -1)
-                    m_form->Command1[static_cast<std::size_t>(v < step ? down + 1 : down)]->click();
+                    controls(*m_form).Command1[static_cast<std::size_t>(v < step ? down + 1 : down)]->click();
             }
             if (leave != QStringLiteral("mouse") || !typed)
                 QCOMPARE(box->text().toInt(), step);
             pressNextCycleUntilDisabled();
-            m_form->Command8->click();
+            controls(*m_form).Command8->click();
         };
         course(false);
         const std::string buttons = readAll(m_dir.filePath(QStringLiteral("first-try-kov.prn")));
@@ -284,17 +284,17 @@ private slots:
     {
         // Largest X 5 and smallest X -7 in the cycle.
         browse(record(QStringLiteral("zoom.prn"), "0 -1\r\n5 1\r\n2 2\r\n-7 -1\r\n0 -1\r\n1 1\r\n20 3\r\n"));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
         QCOMPARE(m_state->ScaleXMax, static_cast<float>(7.0 * 1.1));
-        QCOMPARE(m_form->Text12[0]->text(), QStringLiteral("7.7"));
+        QCOMPARE(controls(*m_form).Text12[0]->text(), QStringLiteral("7.7"));
         QCOMPARE(m_state->ScaleXMin, static_cast<float>(7.7 * -1.1));
         QCOMPARE(m_state->MarkerRadius,
                  static_cast<float>((static_cast<double>(static_cast<float>(7.0 * 1.1)) -
                                      static_cast<double>(static_cast<float>(7.0 * -1.1))) / 100.0));
         // The end step is marked in red.
-        const QImage img = m_form->Picture1->image();
-        const auto &map = m_form->Picture1->canvas().mapping();
+        const QImage img = controls(*m_form).Picture1->image();
+        const auto &map = controls(*m_form).Picture1->canvas().mapping();
         const int e = m_state->CycleEndStep(1);
         QCOMPARE(img.pixelColor(static_cast<int>(map.toPixelX(static_cast<double>(m_state->XData(e)))),
                                 static_cast<int>(map.toPixelY(-static_cast<double>(m_state->YData(e))))),
@@ -304,20 +304,20 @@ private slots:
     void commandsDuringTheAnimationSettleIt()
     {
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
         const int end = m_state->CycleEndStep(1);
         // The clean results of cycle 1 ending one step earlier.
-        m_form->Command1[0]->click();
+        controls(*m_form).Command1[0]->click();
         const float clean = m_state->CycleEnergy(1);
         const float cleanTotal = m_state->TotalEnergy(1);
-        m_form->Command1[1]->click();
+        controls(*m_form).Command1[1]->click();
         QCOMPARE(int(m_state->CycleEndStep(1)), end);
 
         // Move the end step back again, and press "Next cycle" while the
         // button waits for its analysis: cycle 1 is settled with its new end.
-        QTimer::singleShot(0, m_form->Command6, &QPushButton::click);
-        m_form->Command1[0]->click();
+        QTimer::singleShot(0, controls(*m_form).Command6, &QPushButton::click);
+        controls(*m_form).Command1[0]->click();
         QTest::qWait(20);
         QCOMPARE(m_state->CycleNo, 2);
         QCOMPARE(int(m_state->CycleEndStep(1)), end - 1);
@@ -331,11 +331,11 @@ private slots:
         connect(later, &QTimer::timeout, this, [&] {
             if (++yields == 3) {
                 later->stop();
-                m_form->Command6->click();
+                controls(*m_form).Command6->click();
             }
         });
         later->start(0);
-        m_form->Command1[1]->click();
+        controls(*m_form).Command1[1]->click();
         QTest::qWait(20);
         QCOMPARE(m_state->CycleNo, 3);
         // Cycle 2 holds the complete results of its final steps.
@@ -373,8 +373,8 @@ private slots:
         QFETCH(QString, control);
         QFETCH(int, command);
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
         frmOpenSave::shownHook() = [](frmOpenSave &dialog) { dialog.reject(); };
         QList<int> begun; // commands begun during the action, while it was paused before
         bool acting = false;
@@ -398,7 +398,7 @@ private slots:
             acting = false;
         });
         yields->start(0);
-        m_form->Command1[1]->click();
+        controls(*m_form).Command1[1]->click();
         QTest::qWait(20);
         QVERIFY(!yields->isActive());
         QVERIFY(!begun.isEmpty());
@@ -411,10 +411,10 @@ private slots:
         for (int c = 0; c < 130; ++c)
             rows += "-1 -1\r\n1 1\r\n2 2\r\n1 1\r\n";
         browse(record(QStringLiteral("many.prn"), rows));
-        m_form->Command3[0]->click();
+        controls(*m_form).Command3[0]->click();
         QCOMPARE(pressNextCycleUntilDisabled(150), 100);
         QCOMPARE(m_state->CycleNo, 100);
-        QVERIFY(m_form->Command8->isEnabled());
+        QVERIFY(controls(*m_form).Command8->isEnabled());
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages[0].text.contains(QStringLiteral("100")));
     }
@@ -422,8 +422,8 @@ private slots:
     void largeMarkersAreFilledInTheirColours()
     {
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
         const int p1 = m_state->PeakStep(0, 1);
         const int p2 = m_state->PeakStep(1, 1);
         QVERIFY(p1 != 0 && p2 != 0 && p1 != p2);
@@ -434,16 +434,16 @@ private slots:
         // "NO" removes the dark green marker; both of its analyses (the field
         // becoming 0, then the press) leave the same results as a fresh
         // computation.
-        m_form->Command1[6]->click();
+        controls(*m_form).Command1[6]->click();
         QVERIFY(pixelAtStep(p2) != QColor(0, 126, 0));
         QCOMPARE(pixelAtStep(p1), QColor(0, 0, 255));
         auto check = std::make_unique<SharedState>(*m_state);
         runCycleComputation(*check);
         QCOMPARE(m_state->CycleEnergy(1), check->CycleEnergy(1));
         QCOMPARE(m_state->CycleDamping(1), check->CycleDamping(1));
-        QCOMPARE(m_form->Text8->text().toStdString(), shortNumberText(check->CycleDamping(1)));
+        QCOMPARE(controls(*m_form).Text8->text().toStdString(), shortNumberText(check->CycleDamping(1)));
         // Later circles are outlines again.
-        QCOMPARE(m_form->Picture1->canvas().fillStyle(), 1);
+        QCOMPARE(controls(*m_form).Picture1->canvas().fillStyle(), 1);
     }
 
     void cycleZeroRunsNoAnalysis()
@@ -452,17 +452,17 @@ private slots:
         QCOMPARE(m_state->PeakStep(0, 0), 1);
         QCOMPARE(m_state->PeakStep(1, 0), 1);
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
-        m_form->Command3[0]->click(); // a new course: cycle 0 again
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
+        controls(*m_form).Command3[0]->click(); // a new course: cycle 0 again
         QCOMPARE(m_state->CycleNo, 0);
-        for (QPushButton *b : m_form->Command1)
+        for (QPushButton *b : controls(*m_form).Command1)
             QVERIFY(!b->isEnabled());
-        const QImage loop = m_form->Picture1->image();
-        m_form->Text15[1]->setText(QStringLiteral("0"));
+        const QImage loop = controls(*m_form).Picture1->image();
+        controls(*m_form).Text15[1]->setText(QStringLiteral("0"));
         QCOMPARE(m_state->PeakStep(1, 0), 0);
-        QCOMPARE(m_form->Picture1->image(), loop); // the whole loop stays
-        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
+        QCOMPARE(controls(*m_form).Picture1->image(), loop); // the whole loop stays
+        QCOMPARE(controls(*m_form).Text8->text(), QStringLiteral("0"));
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -483,15 +483,15 @@ private slots:
         QFETCH(int, button);
         QFETCH(int, expected);
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
         const float energy = m_state->CycleEnergy(1);
-        const QImage view = m_form->Picture1->image();
-        m_form->Text9->setText(typed);
+        const QImage view = controls(*m_form).Picture1->image();
+        controls(*m_form).Text9->setText(typed);
         m_messages.clear();
-        m_form->Command1[static_cast<std::size_t>(button)]->click();
+        controls(*m_form).Command1[static_cast<std::size_t>(button)]->click();
         QCOMPARE(int(m_state->CycleEndStep(1)), expected);
-        QCOMPARE(m_form->Text9->text(), QString::number(expected));
+        QCOMPARE(controls(*m_form).Text9->text(), QString::number(expected));
         // Refused with a warning naming the step and the valid range; the
         // results and the picture stay.
         QCOMPARE(m_messages.size(), 1);
@@ -499,19 +499,19 @@ private slots:
         QCOMPARE(m_messages[0].text, QStringLiteral("End step (%1) lies outside the record of cycle 1: "
                                                      "steps 0 to 25 can be analysed.").arg(expected));
         QCOMPARE(m_state->CycleEnergy(1), energy);
-        QCOMPARE(m_form->Picture1->image(), view);
+        QCOMPARE(controls(*m_form).Picture1->image(), view);
     }
 
     void zeroWidthRangeDoesNotEndTheView()
     {
         // X is 0 everywhere: the range has no width.
         browse(record(QStringLiteral("flat.prn"), "0 -1\r\n0 1\r\n0 2\r\n0 -1\r\n0 1\r\n"));
-        m_form->Command3[1]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[1]->click();
+        controls(*m_form).Command6->click();
         QCOMPARE(m_state->CycleNo, 1);
         QCOMPARE(m_state->CycleEnergy(1), 0.0f);
-        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
-        m_form->Command1[1]->click();
+        QCOMPARE(controls(*m_form).Text8->text(), QStringLiteral("0"));
+        controls(*m_form).Command1[1]->click();
         QCOMPARE(m_state->CycleEnergy(1), 0.0f);
         QCOMPARE(m_state->CycleDamping(1), 0.0f);
     }
@@ -519,11 +519,11 @@ private slots:
     void energyBeyondTheFloatRangeIsShownAndWarned()
     {
         browse(record(QStringLiteral("big.prn"), "0 -1\r\n3e38 3e38\r\n-3e38 -3e38\r\n0 1\r\n"));
-        m_form->Command3[1]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[1]->click();
+        controls(*m_form).Command6->click();
         QCOMPARE(m_state->CycleEnergy(1), std::numeric_limits<float>::infinity());
-        QCOMPARE(m_form->Text7->text(), QStringLiteral("Infinity"));
-        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
+        QCOMPARE(controls(*m_form).Text7->text(), QStringLiteral("Infinity"));
+        QCOMPARE(controls(*m_form).Text8->text(), QStringLiteral("0"));
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages[0].text.startsWith(QStringLiteral("An energy of cycle 1 is beyond the float range")));
     }
@@ -540,9 +540,9 @@ private slots:
         }
         const QString path = record(QStringLiteral("once.prn"), rows);
         browse(path);
-        m_form->Command3[0]->click();
-        clickAtYield(m_form->Command8, 4);
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        clickAtYield(controls(*m_form).Command8, 4);
+        controls(*m_form).Command6->click();
         QTest::qWait(20);
         const std::string window = readAll(m_dir.path() + QStringLiteral("/once-kov.prn"));
         QVERIFY(window.size() > 100);
@@ -553,18 +553,18 @@ private slots:
     void drawDuringTheAnimationKeepsTheNewLoop()
     {
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
-        clickAtYield(m_form->Command3[0], 2);
-        m_form->Command1[1]->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
+        clickAtYield(controls(*m_form).Command3[0], 2);
+        controls(*m_form).Command1[1]->click();
         QTest::qWait(20);
         // The paused analysis stopped: it wrote no damping factor and drew
         // no markers over the new loop.
         QCOMPARE(m_state->CycleNo, 0);
-        QCOMPARE(m_form->Text8->text(), QStringLiteral("0"));
-        const QImage loop = m_form->Picture1->image();
-        m_form->Command3[0]->click();
-        QCOMPARE(m_form->Picture1->image(), loop);
+        QCOMPARE(controls(*m_form).Text8->text(), QStringLiteral("0"));
+        const QImage loop = controls(*m_form).Picture1->image();
+        controls(*m_form).Command3[0]->click();
+        QCOMPARE(controls(*m_form).Picture1->image(), loop);
     }
 
     void nextCycleDuringItsOwnPeakAnalysis()
@@ -576,9 +576,9 @@ private slots:
                                     "-1 -1\r\n-2 -2\r\n-3 -1\r\n-2 1\r\n2 2\r\n3 -1\r\n-1 -2\r\n"
                                     "1 1\r\n2 2\r\n1 -1\r\n-2 -1\r\n1 1\r\n2 0.5\r\n");
         browse(path);
-        m_form->Command3[0]->click();
-        clickAtYield(m_form->Command6, 2);
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        clickAtYield(controls(*m_form).Command6, 2);
+        controls(*m_form).Command6->click();
         QTest::qWait(20);
         QCOMPARE(m_state->CycleNo, 2);
         // The first press stopped once the second had moved on: cycle 2 keeps
@@ -589,9 +589,9 @@ private slots:
         FindNextCycle(*fresh);
         QCOMPARE(m_state->PeakStep(0, 2), fresh->PeakStep(0, 2));
         QCOMPARE(m_state->PeakStep(1, 2), fresh->PeakStep(1, 2));
-        QCOMPARE(m_form->Text15[1]->text(), QString::number(fresh->PeakStep(1, 2)));
+        QCOMPARE(controls(*m_form).Text15[1]->text(), QString::number(fresh->PeakStep(1, 2)));
         pressNextCycleUntilDisabled();
-        m_form->Command8->click();
+        controls(*m_form).Command8->click();
         const std::string window = readAll(m_dir.path() + QStringLiteral("/nested-kov.prn"));
         QVERIFY(window.size() > 100);
         QCOMPARE(test::withoutLine2(window), test::withoutLine2(batchResults(path)));
@@ -602,23 +602,23 @@ private slots:
         // An end step typed past the record, a "<" press, and "Write to file"
         // reaching the settlement during the press's yield.
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
         const float energy = m_state->CycleEnergy(1);
         const float total = m_state->TotalEnergy(1);
-        const QString shown = m_form->Text7->text();
-        m_form->Text9->setText(QStringLiteral("5000"));
+        const QString shown = controls(*m_form).Text7->text();
+        controls(*m_form).Text9->setText(QStringLiteral("5000"));
         m_messages.clear();
-        m_form->Command8->setEnabled(true);
-        clickAtYield(m_form->Command8, 1);
-        m_form->Command1[0]->click();
+        controls(*m_form).Command8->setEnabled(true);
+        clickAtYield(controls(*m_form).Command8, 1);
+        controls(*m_form).Command1[0]->click();
         QTest::qWait(20);
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
         QVERIFY(m_messages[0].text.contains(QStringLiteral("4999")));
         QCOMPARE(m_state->CycleEnergy(1), energy);
         QCOMPARE(m_state->TotalEnergy(1), total);
-        QCOMPARE(m_form->Text7->text(), shown);
+        QCOMPARE(controls(*m_form).Text7->text(), shown);
         QVERIFY(!readAll(m_dir.path() + QStringLiteral("/loops-kov.prn")).empty());
     }
 
@@ -634,20 +634,20 @@ private slots:
     {
         QFETCH(QString, typed);
         browse(record(QStringLiteral("loops.prn"), loops()));
-        m_form->Command3[0]->click();
-        m_form->Command6->click();
-        m_form->Text9->setText(typed); // the end of cycle 1 is the start of cycle 2
+        controls(*m_form).Command3[0]->click();
+        controls(*m_form).Command6->click();
+        controls(*m_form).Text9->setText(typed); // the end of cycle 1 is the start of cycle 2
         const float total = m_state->TotalEnergy(1);
         m_messages.clear();
-        m_form->Command6->click();
+        controls(*m_form).Command6->click();
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
         QCOMPARE(m_messages[0].text, QStringLiteral("Start step (%1) lies outside the record of cycle 2: "
                                                      "steps 0 to 25 can be analysed.").arg(typed));
         QCOMPARE(m_state->CycleNo, 1);
-        QCOMPARE(m_form->Text1->text(), QStringLiteral("1"));
+        QCOMPARE(controls(*m_form).Text1->text(), QStringLiteral("1"));
         QCOMPARE(m_state->TotalEnergy(1), total);
-        QVERIFY(m_form->Command6->isEnabled());
+        QVERIFY(controls(*m_form).Command6->isEnabled());
     }
 };
 

@@ -202,7 +202,7 @@ void MisuseTest::actOnChooser()
 void MisuseTest::browse(const QString &path)
 {
     chooseNext(path);
-    m_form->Command2->click();
+    controls(*m_form).Command2->click();
     m_plan = {};
 }
 
@@ -275,7 +275,7 @@ QString MisuseTest::someRecord()
 
 void MisuseTest::randomAction(int depth)
 {
-    Form1 &f = *m_form;
+    auto &f = controls(*m_form);
     std::vector<QPushButton *> buttons{f.Command3[0], f.Command3[1], f.Command6, f.Command8};
     buttons.insert(buttons.end(), f.Command1.begin(), f.Command1.end());
     std::vector<QLineEdit *> fields{f.Text4, f.Text5, f.Text10, f.Text13, f.Text14,
@@ -315,7 +315,7 @@ void MisuseTest::randomAction(int depth)
 
 void MisuseTest::setCleanSettings()
 {
-    Form1 &f = *m_form;
+    auto &f = controls(*m_form);
     f.Text4->setText(QStringLiteral("2"));
     f.Text5->setText(QStringLiteral("3"));
     f.Text13->setText(QStringLiteral("1000"));
@@ -330,7 +330,7 @@ void MisuseTest::setCleanSettings()
 /// True when "Write to file" is then enabled.
 bool MisuseTest::cleanCourse(QString *whyNot)
 {
-    Form1 &f = *m_form;
+    auto &f = controls(*m_form);
     setCleanSettings();
     browse(m_record);
     settle();
@@ -390,7 +390,7 @@ void MisuseTest::randomActionsNeverBreakTheWindow()
     QString whyNot;
     QVERIFY2(cleanCourse(&whyNot), qPrintable(whyNot));
     m_lastMessages.clear();
-    m_form->Command8->click();
+    controls(*m_form).Command8->click();
     QVERIFY2(m_lastMessages.isEmpty(), qPrintable(m_lastMessages.value(0).text));
     const std::string written = kov::test::readAll(m_dir.filePath("rc-column-kov.prn").toStdString());
     const std::string expected = batchResults();
@@ -424,7 +424,7 @@ void MisuseTest::failedWritesAreReportedAndKeepTheOldFile()
         rlimit small = saved;
         small.rlim_cur = 200;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        m_form->Command8->click();
+        controls(*m_form).Command8->click();
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previous);
     }
@@ -433,11 +433,11 @@ void MisuseTest::failedWritesAreReportedAndKeepTheOldFile()
     QVERIFY2(m_lastMessages[0].text.contains(target), qPrintable(m_lastMessages[0].text));
     QCOMPARE(readTarget(), old);
     // The analysis is kept: with room again, the same results are written.
-    QVERIFY(m_form->Command8->isEnabled());
-    m_form->Command8->click();
+    QVERIFY(controls(*m_form).Command8->isEnabled());
+    controls(*m_form).Command8->click();
     QCOMPARE(m_lastMessages.size(), 1);
     QCOMPARE(kov::test::withoutLine2(readTarget().toStdString()), kov::test::withoutLine2(batchResults()));
-    QVERIFY(!m_form->Command8->isEnabled());
+    QVERIFY(!controls(*m_form).Command8->isEnabled());
 
     // The record's folder removed between "Browse" and "Write to file".
     const QString folder = QDir(m_dir.path()).filePath("moving");
@@ -447,12 +447,12 @@ void MisuseTest::failedWritesAreReportedAndKeepTheOldFile()
     setCleanSettings();
     browse(moved);
     QCOMPARE(QString::fromStdString(m_state->DataFileName), moved);
-    m_form->Command3[0]->click();
+    controls(*m_form).Command3[0]->click();
     pressNextCycleUntilDisabled(MaxCleanCycles);
-    QVERIFY(m_form->Command8->isEnabled());
+    QVERIFY(controls(*m_form).Command8->isEnabled());
     QVERIFY(QDir(folder).removeRecursively());
     m_lastMessages.clear();
-    m_form->Command8->click();
+    controls(*m_form).Command8->click();
     QCOMPARE(m_lastMessages.size(), 1);
     QVERIFY2(m_lastMessages[0].text.contains(QStringLiteral("(76)")), qPrintable(m_lastMessages[0].text));
     QVERIFY(!QFileInfo::exists(folder));

@@ -40,10 +40,10 @@ int main(int argc, char *argv[])
     kov::SharedState state;
     auto form = kov::createMainWindow(state);
     form->show();
-    form->Text4->setText(QStringLiteral("2"));
-    form->Text5->setText(QStringLiteral("3"));
-    form->Text13->setText(QStringLiteral("1000"));
-    form->Combo2->setEditText(QStringLiteral("kN"));
+    controls(*form).Text4->setText(QStringLiteral("2"));
+    controls(*form).Text5->setText(QStringLiteral("3"));
+    controls(*form).Text13->setText(QStringLiteral("1000"));
+    controls(*form).Combo2->setEditText(QStringLiteral("kN"));
 
     // The chooser is modal: act on it from inside its own event loop.
     QTimer::singleShot(300, [&] {
@@ -59,10 +59,10 @@ int main(int argc, char *argv[])
         if (QApplication::activeModalWidget())
             QApplication::activeModalWidget()->close();
     });
-    form->Command2->click();
-    form->Command3[0]->click();
-    for (int i = 0; i < cycles && form->Command6->isEnabled(); ++i)
-        form->Command6->click();
+    controls(*form).Command2->click();
+    controls(*form).Command3[0]->click();
+    for (int i = 0; i < cycles && controls(*form).Command6->isEnabled(); ++i)
+        controls(*form).Command6->click();
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents();
 

@@ -38,16 +38,16 @@ private:
     /// The pixel colour at the point (x, -y) of the current scale.
     QColor at(double x, double y)
     {
-        PlotCanvas &c = m_form->Picture1->canvas();
+        PlotCanvas &c = controls(*m_form).Picture1->canvas();
         const int px = static_cast<int>(c.mapping().toPixelX(x));
         const int py = static_cast<int>(c.mapping().toPixelY(-y));
-        return m_form->Picture1->image().pixelColor(px, py);
+        return controls(*m_form).Picture1->image().pixelColor(px, py);
     }
 
     void draw(int index)
     {
         m_form->applyButtonEvent(ButtonEvent::BrowseClosed);
-        m_form->Command3[static_cast<std::size_t>(index)]->click();
+        controls(*m_form).Command3[static_cast<std::size_t>(index)]->click();
     }
 
     /// kov-batch on the record with the options, in the scratch folder.
@@ -70,16 +70,16 @@ private slots:
         draw(0);
         QVERIFY(m_messages.isEmpty());
         QCOMPARE(m_state->RowCount, 12.0f);
-        QVERIFY(m_form->Command6->isEnabled());
-        QVERIFY(!m_form->Command8->isEnabled());
+        QVERIFY(controls(*m_form).Command6->isEnabled());
+        QVERIFY(!controls(*m_form).Command8->isEnabled());
         const float max = m_state->ScaleXMax;
-        QCOMPARE(m_form->Text12[0]->text().toStdString(), shortNumberTextOf(max));
+        QCOMPARE(controls(*m_form).Text12[0]->text().toStdString(), shortNumberTextOf(max));
         // The range field's handler re-derived the minimum from the shown maximum.
         QCOMPARE(m_state->ScaleXMin, static_cast<float>(static_cast<double>(max) * -1.1));
 
         // Axes in blue through the origin; markers on the circle of radius MarkerRadius.
-        const QImage img = m_form->Picture1->image();
-        PlotCanvas &c = m_form->Picture1->canvas();
+        const QImage img = controls(*m_form).Picture1->image();
+        PlotCanvas &c = controls(*m_form).Picture1->canvas();
         QCOMPARE(img.pixelColor(5, static_cast<int>(c.mapping().toPixelY(0.0))), Blue);
         QCOMPARE(img.pixelColor(static_cast<int>(c.mapping().toPixelX(0.0)), 5), Blue);
         const double r = static_cast<double>(m_state->MarkerRadius);
@@ -114,7 +114,7 @@ private slots:
         m_state->DataFileName = record(QStringLiteral("zero.prn"), "0 0\r\n0 0\r\n");
         draw(1);
         QVERIFY(m_messages.isEmpty());
-        QVERIFY(m_form->Command6->isEnabled());
+        QVERIFY(controls(*m_form).Command6->isEnabled());
     }
 
     void drawKeepsTheRangeAndClearScaleRecomputesIt()
@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(m_state->ScaleXMax, static_cast<float>(20.0 * 1.1));
 
         // A typed maximum of 100 gives -110..100 and a radius of 2.1.
-        m_form->Text12[0]->setText(QStringLiteral("100"));
+        controls(*m_form).Text12[0]->setText(QStringLiteral("100"));
         draw(0);
         QCOMPARE(m_state->ScaleXMax, 100.0f);
         QCOMPARE(m_state->MarkerRadius, 2.1f);
@@ -162,18 +162,18 @@ private slots:
         QCOMPARE(m_messages[0].text,
                  QStringLiteral("This file includes error data or you may mistake column or skip indication. (%1)")
                      .arg(number));
-        QVERIFY(!m_form->Command8->isEnabled());
-        QVERIFY(!m_form->Command6->isEnabled());
+        QVERIFY(!controls(*m_form).Command8->isEnabled());
+        QVERIFY(!controls(*m_form).Command6->isEnabled());
     }
 
     void emptyFileNameStopsSilently()
     {
-        m_form->Text9->setText(QStringLiteral("9"));
+        controls(*m_form).Text9->setText(QStringLiteral("9"));
         draw(0);
         QVERIFY(m_messages.isEmpty());
-        QCOMPARE(m_form->Text9->text(), QStringLiteral("1"));
+        QCOMPARE(controls(*m_form).Text9->text(), QStringLiteral("1"));
         QCOMPARE(m_state->CycleEndStep(0), 1);
-        QVERIFY(!m_form->Command6->isEnabled());
+        QVERIFY(!controls(*m_form).Command6->isEnabled());
         // A new course starts at step 1 also when the field shows 1 already
         // (the current cycle ending at step 1), so no handler runs.
         m_state->CycleEndStep(0) = 7;
@@ -184,8 +184,8 @@ private slots:
 
     void clippedPointsDoNotFail()
     {
-        m_form->Text12[0]->setText(QStringLiteral("1"));
-        m_form->Text12[1]->setText(QStringLiteral("1"));
+        controls(*m_form).Text12[0]->setText(QStringLiteral("1"));
+        controls(*m_form).Text12[1]->setText(QStringLiteral("1"));
         m_state->DataFileName = record(QStringLiteral("far.prn"), "1e30 -1e30\r\n-3e38 3e38\r\n0 0\r\n");
         draw(0);
         QVERIFY(m_messages.isEmpty());
@@ -201,12 +201,12 @@ private slots:
         const double maxAbs = static_cast<double>(m_state->MaxAbsX);
         const float drawnMin = static_cast<float>(maxAbs * -1.1);
         const float drawnMax = static_cast<float>(maxAbs * 1.1);
-        const float shownMax = m_form->Text12[0]->text().toFloat();
+        const float shownMax = controls(*m_form).Text12[0]->text().toFloat();
         QCOMPARE(m_state->ScaleXMax, shownMax);
         QCOMPARE(m_state->ScaleXMin, static_cast<float>(static_cast<double>(shownMax) * -1.1));
         QVERIFY(m_state->ScaleXMin != drawnMin);
         // The picture still spans the range it was drawn with, and so does its marker size.
-        const PlotMapping &m = m_form->Picture1->canvas().mapping();
+        const PlotMapping &m = controls(*m_form).Picture1->canvas().mapping();
         QCOMPARE(m.toPixelX(static_cast<double>(drawnMin)), 0.0);
         QCOMPARE(m.toPixelX(static_cast<double>(drawnMax)), static_cast<double>(m.width()));
         QCOMPARE(m_state->MarkerRadius,
@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(static_cast<int>(m_state->XColumn), xColumn);
         if (error == 0) {
             QVERIFY(m_messages.isEmpty());
-            QVERIFY(m_form->Command6->isEnabled());
+            QVERIFY(controls(*m_form).Command6->isEnabled());
         } else {
             QCOMPARE(m_messages.size(), 1);
             QVERIFY(m_messages[0].text.endsWith(QStringLiteral("(%1)").arg(error)));
@@ -301,13 +301,13 @@ private slots:
     {
         browse(QString::fromStdString(record(QStringLiteral("loop.prn"), "4 2\r\n-4 -2\r\n1 1\r\n-2 3\r\n3 -3\r\n")));
         draw(0);
-        PictureBox boxOne(m_form->Picture1->size(), nullptr, 1.0);
-        PictureBox boxTwo(m_form->Picture1->size(), nullptr, 2.0);
+        PictureBox boxOne(controls(*m_form).Picture1->size(), nullptr, 1.0);
+        PictureBox boxTwo(controls(*m_form).Picture1->size(), nullptr, 2.0);
         drawWholeLoop(boxOne.canvas(), *m_state);
         drawWholeLoop(boxTwo.canvas(), *m_state);
         const QImage one = boxOne.image();
         const QImage two = boxTwo.image();
-        QCOMPARE(one.size(), m_form->Picture1->image().size());
+        QCOMPARE(one.size(), controls(*m_form).Picture1->image().size());
         QCOMPARE(two.size(), 2 * one.size());
         const QImage scaled = one.scaled(two.size());
         auto near = [](const QImage &img, int x, int y, QRgb colour) {

@@ -55,7 +55,7 @@ void WindowTest::browseWith(const std::function<void(frmOpenSave &)> &act)
         if (dialog.isVisible())
             dialog.reject();
     };
-    m_form->Command2->click();
+    controls(*m_form).Command2->click();
     frmOpenSave::shownHook() = nullptr;
 }
 
@@ -70,8 +70,8 @@ void WindowTest::browse(const QString &path)
 int WindowTest::pressNextCycleUntilDisabled(int limit, const std::function<void()> &after)
 {
     int presses = 0;
-    while (m_form->Command6->isEnabled() && presses < limit) {
-        m_form->Command6->click();
+    while (controls(*m_form).Command6->isEnabled() && presses < limit) {
+        controls(*m_form).Command6->click();
         ++presses;
         if (after)
             after();
