@@ -30,18 +30,18 @@ void Command1_Click(Form1 &form, int index)
     if (n < 1 || n > MaxCycle)
         return; // no cycle to change before "Next cycle"
     runGuarded(&form, [&] {
-        const std::int16_t start = s.CycleEndStep(n - 1);
+        const int start = s.CycleEndStep(n - 1);
         // A step at a limit stays where it is. The moved value is computed in
         // int, so a typed +-32767 neither wraps nor saturates into a change:
         // a step that fails a limit is given back unchanged, and one that
         // passes lies between the start step and the last row.
-        auto down = [&](std::int16_t v) {
+        auto down = [&](int v) {
             const int w = v - 1;
-            return w <= start ? v : static_cast<std::int16_t>(w);
+            return w <= start ? v : w;
         };
-        auto up = [&](std::int16_t v) {
+        auto up = [&](int v) {
             const int w = v + 1;
-            return static_cast<double>(w) > static_cast<double>(s.RowCount) ? v : static_cast<std::int16_t>(w);
+            return static_cast<double>(w) > static_cast<double>(s.RowCount) ? v : w;
         };
         switch (index) {
         case 0:
@@ -63,7 +63,7 @@ void Command1_Click(Form1 &form, int index)
             // The next cycle's search skips one crossing when this cycle ends
             // at a load that is not above 0.
             const int end = s.CycleEndStep(n);
-            if (StepArray::inRange(end))
+            if (s.XData.inRange(end))
                 s.SkipCrossing(n) = s.YData(end) > 0.0f ? 0 : 1;
         }
     });

@@ -94,7 +94,7 @@ void CycleView::settle()
         // A command changed this cycle and has not analysed it yet.
         const int cycle = m_announced;
         m_announced = 0;
-        const std::int16_t current = s.CycleNo;
+        const int current = s.CycleNo;
         // Steps outside the record are refused as the analysis itself would
         // refuse them: with a warning, the cycle's results left as they were.
         if (cycle >= 1 && cycle <= MaxCycle && stepsFit(m_form, cycle)) {
@@ -116,7 +116,7 @@ void CycleView::settle()
         return;
     m_active = false;
     ++m_generation; // the paused run stops when it resumes
-    const std::int16_t current = s.CycleNo;
+    const int current = s.CycleNo;
     runGuarded(&m_form, [&] {
         s.CycleNo = static_cast<std::int16_t>(m_cycle);
         finishCycleFrom(s, m_nextStep, m_end);

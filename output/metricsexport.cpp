@@ -209,7 +209,7 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
                      {"height", jsonOptional(m.height)},
                      {"acceptance_drift", jsonDouble(m.acceptanceDrift)},
                      {"yield_disp", jsonOptional(m.yieldDisp)}};
-    j["rows"] = static_cast<int>(state.RowCount); // a whole number of at most 2000
+    j["rows"] = static_cast<int>(state.RowCount); // a whole number, below 2^24
     j["columns"] = state.ColumnCount;
     j["truncated"] = context.truncated;
     JsonDocument cycles = JsonDocument::array();

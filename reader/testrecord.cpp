@@ -90,12 +90,10 @@ ByteMasks classify(const unsigned char *p, std::size_t n)
     return m;
 }
 
-/// Rows beyond the arrays: reading row 2001 always ends a load.
-constexpr long long RecordedRows = MaxStep + 1;
-
 /// One sweep over the data lines of a record (what follows the header):
 /// counts the lines and the fields and converts the fields of the chosen
-/// columns of the first 2001 rows, grouping the stream of fields a given
+/// columns of the rows the state holds and the one after them (which always
+/// ends a load), grouping the stream of fields a given
 /// number of columns at a time.
 ///
 /// A field is read as the field reader of a sequential text file reads one:
@@ -117,12 +115,13 @@ constexpr long long RecordedRows = MaxStep + 1;
 class FieldSweep {
 public:
     /// columns 0: not known yet. fieldLimit: the sweep may stop once it has
-    /// counted that many fields.
-    FieldSweep(std::int16_t xColumn, std::int16_t yColumn, long long columns, long long fieldLimit)
+    /// counted that many fields. recordedRows: the rows whose chosen fields
+    /// are converted.
+    FieldSweep(std::int16_t xColumn, std::int16_t yColumn, long long columns, long long fieldLimit,
+               long long recordedRows)
         : m_xIndex(xColumn >= 1 ? xColumn - 1 : -1), m_yIndex(yColumn >= 1 ? yColumn - 1 : -1),
-          m_columns(columns), m_limit(fieldLimit)
+          m_columns(columns), m_limit(fieldLimit), m_recordedRows(recordedRows)
     {
-        m_values.resize(static_cast<std::size_t>(2 * RecordedRows));
     }
 
     /// Reads the next bytes of the data lines. Returns false once the field
@@ -169,7 +168,11 @@ public:
     /// The chosen field of a row (from 0) that the sweep recorded, slot 0
     /// for the X column and 1 for the Y column: its number, or NaN when it
     /// is not one (no field that is a number converts to NaN).
-    double value(long long row, int slot) const { return m_values[static_cast<std::size_t>(2 * row + slot)]; }
+    double value(long long row, int slot) const
+    {
+        const auto i = static_cast<std::size_t>(2 * row + slot);
+        return i < m_values.size() ? m_values[i] : 0.0;
+    }
 
 private:
     void sweepBlock(const unsigned char *p, std::size_t n)
@@ -258,7 +261,7 @@ private:
     long long fieldsBeforeChosen() const
     {
         constexpr long long None = std::numeric_limits<long long>::max();
-        if (m_row >= RecordedRows)
+        if (m_row >= m_recordedRows)
             return None;
         long long here = None;  // the next chosen column in this row
         long long first = None; // the first chosen column of a row
@@ -272,7 +275,7 @@ private:
         if (here != None)
             return here - m_column;
         // In the next row; while the first line goes on, its row is not known.
-        if (first == None || m_columns == 0 || m_row + 1 >= RecordedRows)
+        if (first == None || m_columns == 0 || m_row + 1 >= m_recordedRows)
             return None;
         return m_columns - m_column + first;
     }
@@ -308,6 +311,8 @@ private:
     void store(std::optional<double> v)
     {
         const double stored = v ? *v : std::numeric_limits<double>::quiet_NaN();
+        if (const auto need = static_cast<std::size_t>(2 * m_openRow + 2); m_values.size() < need)
+            m_values.resize(std::max(need, 2 * m_values.size()));
         if (m_openX)
             m_values[static_cast<std::size_t>(2 * m_openRow)] = stored;
         if (m_openY)
@@ -318,6 +323,7 @@ private:
     const long long m_yIndex;
     long long m_columns;
     const long long m_limit;
+    const long long m_recordedRows;
 
     // The last byte read, carried into the next block.
     std::uint64_t m_lastField = 0;   ///< it is a field byte
@@ -407,14 +413,20 @@ void storeRows(SharedState &state, const FieldSweep &sweep, long long fields)
     }
 }
 
-/// The fields that storing RowCount rows of columns fields reads at most:
-/// rows up to 2001, since row 2001 always ends the load.
-long long fieldsNeeded(float rowCount, long long columns)
+/// The rows a load converts: those the state holds and the one after them,
+/// which always ends the load.
+long long recordedRows(const SharedState &state)
 {
-    if (columns < 1 || !(rowCount >= 1.0f))
+    return static_cast<long long>(state.limits().steps) + 1;
+}
+
+/// The fields that storing RowCount rows of columns fields reads at most:
+/// up to the row after the last the state holds, which ends the load.
+long long fieldsNeeded(double rowCount, long long columns, long long recorded)
+{
+    if (columns < 1 || !(rowCount >= 1.0))
         return 0;
-    const long long rows = rowCount >= static_cast<float>(RecordedRows) ? RecordedRows
-                                                                        : static_cast<long long>(rowCount);
+    const long long rows = rowCount >= static_cast<double>(recorded) ? recorded : static_cast<long long>(rowCount);
     return rows * columns;
 }
 
@@ -430,12 +442,13 @@ void LoadTestRecord(SharedState &state)
         // One sweep counts the lines and fields and records the chosen
         // fields, grouped by the fields of the first line.
         auto sweep = std::make_unique<FieldSweep>(state.XColumn, state.YColumn, 0,
-                                                  std::numeric_limits<long long>::max());
+                                                  std::numeric_limits<long long>::max(), recordedRows(state));
         sweepRecord(file, state.SkipLines, *sweep);
         // Every line after the header is one step; a record with no line
         // after its header has none and reads past the end.
         if (sweep->lines() == 0)
             throw Failure(err::PastEnd);
+        // A count beyond 2^24 rounds, but never below the rows a state holds.
         state.RowCount = static_cast<float>(sweep->lines());
         // Counting the fields reads one more after trailing blanks.
         if (sweep->blanksAtEnd())
@@ -455,8 +468,9 @@ void LoadTestRecord(SharedState &state)
     }
 
     // The counts are known: read only the fields that storing the rows needs.
-    const long long needed = fieldsNeeded(state.RowCount, state.ColumnCount);
-    auto sweep = std::make_unique<FieldSweep>(state.XColumn, state.YColumn, state.ColumnCount, needed);
+    const long long needed = fieldsNeeded(static_cast<double>(state.RowCount), state.ColumnCount, recordedRows(state));
+    auto sweep = std::make_unique<FieldSweep>(state.XColumn, state.YColumn, state.ColumnCount, needed,
+                                              recordedRows(state));
     if (needed == 0)
         file.skipLines(state.SkipLines);
     else

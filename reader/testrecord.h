@@ -11,7 +11,8 @@ namespace kov {
 ///
 /// Throws Failure with the error number on the first failure (53 missing
 /// file, 76 missing folder, 70 access denied or a folder, 62 past end of file,
-/// 13 a chosen field that is not a number, 9 more than 2000 rows, 6 overflow).
+/// 13 a chosen field that is not a number, 9 more rows than the state holds
+/// (2000 in the window), 6 overflow).
 /// Whatever was stored before the failure stays stored; the file is closed.
 void LoadTestRecord(SharedState &state);
 

@@ -33,7 +33,7 @@ bool proposeNextCycle(SharedState &state)
 
 bool cycleLimitReached(const SharedState &state, bool atEnd)
 {
-    return !atEnd && state.CycleNo == MaxCycle;
+    return !atEnd && state.CycleNo >= state.limits().cycles;
 }
 
 AutomaticCourse analyseRecord(SharedState &state)

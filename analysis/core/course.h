@@ -30,24 +30,24 @@ void startCourse(SharedState &state);
 /// proposes the new cycle's end and peak steps (and its extremes MaxAbsX,
 /// MaxAbsY), and the cycle holds no results until it is computed (a course
 /// may reuse a cycle number). Returns true when the record has no further
-/// cycle. The caller keeps CycleNo below 100.
+/// cycle. The caller keeps CycleNo below the state's cycle limit.
 bool proposeNextCycle(SharedState &state);
 
-/// True when the cycle just proposed is cycle 100 while the record goes on:
-/// the arrays hold no further cycle, so the course stops there.
+/// True when the cycle just proposed is the last the state holds (cycle 100
+/// in the window) while the record goes on: the course stops there.
 bool cycleLimitReached(const SharedState &state, bool atEnd);
 
 /// Outcome of analysing every cycle of a loaded record automatically.
 struct AutomaticCourse {
     int cycles = 0;         ///< cycles analysed (CycleNo at the end)
-    bool truncated = false; ///< cycle 100 was analysed and the record goes on
+    bool truncated = false; ///< the last cycle the state holds was analysed and the record goes on
     std::vector<int> beyondFloatRange; ///< cycles whose results overflowed, ascending
 };
 
 /// What a user gets by pressing "Draw" on a loaded state, then "Next cycle"
 /// until it is disabled, accepting every proposed step: the record counted
 /// afresh, startCourse, LoadTestRecord, then for each cycle proposeNextCycle
-/// and runCycleComputation, up to cycle 100.
+/// and runCycleComputation, up to the state's cycle limit.
 /// Throws the reader's Failure when the record does not load.
 AutomaticCourse analyseRecord(SharedState &state);
 

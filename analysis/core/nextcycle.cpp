@@ -23,7 +23,7 @@ bool FindNextCycle(SharedState &state)
     if (static_cast<double>(start) + 1.0 > rowCount) {
         // Nothing left to search: the cycle ends where it starts and the
         // record has no further cycle.
-        state.CycleEndStep(n) = static_cast<std::int16_t>(start);
+        state.CycleEndStep(n) = static_cast<std::int32_t>(start);
         return true;
     }
 
@@ -32,11 +32,11 @@ bool FindNextCycle(SharedState &state)
         const float y = state.YData(k);
         if (x >= state.MaxAbsX) {
             state.MaxAbsX = x;
-            state.PeakStep(0, n) = static_cast<std::int16_t>(k);
+            state.PeakStep(0, n) = static_cast<std::int32_t>(k);
         }
         if (x <= minX) {
             minX = x;
-            state.PeakStep(1, n) = static_cast<std::int16_t>(k);
+            state.PeakStep(1, n) = static_cast<std::int32_t>(k);
         }
         if (y >= state.MaxAbsY)
             state.MaxAbsY = y;
@@ -53,13 +53,13 @@ bool FindNextCycle(SharedState &state)
                 if (state.SkipCrossing(n - 1) == 1) {
                     state.SkipCrossing(n - 1) = 0;
                 } else {
-                    state.CycleEndStep(n) = static_cast<std::int16_t>(k);
+                    state.CycleEndStep(n) = static_cast<std::int32_t>(k);
                     stop = true;
                 }
             }
         }
         if (static_cast<double>(k) == rowCount) {
-            state.CycleEndStep(n) = static_cast<std::int16_t>(k);
+            state.CycleEndStep(n) = static_cast<std::int32_t>(k);
             atLastRow = true;
         }
         if (stop)

@@ -1,7 +1,22 @@
 #include "app/core/sharedstate.h"
 
-// The state is a plain aggregate; this unit makes sure the header compiles on
-// its own and gives the library an object file.
 namespace kov {
+
 static_assert(std::is_default_constructible_v<SharedState>);
+
+void SharedState::setLimits(const Limits &limits)
+{
+    m_limits = limits;
+    XData.setLast(limits.steps);
+    YData.setLast(limits.steps);
+    CycleEndStep.setLast(limits.cycles);
+    PeakStep.setLast(limits.cycles);
+    SkipCrossing.setLast(limits.cycles);
+    CycleEnergy.setLast(limits.cycles);
+    TotalEnergy.setLast(limits.cycles);
+    CycleDamping.setLast(limits.cycles);
+    ResultDamping.setLast(limits.cycles);
+    CycleStrainEnergy.setLast(limits.cycles);
+}
+
 } // namespace kov

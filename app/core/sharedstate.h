@@ -2,68 +2,134 @@
 
 #include "app/core/failure.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 namespace kov {
 
-/// A fixed-size array with an inclusive index range First..Last. Every access
-/// is checked: an index outside the range fails with error 9.
-template <typename T, int First, int Last>
+/// Values indexed from First up to a last index that the state's limits set
+/// (see Limits). The storage grows in blocks of fixed length as higher
+/// indices are written, so an array costs what the record uses, not what the
+/// limit allows; an index never written reads as 0. Every access is checked:
+/// an index outside First..last() fails with error 9.
+template <typename T, int First>
 class CheckedArray {
-    static_assert(First <= Last);
-
 public:
-    static constexpr int first = First;
-    static constexpr int last = Last;
+    explicit CheckedArray(long long last) : m_last(last) {}
 
-    T &operator()(long long index) { return m_items[slot(index)]; }
-    const T &operator()(long long index) const { return m_items[slot(index)]; }
+    T &operator()(long long index)
+    {
+        const std::size_t i = slot(index);
+        const std::size_t block = i / BlockLength;
+        if (block >= m_blocks.size())
+            m_blocks.resize(block + 1);
+        std::vector<T> &items = m_blocks[block];
+        if (items.empty())
+            items.resize(BlockLength);
+        return items[i % BlockLength];
+    }
 
-    static constexpr bool inRange(long long index) { return index >= First && index <= Last; }
-    void fill(const T &value) { m_items.fill(value); }
+    const T &operator()(long long index) const
+    {
+        static const T zero{};
+        const std::size_t i = slot(index);
+        const std::size_t block = i / BlockLength;
+        if (block >= m_blocks.size() || m_blocks[block].empty())
+            return zero;
+        return m_blocks[block][i % BlockLength];
+    }
+
+    bool inRange(long long index) const { return index >= First && index <= m_last; }
+    long long last() const { return m_last; }
+
+    /// Moves the last index; values beyond a lower one are dropped.
+    void setLast(long long last)
+    {
+        m_last = last;
+        const std::size_t kept = last < First ? 0 : static_cast<std::size_t>(last - First + 1);
+        const std::size_t blocks = (kept + BlockLength - 1) / BlockLength;
+        if (m_blocks.size() < blocks)
+            return;
+        m_blocks.resize(blocks);
+        if (blocks > 0 && !m_blocks.back().empty())
+            std::fill(m_blocks.back().begin() + static_cast<std::ptrdiff_t>(kept - (blocks - 1) * BlockLength),
+                      m_blocks.back().end(), T{});
+    }
 
 private:
-    static std::size_t slot(long long index)
+    /// Elements per block: 32 KB of floats.
+    static constexpr std::size_t BlockLength = 8192;
+
+    std::size_t slot(long long index) const
     {
         if (!inRange(index))
             throw Failure(err::OutOfRange);
         return static_cast<std::size_t>(index - First);
     }
 
-    std::array<T, static_cast<std::size_t>(Last - First + 1)> m_items{};
+    long long m_last;
+    std::vector<std::vector<T>> m_blocks;
 };
 
-/// A two-dimensional CheckedArray, indexed (row, column), both ranges inclusive.
-template <typename T, int First1, int Last1, int First2, int Last2>
-class CheckedArray2 {
+/// A pair of CheckedArrays indexed (k, j), k 0 or 1.
+template <typename T, int First>
+class CheckedArrayPair {
 public:
-    T &operator()(long long i, long long j) { return m_rows(i)(j); }
-    const T &operator()(long long i, long long j) const { return m_rows(i)(j); }
+    explicit CheckedArrayPair(long long last) : m_items{CheckedArray<T, First>(last), CheckedArray<T, First>(last)} {}
 
-    static constexpr bool inRange(long long i, long long j)
+    T &operator()(long long k, long long j) { return m_items[pick(k)](j); }
+    const T &operator()(long long k, long long j) const { return m_items[pick(k)](j); }
+
+    void setLast(long long last)
     {
-        return i >= First1 && i <= Last1 && j >= First2 && j <= Last2;
+        for (auto &items : m_items)
+            items.setLast(last);
     }
 
 private:
-    CheckedArray<CheckedArray<T, First2, Last2>, First1, Last1> m_rows;
+    static std::size_t pick(long long k)
+    {
+        if (k < 0 || k > 1)
+            throw Failure(err::OutOfRange);
+        return static_cast<std::size_t>(k);
+    }
+
+    std::array<CheckedArray<T, First>, 2> m_items;
 };
 
-inline constexpr int MaxStep = 2000;  ///< highest step (data row) the arrays hold
-inline constexpr int MaxCycle = 100;  ///< highest cycle number the arrays hold
+inline constexpr int MaxStep = 2000;  ///< highest step (data row) the window holds
+inline constexpr int MaxCycle = 100;  ///< highest cycle number the window holds
 
-using StepArray = CheckedArray<float, 0, MaxStep>;
-using CycleFloats = CheckedArray<float, 0, MaxCycle>;
-using CycleInts = CheckedArray<std::int16_t, 0, MaxCycle>;
+/// The highest step and cycle number a state holds. A record with more rows
+/// fails to load with error 9; the automatic course stops after the last
+/// cycle number.
+struct Limits {
+    std::int32_t steps = MaxStep;
+    std::int32_t cycles = MaxCycle;
+    bool operator==(const Limits &) const = default;
+};
+
+/// The main window's limits, also kov-batch's with --window-limits.
+inline constexpr Limits WindowLimits{MaxStep, MaxCycle};
+/// As many steps as RowCount, a float, counts exactly (up to 2^24 - 1, every
+/// step one beyond them), and as many cycles as 32-bit cycle numbers count.
+inline constexpr Limits RecordLimits{(1 << 24) - 1, std::numeric_limits<std::int32_t>::max() - 1};
+
+using StepArray = CheckedArray<float, 0>;
+using CycleFloats = CheckedArray<float, 0>;
+using CycleInts = CheckedArray<std::int32_t, 0>;
 
 /// The one set of variables through which every part of the program exchanges
 /// data. Everything starts at zero or empty; the main window's start-up gives
 /// the settings their defaults. Exactly one instance lives for the whole run
-/// (kov-batch makes a fresh one per record).
+/// (kov-batch makes a fresh one per record). It holds steps and cycles up to
+/// its limits, the window's unless setLimits changes them.
 struct SharedState {
     // Input settings, each following an input field of the main window.
     std::int16_t XColumn = 0;     ///< 1-based column of X in a data row
@@ -76,8 +142,8 @@ struct SharedState {
     std::string YUnit;            ///< unit of Y
 
     // Loaded data, written only by the reader.
-    StepArray XData;              ///< X of each step, field x XCoef; step 0 is never loaded
-    StepArray YData;              ///< Y of each step, field x YCoef
+    StepArray XData{MaxStep};     ///< X of each step, field x XCoef; step 0 is never loaded
+    StepArray YData{MaxStep};     ///< Y of each step, field x YCoef
     float RowCount = 0.0f;        ///< number of steps, a whole number held as a float
     std::int16_t ColumnCount = 0; ///< fields per data row
     std::int16_t DataLoaded = 0;  ///< 1 = RowCount and ColumnCount may be reused
@@ -92,16 +158,24 @@ struct SharedState {
     float MarkerRadius = 0.0f;    ///< radius of the point markers, in X units
 
     // Cycle analysis. Cycle n runs from CycleEndStep(n-1) to CycleEndStep(n).
-    std::int16_t CycleNo = 0;                          ///< current cycle, 0..100
-    CycleInts CycleEndStep;                            ///< element 0: start step of cycle 1
-    CheckedArray2<std::int16_t, 0, 1, 0, MaxCycle> PeakStep; ///< (k, n): peak step k+1 of cycle n; 0 = none
-    CycleInts SkipCrossing;                            ///< 1 = next search passes over one crossing
-    CycleFloats CycleEnergy;                           ///< energy absorbed in cycle n
-    CycleFloats TotalEnergy;                           ///< sum of CycleEnergy over cycles 1..n
-    CycleFloats CycleDamping;                          ///< equivalent damping factor of cycle n
-    CycleFloats ResultDamping;                         ///< the damping the results file writes
-    CycleFloats CycleStrainEnergy;                     ///< StrainEnergy as cycle n's computation left it
+    std::int32_t CycleNo = 0;                          ///< current cycle, 0..limits().cycles
+    CycleInts CycleEndStep{MaxCycle};                  ///< element 0: start step of cycle 1
+    CheckedArrayPair<std::int32_t, 0> PeakStep{MaxCycle}; ///< (k, n): peak step k+1 of cycle n; 0 = none
+    CycleInts SkipCrossing{MaxCycle};                  ///< 1 = next search passes over one crossing
+    CycleFloats CycleEnergy{MaxCycle};                 ///< energy absorbed in cycle n
+    CycleFloats TotalEnergy{MaxCycle};                 ///< sum of CycleEnergy over cycles 1..n
+    CycleFloats CycleDamping{MaxCycle};                ///< equivalent damping factor of cycle n
+    CycleFloats ResultDamping{MaxCycle};               ///< the damping the results file writes
+    CycleFloats CycleStrainEnergy{MaxCycle};           ///< StrainEnergy as cycle n's computation left it
     float StrainEnergy = 0.0f;                         ///< elastic strain energy of the last finished cycle
+
+    const Limits &limits() const { return m_limits; }
+    /// Sets the highest step and cycle number the arrays hold; values beyond
+    /// lower limits are dropped.
+    void setLimits(const Limits &limits);
+
+private:
+    Limits m_limits = WindowLimits;
 };
 
 } // namespace kov

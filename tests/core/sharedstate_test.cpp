@@ -36,6 +36,22 @@ TEST(SharedStateTest, EveryAccessIsRangeChecked)
     EXPECT_EQ(s.CycleEnergy(100), 1.5f);
 }
 
+TEST(SharedStateTest, LimitsSetTheLastIndex)
+{
+    SharedState s;
+    s.setLimits(RecordLimits);
+    s.XData(1'000'000) = 2.5f;
+    s.PeakStep(1, 10'000) = 40'000;
+    const SharedState &c = s;
+    EXPECT_EQ(c.XData(1'000'000), 2.5f);
+    EXPECT_EQ(c.XData(999'999), 0.0f);
+    EXPECT_EQ(c.PeakStep(1, 10'000), 40'000);
+    s.setLimits(WindowLimits);
+    EXPECT_THROW(s.XData(2001) = 1, Failure);
+    s.setLimits(RecordLimits);
+    EXPECT_EQ(c.XData(1'000'000), 0.0f) << "dropped with the lower limit";
+}
+
 TEST(FailureTest, ErrnoValuesMapToErrorNumbers)
 {
     EXPECT_EQ(errorNumberOfErrno(ENOENT, 75), 53);
