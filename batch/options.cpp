@@ -112,6 +112,10 @@ std::string usageText()
            "                   the same for any N, in the order of the records\n"
            "  --quiet          print neither the progress line (shown when standard\n"
            "                   error is a terminal) nor the paths of the files written\n"
+           "  --window-limits  hold to the window's limits: a record of more than 2000\n"
+           "                   rows fails with error 9, and the analysis stops after\n"
+           "                   cycle 100 (without it, records of any length and any\n"
+           "                   number of cycles are analysed)\n"
            "  --help           show this help and exit\n"
            "  --version        show the version and exit\n"
            "\n"
@@ -243,6 +247,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         }
         if (a == "--stdout") {
             o.toStdout = true;
+            continue;
+        }
+        if (a == "--window-limits") {
+            o.windowLimits = true;
             continue;
         }
         if (a == "--json" || a == "--csv") {

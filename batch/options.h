@@ -25,6 +25,7 @@ struct Options : Settings, MetricSettings {
     std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm)
     int jobs = 0;             ///< --jobs, -j: records run at once; 0: the cores the process may use
     bool quiet = false;       ///< --quiet: no progress line, no path lines
+    bool windowLimits = false; ///< --window-limits: the window's 2000 rows and 100 cycles
     std::vector<std::string> records;
 };
 

@@ -58,6 +58,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
     auto state = std::make_shared<SharedState>();
     applyStartValues(*state);
     applySettings(*state, options);
+    state->setLimits(options.windowLimits ? WindowLimits : RecordLimits);
     // Opened exactly as named; only line 2 and the results name use the
     // normalised absolute path.
     state->DataFileName = plan.record;

@@ -47,7 +47,7 @@ _kov_batch()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--x-column --y-column --skip-lines --x-coef --y-coef
             --x-unit --y-unit --stdout --plot --plot-scale --json --csv --summary --report --level-tolerance
-            --height --acceptance-drift --yield-disp --jobs --quiet --help --version --' -- "$cur"))
+            --height --acceptance-drift --yield-disp --jobs --quiet --window-limits --help --version --' -- "$cur"))
         return
     fi
     _filedir prn

@@ -81,12 +81,14 @@ def read_record(path, x_col, y_col, skip, x_coef, y_coef):
 
 # ---- The automatic course: next cycle search and cycle computation
 
-def automatic_course(X, Y, rows):
+def automatic_course(X, Y, rows, cycle_limit=None, deadband=0.0):
+    """The cycles of the record; an upward crossing of the load ends a cycle
+    only once a load of the cycle before it reached -deadband (any, at 0)."""
     cycles = []
     start, total = 1, 0.0
     while True:
         p1 = p2 = 0
-        max_x = min_x = 0.0
+        max_x = min_x = min_y = 0.0
         end, at_end = start, True
         if start + 1 <= rows:
             at_end = False
@@ -95,7 +97,8 @@ def automatic_course(X, Y, rows):
                     max_x, p1 = X[k], k
                 if X[k] <= min_x:
                     min_x, p2 = X[k], k
-                crossing = k > 2 and Y[k] > 0 and f32(Y[k] * Y[k - 1]) <= 0
+                crossing = k > 2 and Y[k] > 0 and f32(Y[k] * Y[k - 1]) <= 0 and (deadband <= 0 or min_y <= -deadband)
+                min_y = min(min_y, Y[k])
                 if crossing or k == rows:
                     end, at_end = k, k == rows
                     break
@@ -113,7 +116,7 @@ def automatic_course(X, Y, rows):
         start = end
         if at_end:
             return cycles, False
-        if len(cycles) == 100:
+        if len(cycles) == cycle_limit:
             return cycles, True
 
 
@@ -314,17 +317,28 @@ def check_exact(where, got, want):
 
 # ---- One record
 
-def check_record(batch, folder, name, settings, tolerance, height=None, drift=None, yield_disp=None):
+def check_record(batch, folder, name, settings, tolerance, height=None, drift=None, yield_disp=None, extra=(),
+                 window_limits=False, deadband=None):
+    """deadband: None, a load, or the text 'P%'."""
     x_col, y_col, skip, x_coef, y_coef = settings
     args = [batch, '--x-column', str(x_col), '--y-column', str(y_col), '--skip-lines', str(skip),
             '--x-coef', repr(x_coef), '--y-coef', repr(y_coef), '--x-unit', 'mm', '--y-unit', 'kN',
-            '--json', '--csv', '--summary', 'summary.csv', name]
+            '--json', '--csv', '--summary', 'summary.csv', *extra, name]
     if tolerance is not None:
         args[1:1] = ['--level-tolerance', repr(tolerance)]
     for option, value in (('--height', height), ('--acceptance-drift', drift), ('--yield-disp', yield_disp)):
         if value is not None:
             args[1:1] = [option, repr(value)]
+    if window_limits:
+        args[1:1] = ['--window-limits']
+    if deadband is not None:
+        args[1:1] = ['--deadband', str(deadband)]
+    X, Y, rows, columns = read_record(os.path.join(folder, name), x_col, y_col, skip, f32(x_coef), f32(y_coef))
     run = subprocess.run(args, cwd=folder, capture_output=True, text=True)
+    if window_limits and rows > 2000:
+        want = f'{name}: This file includes error data or you may mistake column or skip indication. (9)\n'
+        check_exact(name + ' beyond the window', (run.returncode, run.stderr), (1, want))
+        return
     if run.returncode != 0:
         F.fail(name, f'kov-batch exited with {run.returncode}: {run.stderr.strip()}')
         return
@@ -334,9 +348,15 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
         doc = json.load(f, parse_float=Num, parse_int=Num)
     with open(stem + '.csv', encoding='utf-8', newline='') as f:
         csv_lines = f.read().split('\r\n')
+    with open(stem + '.prn', encoding='utf-8', newline='') as f:
+        results = f.read().split('\r\n')
 
-    X, Y, rows, columns = read_record(os.path.join(folder, name), x_col, y_col, skip, f32(x_coef), f32(y_coef))
-    cycles, truncated = automatic_course(X, Y, rows)
+    band = 0.0
+    if isinstance(deadband, str):
+        band = float(deadband[:-1]) / 100 * max(abs(v) for v in Y[1:rows + 1])
+    elif deadband is not None:
+        band = deadband
+    cycles, truncated = automatic_course(X, Y, rows, 100 if window_limits else None, band)
     levels = protocol(X, cycles, t)
     kp, kn, beta = betas(X, Y, cycles)
     cumulative = 0.0
@@ -397,6 +417,9 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
                                  'drift_pos', 'drift_neg', 'inelastic_deformation',
                                  'cumulative_inelastic_deformation')]
         check_exact(f'{w} csv', csv_lines[n].split(','), ['' if v is None else str(v) for v in flat])
+        # The results file writes cycle and step numbers whole, however wide.
+        line = results[n + 4].split()
+        check_exact(f'{w} results row', [int(line[0]), int(line[1]), int(line[4])], [n, c['p1'], c['p2']])
 
     summary_want = {}
     for key, sign, label in (('peak1', 1, 'positive'), ('peak2', -1, 'negative')):
@@ -518,10 +541,24 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
     finite = [b for b in beta if b is not None]
     check_double(name + ' summary beta_min', cells[9], min(finite) if finite else None)
     check_exact(name + ' summary acceptance', row[12], accept or '')
+    if not window_limits and rows <= 2000 and len(cycles) <= 100:
+        # Within the window's limits, --window-limits changes no byte.
+        written = [read_bytes(stem + ending) for ending in ('.prn', '.json', '.csv', '-levels.csv')]
+        again = subprocess.run(args[:1] + ['--window-limits'] + args[1:], cwd=folder, capture_output=True)
+        check_exact(name + ' with --window-limits', again.returncode, 0)
+        same = [read_bytes(stem + ending) for ending in ('.prn', '.json', '.csv', '-levels.csv')]
+        written[0] = written[0].split(b'\r\n', 2)[2]  # line 2 holds the time of writing
+        same[0] = same[0].split(b'\r\n', 2)[2]
+        check_exact(name + ' outputs with --window-limits', same, written)
     envelope_sizes = (len(doc['envelope']['positive']['points']), len(doc['envelope']['negative']['points']))
     print(f'{name}: {rows} rows, {len(cycles)} cycles, envelope points {envelope_sizes}, '
           f'failure {doc["envelope"]["positive"]["failure_reached"]}/{doc["envelope"]["negative"]["failure_reached"]}, '
           f'{len(levels)} levels, acceptance {accept}')
+
+
+def read_bytes(path):
+    with open(path, 'rb') as f:
+        return f.read()
 
 
 # ---- Generated records: growing loops with noise
@@ -548,6 +585,30 @@ def growing_loops(rng, levels, repeats, steps, noise, soften, trailing=0):
                 y = f * math.sin(phase + lag) * rng.uniform(0.95, 1.05) + rng.gauss(0, noise * py)
                 lines.append(f'{len(lines) + 1} {x:.6f} {y:.5f}')
     return 'generated record\r\nstep X Y\r\n' + '\r\n'.join(lines) + '\r\n'
+
+
+def sine_loops(rows, cycles, flicker=0.0):
+    """rows rows of `cycles` loops of growing amplitude, the load ahead of the
+    displacement; flicker: a load of alternating sign, this large, added
+    where the load is near zero."""
+    lines = []
+    for i in range(1, rows + 1):
+        phase = 2 * math.pi * cycles * (i - 0.5) / rows
+        amp = 1 + 9 * i / rows
+        y = 50 * amp * math.sin(phase)
+        if abs(y) < 4 * flicker:
+            y += flicker if i % 2 else -flicker
+        lines.append(f'{i} {amp * math.sin(phase - 0.4):.6f} {y:.4f}')
+    return 'generated record\r\nstep X Y\r\n' + '\r\n'.join(lines) + '\r\n'
+
+
+# Long records: rows, cycles, --window-limits.
+LONG_RECORDS = [
+    (2000, 100, False), (2000, 100, True),
+    (2001, 20, False), (2001, 20, True),  # the window refuses row 2001
+    (1990, 101, False), (1990, 101, True),  # the window stops after cycle 100
+    (32768, 300, False), (65537, 10000, False), (1000000, 40, False),
+]
 
 
 def main():
@@ -578,6 +639,15 @@ def main():
             check_record(batch, folder, name, (2, 3, 2, 1.0, rng.choice([1.0, 0.5, 9.80665])), rng.choice([None, 0.1]),
                          rng.choice([None, 50.0, 100.0, 200.0]), rng.choice([None, 0.02, 0.05]),
                          rng.choice([None, 0.5, 2.0]))
+            if shape[0] * shape[1] > 100:
+                check_record(batch, folder, name, (2, 3, 2, 1.0, 1.0), None, window_limits=True)
+
+        for rows, cycles, window_limits in LONG_RECORDS:
+            name = f'long-{rows}-{cycles}.prn'
+            with open(os.path.join(folder, name), 'w', newline='') as f:
+                f.write(sine_loops(rows, cycles))
+            check_record(batch, folder, name, (2, 3, 2, 1.0, 1.0), None, window_limits=window_limits)
+            os.remove(os.path.join(folder, name))
 
     print(f'{F.checked} values checked, largest relative deviation of a derived value {F.worst:.3g}')
     print(f'{F.checked - F.count} passed, {F.count} failed')

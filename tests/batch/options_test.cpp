@@ -167,9 +167,10 @@ TEST(BatchOptions, MetricFilesAndSummary)
     EXPECT_FALSE(none->json || none->csv);
     EXPECT_EQ(none->summaryFile, "");
     EXPECT_EQ(none->levelTolerance, 0.05);
-    const auto o = parse({"--csv", "a", "--summary", "s.csv", "--json", "--level-tolerance=.1", "b"});
+    EXPECT_FALSE(none->windowLimits);
+    const auto o = parse({"--csv", "a", "--summary", "s.csv", "--json", "--level-tolerance=.1", "--window-limits", "b"});
     ASSERT_TRUE(o);
-    EXPECT_TRUE(o->json && o->csv);
+    EXPECT_TRUE(o->json && o->csv && o->windowLimits);
     EXPECT_EQ(o->summaryFile, "s.csv");
     EXPECT_EQ(o->levelTolerance, 0.1);
     EXPECT_EQ(o->records, (std::vector<std::string>{"a", "b"}));

@@ -166,10 +166,14 @@ TEST_F(BatchRun, EachRecordStartsFromAFreshState)
     EXPECT_NE(readAll(dir / "ufp-kov.prn").find("\r\n    1 "), std::string::npos);
 }
 
-TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
+TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysedWithinTheWindowLimits)
 {
     writeAll(dir / "long.prn", crossingRecord(130));
-    const RunResult r = run({"long.prn"});
+    const RunResult all = run({"long.prn"});
+    EXPECT_EQ(all.err, "");
+    EXPECT_EQ(crlfLines(readAll(dir / "long-kov.prn")).size(), 135u);
+
+    const RunResult r = run({"--window-limits", "long.prn"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "long.prn: warning: only the first 100 cycles were analysed; the record goes on\n");
     const auto rows = crlfLines(readAll(dir / "long-kov.prn"));
@@ -178,7 +182,7 @@ TEST_F(BatchRun, OnlyTheFirstHundredCyclesAreAnalysed)
 
     // A record that ends exactly with cycle 100 gives no warning.
     writeAll(dir / "exact.prn", crossingRecord(100));
-    const RunResult exact = run({"exact.prn"});
+    const RunResult exact = run({"--window-limits", "exact.prn"});
     EXPECT_EQ(exact.status, 0);
     EXPECT_EQ(exact.err, "");
     EXPECT_EQ(crlfLines(readAll(dir / "exact-kov.prn")).size(), 105u);
