@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace kov::batch {
@@ -112,6 +113,13 @@ std::string usageText()
            "                   the same for any N, in the order of the records\n"
            "  --quiet          print neither the progress line (shown when standard\n"
            "                   error is a terminal) nor the paths of the files written\n"
+           "  --deadband F     an upward zero crossing of the load ends a cycle only once\n"
+           "                   a load of that cycle before it reached -F (F in Y units,\n"
+           "                   after --y-coef), or -P % of the record's largest absolute\n"
+           "                   load when given as P%; 0, the default, takes every\n"
+           "                   crossing. With --deadband 5 a load running -0.2, 0.3,\n"
+           "                   -0.1, 0.4 ... starts no new cycle until it has been at\n"
+           "                   -5 or below\n"
            "  --window-limits  hold to the window's limits: a record of more than 2000\n"
            "                   rows fails with error 9, and the analysis stops after\n"
            "                   cycle 100 (without it, records of any length and any\n"
@@ -181,6 +189,15 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
              // neither (a record's, say) is refused rather than overwritten.
              o.plotFile = v;
              return hasPictureExtension(v);
+         }},
+        {"--deadband", [&o](const std::string &v) {
+             // A load of 0 or more, or a percentage of 0 to 100.
+             const bool percent = !v.empty() && v.back() == '%';
+             const auto d = parseDecimal(percent ? v.substr(0, v.size() - 1) : v);
+             if (!d || !(*d >= 0.0 && *d <= (percent ? 100.0 : std::numeric_limits<double>::max())))
+                 return false;
+             o.deadband = {*d == 0.0 ? 0.0 : *d, percent}; // -0 is 0
+             return true;
          }},
         {"--plot-scale", [&o](const std::string &v) {
              // The picture must be at least one pixel each way (the height

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/core/course.h"
 #include "analysis/core/metrics.h"
 #include "app/core/settings.h"
 
@@ -26,6 +27,7 @@ struct Options : Settings, MetricSettings {
     int jobs = 0;             ///< --jobs, -j: records run at once; 0: the cores the process may use
     bool quiet = false;       ///< --quiet: no progress line, no path lines
     bool windowLimits = false; ///< --window-limits: the window's 2000 rows and 100 cycles
+    Deadband deadband;         ///< --deadband F or P%
     std::vector<std::string> records;
 };
 

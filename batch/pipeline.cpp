@@ -65,7 +65,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
 
     AutomaticCourse course;
     try {
-        course = analyseRecord(*state);
+        course = analyseRecord(*state, options.deadband);
     } catch (const Failure &f) {
         entry.errors.push_back("This file includes error data or you may mistake column or skip indication. (" +
                                std::to_string(f.number()) + ")");
@@ -74,6 +74,11 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
     }
     if (course.truncated)
         entry.warnings.push_back("only the first 100 cycles were analysed; the record goes on");
+    if (course.noiseCycles > 0)
+        entry.warnings.push_back(std::to_string(course.noiseCycles) +
+                                 (course.noiseCycles == 1 ? " cycle looks" : " cycles look") +
+                                 " like noise: the load stays above -5% of its largest absolute value before an "
+                                 "upward zero crossing ends it (--deadband 5% joins such cycles to their neighbours)");
     if (!course.beyondFloatRange.empty())
         entry.warnings.push_back((course.beyondFloatRange.size() == 1 ? "cycle " : "cycles ") +
                                  cycleList(course.beyondFloatRange) +
@@ -120,6 +125,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
                      [&](const std::string &line, int number) { fail(line, number); });
     outcome.out += paths;
     entry.summary = summaryRow(context.record, *state, metrics, recordError);
+    entry.summary.noiseCycles = course.noiseCycles;
     entry.truncated = course.truncated;
     if (!options.reportFile.empty())
         entry.metrics = std::move(metrics);

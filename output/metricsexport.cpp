@@ -385,13 +385,14 @@ std::string summaryCsv(const std::vector<SummaryRow> &rows)
 {
     std::string text = csvLine({"record", "status", "rows", "cycles", "total_energy", "mean_damping", "peak_load_pos",
                                 "peak_load_neg", "ductility_pos", "ductility_neg", "levels", "beta_min",
-                                "acceptance"});
+                                "acceptance", "noise_cycles"});
     auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
     for (const SummaryRow &r : rows)
         text += csvLine({r.record, statusText(r), whole(r.rows),
                          whole(r.cycles), csvNumber(r.totalEnergy), csvNumber(r.meanDamping),
                          csvNumber(r.peakLoadPos), csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos),
-                         csvNumber(r.ductilityNeg), whole(r.levels), csvNumber(r.betaMin), r.acceptance});
+                         csvNumber(r.ductilityNeg), whole(r.levels), csvNumber(r.betaMin), r.acceptance,
+                         whole(r.noiseCycles)});
     return text;
 }
 

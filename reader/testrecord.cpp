@@ -90,6 +90,44 @@ ByteMasks classify(const unsigned char *p, std::size_t n)
     return m;
 }
 
+/// The values of one chosen column, by row from 0, in blocks of rows, so that
+/// storing them in the state can give each block back once it is stored: a
+/// record's values are held once, never twice.
+class RowValues {
+public:
+    void set(long long row, float value)
+    {
+        const auto block = static_cast<std::size_t>(row) / BlockRows;
+        if (block >= m_blocks.size())
+            m_blocks.resize(block + 1);
+        if (m_blocks[block].empty())
+            m_blocks[block].resize(BlockRows);
+        m_blocks[block][static_cast<std::size_t>(row) % BlockRows] = value;
+    }
+
+    /// The value of a row; 0 when none was set (or its block was given back).
+    float get(long long row) const
+    {
+        const auto block = static_cast<std::size_t>(row) / BlockRows;
+        if (block >= m_blocks.size() || m_blocks[block].empty())
+            return 0.0f;
+        return m_blocks[block][static_cast<std::size_t>(row) % BlockRows];
+    }
+
+    /// Gives back the blocks that lie wholly before row.
+    void releaseBefore(long long row)
+    {
+        const std::size_t blocks = std::min(m_blocks.size(), static_cast<std::size_t>(row) / BlockRows);
+        for (std::size_t b = 0; b < blocks; ++b)
+            std::vector<float>().swap(m_blocks[b]);
+    }
+
+    static constexpr std::size_t BlockRows = 8192;
+
+private:
+    std::vector<std::vector<float>> m_blocks;
+};
+
 /// One sweep over the data lines of a record (what follows the header):
 /// counts the lines and the fields and converts the fields of the chosen
 /// columns of the rows the state holds and the one after them (which always
@@ -117,10 +155,10 @@ public:
     /// columns 0: not known yet. fieldLimit: the sweep may stop once it has
     /// counted that many fields. recordedRows: the rows whose chosen fields
     /// are converted.
-    FieldSweep(std::int16_t xColumn, std::int16_t yColumn, long long columns, long long fieldLimit,
-               long long recordedRows)
-        : m_xIndex(xColumn >= 1 ? xColumn - 1 : -1), m_yIndex(yColumn >= 1 ? yColumn - 1 : -1),
-          m_columns(columns), m_limit(fieldLimit), m_recordedRows(recordedRows)
+    FieldSweep(const SharedState &state, long long columns, long long fieldLimit, long long recordedRows)
+        : m_xIndex(state.XColumn >= 1 ? state.XColumn - 1 : -1), m_yIndex(state.YColumn >= 1 ? state.YColumn - 1 : -1),
+          m_columns(columns), m_limit(fieldLimit), m_recordedRows(recordedRows),
+          m_xCoef(static_cast<double>(state.XCoef)), m_yCoef(static_cast<double>(state.YCoef))
     {
     }
 
@@ -166,12 +204,17 @@ public:
     bool blanksAtEnd() const { return m_blanksAtEnd; }
 
     /// The chosen field of a row (from 0) that the sweep recorded, slot 0
-    /// for the X column and 1 for the Y column: its number, or NaN when it
-    /// is not one (no field that is a number converts to NaN).
-    double value(long long row, int slot) const
+    /// for the X column and 1 for the Y column, as it is stored: its number
+    /// times the column's coefficient, rounded to float; NaN when it is not
+    /// a number, infinity when the product lies beyond the float range (no
+    /// product of a number and a finite coefficient is either).
+    float value(long long row, int slot) const { return slot == 0 ? m_x.get(row) : m_y.get(row); }
+
+    /// Gives back the values of the rows before row.
+    void releaseBefore(long long row)
     {
-        const auto i = static_cast<std::size_t>(2 * row + slot);
-        return i < m_values.size() ? m_values[i] : 0.0;
+        m_x.releaseBefore(row);
+        m_y.releaseBefore(row);
     }
 
 private:
@@ -310,13 +353,20 @@ private:
     /// Records the number of the field just read (nullopt: not a number).
     void store(std::optional<double> v)
     {
-        const double stored = v ? *v : std::numeric_limits<double>::quiet_NaN();
-        if (const auto need = static_cast<std::size_t>(2 * m_openRow + 2); m_values.size() < need)
-            m_values.resize(std::max(need, 2 * m_values.size()));
         if (m_openX)
-            m_values[static_cast<std::size_t>(2 * m_openRow)] = stored;
+            m_x.set(m_openRow, stored(v, m_xCoef));
         if (m_openY)
-            m_values[static_cast<std::size_t>(2 * m_openRow + 1)] = stored;
+            m_y.set(m_openRow, stored(v, m_yCoef));
+    }
+
+    static float stored(std::optional<double> v, double coef)
+    {
+        if (!v)
+            return std::numeric_limits<float>::quiet_NaN();
+        const double product = *v * coef;
+        if (!(std::fabs(product) < 0x1.ffffffp127)) // rounds beyond the largest float
+            return std::numeric_limits<float>::infinity();
+        return static_cast<float>(product);
     }
 
     const long long m_xIndex;
@@ -324,6 +374,8 @@ private:
     long long m_columns;
     const long long m_limit;
     const long long m_recordedRows;
+    const double m_xCoef;
+    const double m_yCoef;
 
     // The last byte read, carried into the next block.
     std::uint64_t m_lastField = 0;   ///< it is a field byte
@@ -345,7 +397,8 @@ private:
     bool m_openY = false;
     long long m_openRow = 0;
     std::optional<NumberScanner> m_number;
-    std::vector<double> m_values;
+    RowValues m_x;
+    RowValues m_y;
 };
 
 /// Sweeps the data lines after the header; stops early at the sweep's field limit.
@@ -361,17 +414,26 @@ void sweepRecord(RecordFile &file, std::int16_t skipLines, FieldSweep &sweep)
     sweep.finish();
 }
 
+/// A recorded value as it is stored, or the failure of its field: 13 when it
+/// is not a number, 6 when its product overflows.
+float checkedValue(float value)
+{
+    if (std::isnan(value))
+        throw Failure(err::TypeMismatch);
+    if (std::isinf(value))
+        throw Failure(err::Overflow);
+    return value;
+}
+
 /// Stores the rows as reading the stream of fields ColumnCount at a time
 /// stores them, with the same failures in the same order: a chosen field is
 /// converted, then stored, in column order, so a failure later in a row
 /// leaves the earlier fields stored, and in a row beyond the arrays the first
 /// chosen field ends the load, with its own conversion error or else with
 /// error 9 at its store. A field beyond the fields of the record is error 62.
-void storeRows(SharedState &state, const FieldSweep &sweep, long long fields)
+void storeRows(SharedState &state, FieldSweep &sweep, long long fields)
 {
     const long long columns = state.ColumnCount;
-    const double xCoef = static_cast<double>(state.XCoef);
-    const double yCoef = static_cast<double>(state.YCoef);
 
     // The chosen columns within a row, in column order, each once.
     std::array<long long, 2> chosen{};
@@ -388,18 +450,10 @@ void storeRows(SharedState &state, const FieldSweep &sweep, long long fields)
             const long long j = chosen[static_cast<std::size_t>(c)];
             if (rowStart + j - 1 >= fields)
                 throw Failure(err::PastEnd);
-            if (j == state.XColumn) {
-                const double f = sweep.value(i - 1, 0);
-                if (std::isnan(f))
-                    throw Failure(err::TypeMismatch);
-                state.XData(i) = toFloat(f * xCoef);
-            }
-            if (j == state.YColumn) {
-                const double f = sweep.value(i - 1, 1);
-                if (std::isnan(f))
-                    throw Failure(err::TypeMismatch);
-                state.YData(i) = toFloat(f * yCoef);
-            }
+            if (j == state.XColumn)
+                state.XData(i) = checkedValue(sweep.value(i - 1, 0));
+            if (j == state.YColumn)
+                state.YData(i) = checkedValue(sweep.value(i - 1, 1));
         }
         if (columns >= 1 && rowStart + columns > fields)
             throw Failure(err::PastEnd);
@@ -410,6 +464,8 @@ void storeRows(SharedState &state, const FieldSweep &sweep, long long fields)
         const float ay = std::fabs(state.YData(i));
         if (ay >= state.MaxAbsY)
             state.MaxAbsY = ay;
+        if (i % static_cast<long long>(RowValues::BlockRows) == 0)
+            sweep.releaseBefore(i);
     }
 }
 
@@ -441,8 +497,8 @@ void LoadTestRecord(SharedState &state)
     if (state.DataLoaded != 1) {
         // One sweep counts the lines and fields and records the chosen
         // fields, grouped by the fields of the first line.
-        auto sweep = std::make_unique<FieldSweep>(state.XColumn, state.YColumn, 0,
-                                                  std::numeric_limits<long long>::max(), recordedRows(state));
+        auto sweep = std::make_unique<FieldSweep>(state, 0, std::numeric_limits<long long>::max(),
+                                                  recordedRows(state));
         sweepRecord(file, state.SkipLines, *sweep);
         // Every line after the header is one step; a record with no line
         // after its header has none and reads past the end.
@@ -469,8 +525,7 @@ void LoadTestRecord(SharedState &state)
 
     // The counts are known: read only the fields that storing the rows needs.
     const long long needed = fieldsNeeded(static_cast<double>(state.RowCount), state.ColumnCount, recordedRows(state));
-    auto sweep = std::make_unique<FieldSweep>(state.XColumn, state.YColumn, state.ColumnCount, needed,
-                                              recordedRows(state));
+    auto sweep = std::make_unique<FieldSweep>(state, state.ColumnCount, needed, recordedRows(state));
     if (needed == 0)
         file.skipLines(state.SkipLines);
     else

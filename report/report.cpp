@@ -203,7 +203,9 @@ std::string figures(const ReportRecord &r, const ReportSettings &s)
     };
     std::string html = "<dl class=\"figures\">";
     html += row("Steps", std::to_string(static_cast<int>(r.state->RowCount)));
-    html += row("Cycles", std::to_string(m.cycles.size()) + (r.truncated ? " (the first 100; the record goes on)" : ""));
+    const int noise = r.summary.noiseCycles.value_or(0);
+    html += row("Cycles", std::to_string(m.cycles.size()) + (r.truncated ? " (the first 100; the record goes on)" : "") +
+                              (noise > 0 ? " (" + std::to_string(noise) + " look like noise)" : ""));
     if (!m.cycles.empty()) {
         const float total = m.cycles.back().totalEnergy;
         html += row(withUnit("Total energy", energyUnit(s)),

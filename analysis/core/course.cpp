@@ -23,10 +23,10 @@ void startCourse(SharedState &state)
     state.PeakStep(1, 0) = CourseStartStep;
 }
 
-bool proposeNextCycle(SharedState &state)
+bool proposeNextCycle(SharedState &state, double deadband)
 {
     ++state.CycleNo;
-    const bool atEnd = FindNextCycle(state);
+    const bool atEnd = FindNextCycle(state, deadband);
     ResetCycleResults(state);
     return atEnd;
 }
@@ -36,18 +36,38 @@ bool cycleLimitReached(const SharedState &state, bool atEnd)
     return !atEnd && state.CycleNo >= state.limits().cycles;
 }
 
-AutomaticCourse analyseRecord(SharedState &state)
+namespace {
+
+/// True when the loads of cycle n = CycleNo before its end step never fell
+/// below -NoiseShare times largestLoad.
+bool looksLikeNoise(const SharedState &state, double largestLoad)
+{
+    const int n = state.CycleNo;
+    for (int k = state.CycleEndStep(n - 1) + 1; k < state.CycleEndStep(n); ++k)
+        if (static_cast<double>(state.YData(k)) <= -NoiseShare * largestLoad)
+            return false;
+    return true;
+}
+
+} // namespace
+
+AutomaticCourse analyseRecord(SharedState &state, const Deadband &deadband)
 {
     // As "Draw": the record is counted and read afresh.
     state.DataLoaded = 0;
     startCourse(state);
     LoadTestRecord(state);
+    // The record's largest absolute load, before each search takes MaxAbsY over.
+    const double largestLoad = static_cast<double>(state.MaxAbsY);
+    const double band = deadband.percent ? deadband.value / 100.0 * largestLoad : deadband.value;
 
     // As "Next cycle" until the search reaches the last data row, accepting
     // every proposed step.
     AutomaticCourse course;
     for (;;) {
-        const bool atEnd = proposeNextCycle(state);
+        const bool atEnd = proposeNextCycle(state, band);
+        if (!atEnd && looksLikeNoise(state, largestLoad))
+            ++course.noiseCycles;
         runCycleComputation(state);
         course.cycles = state.CycleNo;
         if (cycleResultsBeyondFloatRange(state))

@@ -31,24 +31,38 @@ void startCourse(SharedState &state);
 /// MaxAbsY), and the cycle holds no results until it is computed (a course
 /// may reuse a cycle number). Returns true when the record has no further
 /// cycle. The caller keeps CycleNo below the state's cycle limit.
-bool proposeNextCycle(SharedState &state);
+bool proposeNextCycle(SharedState &state, double deadband = 0.0);
 
 /// True when the cycle just proposed is the last the state holds (cycle 100
 /// in the window) while the record goes on: the course stops there.
 bool cycleLimitReached(const SharedState &state, bool atEnd);
+
+/// kov-batch's deadband: a load in Y units, or a percentage of the record's
+/// largest absolute load (known once the record is read).
+struct Deadband {
+    double value = 0.0;
+    bool percent = false;
+};
+
+/// A cycle ended by an upward zero crossing whose loads before it never fell
+/// below -NoiseShare times the record's largest absolute load looks like
+/// noise about zero rather than a cycle of the test.
+inline constexpr double NoiseShare = 0.05;
 
 /// Outcome of analysing every cycle of a loaded record automatically.
 struct AutomaticCourse {
     int cycles = 0;         ///< cycles analysed (CycleNo at the end)
     bool truncated = false; ///< the last cycle the state holds was analysed and the record goes on
     std::vector<int> beyondFloatRange; ///< cycles whose results overflowed, ascending
+    int noiseCycles = 0;    ///< cycles that look like noise (see NoiseShare)
 };
 
 /// What a user gets by pressing "Draw" on a loaded state, then "Next cycle"
 /// until it is disabled, accepting every proposed step: the record counted
 /// afresh, startCourse, LoadTestRecord, then for each cycle proposeNextCycle
-/// and runCycleComputation, up to the state's cycle limit.
+/// and runCycleComputation, up to the state's cycle limit; each search with
+/// the deadband (0: every crossing, as the window).
 /// Throws the reader's Failure when the record does not load.
-AutomaticCourse analyseRecord(SharedState &state);
+AutomaticCourse analyseRecord(SharedState &state, const Deadband &deadband = {});
 
 } // namespace kov

@@ -6,7 +6,7 @@
 
 namespace kov {
 
-bool FindNextCycle(SharedState &state)
+bool FindNextCycle(SharedState &state, double deadband)
 {
     const int n = state.CycleNo;
     state.MaxAbsX = 0.0f;
@@ -47,7 +47,7 @@ bool FindNextCycle(SharedState &state)
         // before the comparison, so a product too small for a float counts
         // as 0 (the previous load is then taken as 0).
         bool stop = false;
-        if (k > 2 && y > 0.0f) {
+        if (k > 2 && y > 0.0f && (deadband <= 0.0 || static_cast<double>(minY) <= -deadband)) {
             const float product = clampToFloat(static_cast<double>(y) * static_cast<double>(state.YData(k - 1)));
             if (product <= 0.0f) {
                 if (state.SkipCrossing(n - 1) == 1) {

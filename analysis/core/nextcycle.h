@@ -11,6 +11,11 @@ namespace kov {
 /// reached the last data row (the record has no further cycle). A search
 /// that cannot run (start step + 1 > RowCount) ends the cycle at its start
 /// step with both peaks 0 and returns true.
-bool FindNextCycle(SharedState &state);
+///
+/// With a deadband above 0 an upward zero crossing ends the cycle only once
+/// a load of the cycle before it reached -deadband, so that a load flickering
+/// about zero does not start a new cycle at each flicker (kov-batch's
+/// --deadband; the window searches with 0).
+bool FindNextCycle(SharedState &state, double deadband = 0.0);
 
 } // namespace kov

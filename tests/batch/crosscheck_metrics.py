@@ -541,6 +541,11 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
     finite = [b for b in beta if b is not None]
     check_double(name + ' summary beta_min', cells[9], min(finite) if finite else None)
     check_exact(name + ' summary acceptance', row[12], accept or '')
+    # Cycles ended by a crossing whose load stayed above -5 % of the largest.
+    largest = max(abs(v) for v in Y[1:rows + 1])
+    noise = sum(1 for c in cycles if c['e'] != rows and all(Y[k] > -0.05 * largest for k in range(c['s'] + 1, c['e'])))
+    check_exact(name + ' summary noise cycles', row[13], str(noise))
+    check_exact(name + ' noise warning', 'look like noise' in run.stderr or 'looks like noise' in run.stderr, noise > 0)
     if not window_limits and rows <= 2000 and len(cycles) <= 100:
         # Within the window's limits, --window-limits changes no byte.
         written = [read_bytes(stem + ending) for ending in ('.prn', '.json', '.csv', '-levels.csv')]
@@ -589,25 +594,27 @@ def growing_loops(rng, levels, repeats, steps, noise, soften, trailing=0):
 
 def sine_loops(rows, cycles, flicker=0.0):
     """rows rows of `cycles` loops of growing amplitude, the load ahead of the
-    displacement; flicker: a load of alternating sign, this large, added
-    where the load is near zero."""
+    displacement; flicker: where the load is near zero, it flickers between
+    +flicker and -flicker from step to step."""
     lines = []
     for i in range(1, rows + 1):
         phase = 2 * math.pi * cycles * (i - 0.5) / rows
         amp = 1 + 9 * i / rows
         y = 50 * amp * math.sin(phase)
         if abs(y) < 4 * flicker:
-            y += flicker if i % 2 else -flicker
+            y = flicker if i % 2 else -flicker
         lines.append(f'{i} {amp * math.sin(phase - 0.4):.6f} {y:.4f}')
     return 'generated record\r\nstep X Y\r\n' + '\r\n'.join(lines) + '\r\n'
 
 
-# Long records: rows, cycles, --window-limits.
+# Long records: rows, cycles, --window-limits, --deadband, flicker of the load.
 LONG_RECORDS = [
-    (2000, 100, False), (2000, 100, True),
-    (2001, 20, False), (2001, 20, True),  # the window refuses row 2001
-    (1990, 101, False), (1990, 101, True),  # the window stops after cycle 100
-    (32768, 300, False), (65537, 10000, False), (1000000, 40, False),
+    (2000, 100, False, None, 0), (2000, 100, True, None, 0), (2000, 100, False, 0.0, 0),
+    (2001, 20, False, None, 0), (2001, 20, True, None, 0),  # the window refuses row 2001
+    (1990, 101, False, None, 0), (1990, 101, True, None, 0),  # the window stops after cycle 100
+    (32768, 300, False, None, 0), (65537, 10000, False, None, 0), (1000000, 40, False, None, 0),
+    (4000, 35, False, None, 2.0), (4000, 35, False, 5.0, 2.0), (4000, 35, False, '5%', 2.0),
+    (4000, 35, False, 2.5, 2.0), (2000, 20, True, '0.5%', 2.0),
 ]
 
 
@@ -642,11 +649,12 @@ def main():
             if shape[0] * shape[1] > 100:
                 check_record(batch, folder, name, (2, 3, 2, 1.0, 1.0), None, window_limits=True)
 
-        for rows, cycles, window_limits in LONG_RECORDS:
+        for rows, cycles, window_limits, deadband, flicker in LONG_RECORDS:
             name = f'long-{rows}-{cycles}.prn'
             with open(os.path.join(folder, name), 'w', newline='') as f:
-                f.write(sine_loops(rows, cycles))
-            check_record(batch, folder, name, (2, 3, 2, 1.0, 1.0), None, window_limits=window_limits)
+                f.write(sine_loops(rows, cycles, flicker))
+            check_record(batch, folder, name, (2, 3, 2, 1.0, 1.0), None, window_limits=window_limits,
+                         deadband=deadband)
             os.remove(os.path.join(folder, name))
 
     print(f'{F.checked} values checked, largest relative deviation of a derived value {F.worst:.3g}')

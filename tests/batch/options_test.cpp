@@ -77,6 +77,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchUsageErrors, ::testing::Values(
     std::vector<std::string>{"--x-column= 2", "a"},
     std::vector<std::string>{"--x-column=", "a"},
     std::vector<std::string>{"--x-column=&H10", "a"},
+    std::vector<std::string>{"--deadband=-1", "a"},
+    std::vector<std::string>{"--deadband=100.5%", "a"},
+    std::vector<std::string>{"--deadband=%", "a"},
+    std::vector<std::string>{"--deadband=5 %", "a"},
     std::vector<std::string>{"--x-column=99999999999999999999999", "a"},
     std::vector<std::string>{"--height=0", "a"},
     std::vector<std::string>{"--height=-100", "a"},
@@ -171,6 +175,8 @@ TEST(BatchOptions, MetricFilesAndSummary)
     const auto o = parse({"--csv", "a", "--summary", "s.csv", "--json", "--level-tolerance=.1", "--window-limits", "b"});
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->json && o->csv && o->windowLimits);
+    EXPECT_TRUE(parse({"--deadband=2.5%", "a"})->deadband.percent);
+    EXPECT_EQ(parse({"--deadband", "1e3", "a"})->deadband.value, 1000.0);
     EXPECT_EQ(o->summaryFile, "s.csv");
     EXPECT_EQ(o->levelTolerance, 0.1);
     EXPECT_EQ(o->records, (std::vector<std::string>{"a", "b"}));

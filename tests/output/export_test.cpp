@@ -273,11 +273,11 @@ TEST(SummaryCsv, OkAndFailedRecords)
     const std::string mean = shortestText(static_cast<double>(0.4078f) / 2.0);
     // One level; cycle 1 is elastic, so no beta; no height, no acceptance.
     EXPECT_EQ(csv, "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,ductility_pos,"
-                   "ductility_neg,levels,beta_min,acceptance\r\n"
-                   "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1,1,,\r\n"
-                   "/data/missing.prn,error 53,,,,,,,,,,,\r\n"
-                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,\r\n"
-                   "/data/\xef\xbf\xbd.prn,error 53,,,,,,,,,,,\r\n");
+                   "ductility_neg,levels,beta_min,acceptance,noise_cycles\r\n"
+                   "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1,1,,,\r\n"
+                   "/data/missing.prn,error 53,,,,,,,,,,,,\r\n"
+                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,,\r\n"
+                   "/data/\xef\xbf\xbd.prn,error 53,,,,,,,,,,,,\r\n");
 }
 
 } // namespace
