@@ -107,14 +107,8 @@ std::string statusText(const SummaryRow &row);
 
 /// The summary as CSV, one row per record in the order given:
 /// record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,
-<<<<<<< HEAD
-/// peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,acceptance;
-/// status "ok", "error N" or "skipped".
-=======
 /// peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,acceptance,
-/// noise_cycles;
-/// status "ok" or "error N".
->>>>>>> f418448 (kov-batch --deadband F or P%: an upward zero crossing ends a cycle only once a load of the cycle reached -F; a warning, a summary column and a report figure for cycles that look like noise; the reader keeps the chosen fields as the floats they are stored as, in blocks given back as they are stored (8 bytes a row); bench/long_record.py against pandas and numpy; python3-pandas for it)
+/// noise_cycles; status "ok", "error N" or "skipped".
 std::string summaryCsv(const std::vector<SummaryRow> &rows);
 
 } // namespace kov

@@ -9,11 +9,7 @@ _kov_batch()
     _init_completion -s || return
 
     case $prev in
-<<<<<<< HEAD
-        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --level-tolerance | --height | --acceptance-drift | --yield-disp | --jobs | -j | --help | --version)
-=======
-        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --level-tolerance | --height | --acceptance-drift | --yield-disp | --deadband | --help | --version)
->>>>>>> f418448 (kov-batch --deadband F or P%: an upward zero crossing ends a cycle only once a load of the cycle reached -F; a warning, a summary column and a report figure for cycles that look like noise; the reader keeps the chosen fields as the floats they are stored as, in blocks given back as they are stored (8 bytes a row); bench/long_record.py against pandas and numpy; python3-pandas for it)
+        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --level-tolerance | --height | --acceptance-drift | --yield-disp | --jobs | -j | --deadband | --help | --version)
             return
             ;;
         --x-unit)
@@ -51,11 +47,7 @@ _kov_batch()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--x-column --y-column --skip-lines --x-coef --y-coef
             --x-unit --y-unit --stdout --plot --plot-scale --json --csv --summary --report --level-tolerance
-<<<<<<< HEAD
-            --height --acceptance-drift --yield-disp --jobs --quiet --window-limits --help --version --' -- "$cur"))
-=======
-            --height --acceptance-drift --yield-disp --window-limits --deadband --help --version --' -- "$cur"))
->>>>>>> f418448 (kov-batch --deadband F or P%: an upward zero crossing ends a cycle only once a load of the cycle reached -F; a warning, a summary column and a report figure for cycles that look like noise; the reader keeps the chosen fields as the floats they are stored as, in blocks given back as they are stored (8 bytes a row); bench/long_record.py against pandas and numpy; python3-pandas for it)
+            --height --acceptance-drift --yield-disp --jobs --quiet --window-limits --deadband --help --version --' -- "$cur"))
         return
     fi
     _filedir prn
