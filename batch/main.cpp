@@ -5,6 +5,7 @@
 #include "batch/options.h"
 #include "batch/pipeline.h"
 #include "batch/plan.h"
+#include "batch/recordplan.h"
 #include "batch/runner.h"
 
 #include <csignal>
@@ -24,12 +25,23 @@ int main(int argc, char *argv[])
         std::cout << (options->help ? kov::batch::usageText() : "kov-batch " KOV_VERSION "\n");
         return 0;
     }
+    if (options->inspect)
+        return kov::batch::inspectRecords(*options, std::cout, std::cerr);
     // Every file the call writes is known before any is written.
-    const auto plans = kov::batch::planCall(*options, error);
+    auto plans = kov::batch::planCall(*options, error);
     if (!plans) {
         std::cerr << error << '\n';
         return 2;
     }
+    // Where the options need a record's header (auto, a column name), it is
+    // read now, so that a name no column has stops the call before any work.
+    const auto readings = kov::batch::planReadings(*options, error);
+    if (!readings) {
+        std::cerr << error << '\n';
+        return 2;
+    }
+    for (std::size_t i = 0; i < plans->size() && i < readings->size(); ++i)
+        (*plans)[i].reading = (*readings)[i];
 
     kov::batch::CallFiles files(*options);
     int status = 0;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <string_view>
 
 namespace kov::batch {
 
@@ -69,13 +70,22 @@ std::string usageText()
            "from the full path, so a name shorter than four characters reaches into its\n"
            "folder's name: /data/run/ab gives /data/ru-kov.prn, in /data.\n"
            "\n"
-           "  --x-column N     column of the displacement X (default 1)\n"
-           "  --y-column N     column of the load Y (default 2)\n"
-           "  --skip-lines N   header lines before the first data row (default 5)\n"
+           "  --x-column N     column of the displacement X (default 1), or NAME: the\n"
+           "                   column whose header names it (ignoring case; implies\n"
+           "                   --skip-lines auto unless --skip-lines N is given)\n"
+           "  --y-column N     column of the load Y (default 2), or NAME\n"
+           "  --skip-lines N   header lines before the first data row (default 5), or\n"
+           "                   auto: every line before the first row of numbers\n"
+           "  --decimal-comma  fields separated by semicolons, blanks or tabs, with a\n"
+           "                   comma before the decimals (1,5E-3)\n"
            "  --x-coef F       factor applied to every X value (default 1)\n"
            "  --y-coef F       factor applied to every Y value (default 1)\n"
-           "  --x-unit TEXT    unit of X for the results table (default mm)\n"
+           "  --x-unit TEXT    unit of X for the results table (default mm; with auto or\n"
+           "                   a name, the header's units line where it has one)\n"
            "  --y-unit TEXT    unit of Y for the results table (default tonf)\n"
+           "  --inspect        show for each record its header lines, columns with\n"
+           "                   names and units, data rows, and the options that read it;\n"
+           "                   analyse and write nothing\n"
            "  --stdout         write the results to standard output instead of a file\n"
            "  --plot FILE      also draw the loop of each record into FILE, a name ending\n"
            "                   in .png or .svg (%n in FILE stands for the record's base\n"
@@ -150,6 +160,19 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             return true;
         };
     };
+    // A column by number, or by name: any value that is not a whole number.
+    auto namedColumn = [&](std::int16_t &target, std::string &name) {
+        return [&target, &name, number = column(target, 1)](const std::string &v) {
+            // A sign and digits are a number, also when out of range.
+            const std::size_t start = !v.empty() && (v[0] == '+' || v[0] == '-') ? 1 : 0;
+            if (v.size() > start && v.find_first_not_of("0123456789", start) == std::string::npos) {
+                name.clear();
+                return number(v);
+            }
+            name = v;
+            return !std::string_view(v).empty();
+        };
+    };
     auto coef = [](float &target) {
         return [&target](const std::string &v) {
             // Any value that rounds to a finite float; a tiny one becomes 0.
@@ -177,13 +200,17 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         };
     };
     const std::map<std::string, Setter> valued = {
-        {"--x-column", column(o.xColumn, 1)},
-        {"--y-column", column(o.yColumn, 1)},
-        {"--skip-lines", column(o.skipLines, 0)},
+        {"--x-column", namedColumn(o.xColumn, o.xColumnName)},
+        {"--y-column", namedColumn(o.yColumn, o.yColumnName)},
+        {"--skip-lines", [&o, number = column(o.skipLines, 0)](const std::string &v) {
+             o.skipLinesAuto = v == "auto";
+             o.skipLinesGiven = !o.skipLinesAuto;
+             return o.skipLinesAuto || number(v);
+         }},
         {"--x-coef", coef(o.xCoef)},
         {"--y-coef", coef(o.yCoef)},
-        {"--x-unit", text(o.xUnit)},
-        {"--y-unit", text(o.yUnit)},
+        {"--x-unit", [&o, set = text(o.xUnit)](const std::string &v) { return o.xUnitGiven = set(v); }},
+        {"--y-unit", [&o, set = text(o.yUnit)](const std::string &v) { return o.yUnitGiven = set(v); }},
         {"--plot", [&o](const std::string &v) {
              // The kind of picture follows the name, so a name that is
              // neither (a record's, say) is refused rather than overwritten.
@@ -278,6 +305,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             o.quiet = true;
             continue;
         }
+        if (a == "--inspect" || a == "--decimal-comma") {
+            (a == "--inspect" ? o.inspect : o.decimalComma) = true;
+            continue;
+        }
         std::string name = a;
         std::optional<std::string> value;
         const std::size_t eq = a.find('=');
@@ -307,6 +338,9 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             return std::nullopt;
         }
     }
+    // A name is looked up in the header, which must then be found.
+    if ((!o.xColumnName.empty() || !o.yColumnName.empty()) && !o.skipLinesGiven)
+        o.skipLinesAuto = true;
     if (!o.help && !o.version && o.records.empty()) {
         error = "kov-batch: no record given (see kov-batch --help)";
         return std::nullopt;

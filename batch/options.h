@@ -28,7 +28,18 @@ struct Options : Settings, MetricSettings {
     bool quiet = false;       ///< --quiet: no progress line, no path lines
     bool windowLimits = false; ///< --window-limits: the window's 2000 rows and 100 cycles
     Deadband deadband;         ///< --deadband F or P%
+    bool inspect = false;     ///< --inspect: show how each record reads, analyse nothing
+    bool skipLinesAuto = false;  ///< --skip-lines auto (also implied by a column name)
+    bool skipLinesGiven = false; ///< --skip-lines N was given
+    std::string xColumnName;  ///< --x-column NAME: the column of that name (instead of xColumn)
+    std::string yColumnName;  ///< --y-column NAME
+    bool xUnitGiven = false;  ///< --x-unit was given: a units line does not replace it
+    bool yUnitGiven = false;
+    bool decimalComma = false; ///< --decimal-comma: semicolons between fields, commas before decimals
     std::vector<std::string> records;
+
+    /// The header must be read to know how to read the record.
+    bool readsHeader() const { return skipLinesAuto || !xColumnName.empty() || !yColumnName.empty(); }
 };
 
 /// Parses the arguments after the program name. Returns the options, or

@@ -5,6 +5,7 @@
 #include "batch/exports.h"
 #include "batch/plotoutput.h"
 #include "output/resultsfile.h"
+#include "reader/recorddigest.h"
 
 #include <ctime>
 #include <memory>
@@ -57,19 +58,30 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
     // Every record starts from a fresh state, as if the program had just started.
     auto state = std::make_shared<SharedState>();
     applyStartValues(*state);
-    applySettings(*state, options);
+    const RecordReading &reading = plan.reading;
+    applySettings(*state, reading.settings);
     state->setLimits(options.windowLimits ? WindowLimits : RecordLimits);
     // Opened exactly as named; only line 2 and the results name use the
     // normalised absolute path.
     state->DataFileName = plan.record;
 
     AutomaticCourse course;
+    RecordDigest digest; // the record's SHA-256, in the reader's one pass
     try {
-        course = analyseRecord(*state, options.deadband);
+        if (reading.failure)
+            throw *reading.failure;
+        course = analyseRecord(*state, reading.convention, &digest, options.deadband);
     } catch (const Failure &f) {
-        entry.errors.push_back("This file includes error data or you may mistake column or skip indication. (" +
-                               std::to_string(f.number()) + ")");
+        // A header that could not be read says why; the reader's failures
+        // keep the window's message.
+        entry.errors.push_back(reading.failure
+                                   ? std::string(f.what()) + " (" + std::to_string(f.number()) + ")"
+                                   : "This file includes error data or you may mistake column or skip indication. (" +
+                                         std::to_string(f.number()) + ")");
+        if (const std::string hint = decimalCommaHint(options, reading, plan.record); !hint.empty())
+            entry.errors.push_back(hint);
         entry.summary = failedSummaryRow(plan.absolute, f.number());
+        entry.summary.sha256 = digest.sha256().value_or("");
         return outcome;
     }
     if (course.truncated)
@@ -118,7 +130,8 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
         return outcome;
     }
     auto metrics = computeMetrics(*state, options);
-    const ExportContext context{plan.absolute, options.xUnit, options.yUnit, course.truncated};
+    const ExportContext context{plan.absolute, reading.settings.xUnit, reading.settings.yUnit, course.truncated,
+                                digest.sha256().value_or("")};
     // With --stdout, standard output carries the results tables only.
     std::string paths;
     writeMetricFiles(*state, metrics, context, options, plan, folders, options.toStdout ? nullptr : &paths,
@@ -126,6 +139,11 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
     outcome.out += paths;
     entry.summary = summaryRow(context.record, *state, metrics, recordError);
     entry.summary.noiseCycles = course.noiseCycles;
+    entry.summary.sha256 = context.sha256;
+    ReportSettings readWith;
+    static_cast<Settings &>(readWith) = reading.settings;
+    static_cast<MetricSettings &>(readWith) = options;
+    entry.readWith = readWith;
     entry.truncated = course.truncated;
     if (!options.reportFile.empty())
         entry.metrics = std::move(metrics);

@@ -5,6 +5,7 @@
 // call or another output of it.
 
 #include "batch/options.h"
+#include "batch/recordplan.h"
 
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ struct RecordPlan {
     /// An earlier results file given as a record: not analysed, nothing written.
     bool skipped = false;
     std::vector<PlannedFile> outputs;
+    /// How it is read: the options, with its header's names and units resolved.
+    RecordReading reading;
 
     /// The planned file of that kind, or null.
     const PlannedFile *find(OutputKind kind) const;

@@ -197,6 +197,7 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
     JsonDocument j = JsonDocument::object();
     j["record"] = context.record;
     j["version"] = KOV_VERSION;
+    j["record_sha256"] = context.sha256.empty() ? JsonDocument() : JsonDocument(context.sha256);
     const MetricSettings &m = metrics.settings;
     j["settings"] = {{"x_column", state.XColumn},
                      {"y_column", state.YColumn},
@@ -292,11 +293,13 @@ std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &contex
         const std::string unit = columnUnitText(column.unit, context.xUnit, context.yUnit);
         cells.push_back(column.name + (unit.empty() ? "" : " (" + unit + ")"));
     }
+    cells.insert(cells.end(), {"record_sha256", "version"});
     std::string text = csvLine(cells);
     for (const CycleMetrics &c : metrics.cycles) {
         cells.clear();
         for (const CycleColumn &column : cycleColumns())
             cells.push_back(csvCell(column.value(c)));
+        cells.insert(cells.end(), {context.sha256, KOV_VERSION});
         text += csvLine(cells);
     }
     return text;
@@ -385,14 +388,14 @@ std::string summaryCsv(const std::vector<SummaryRow> &rows)
 {
     std::string text = csvLine({"record", "status", "rows", "cycles", "total_energy", "mean_damping", "peak_load_pos",
                                 "peak_load_neg", "ductility_pos", "ductility_neg", "levels", "beta_min",
-                                "acceptance", "noise_cycles"});
+                                "acceptance", "noise_cycles", "record_sha256", "version"});
     auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
     for (const SummaryRow &r : rows)
         text += csvLine({r.record, statusText(r), whole(r.rows),
                          whole(r.cycles), csvNumber(r.totalEnergy), csvNumber(r.meanDamping),
                          csvNumber(r.peakLoadPos), csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos),
                          csvNumber(r.ductilityNeg), whole(r.levels), csvNumber(r.betaMin), r.acceptance,
-                         whole(r.noiseCycles)});
+                         whole(r.noiseCycles), r.sha256, KOV_VERSION});
     return text;
 }
 

@@ -19,6 +19,7 @@ struct ExportContext {
     std::string xUnit;
     std::string yUnit;
     bool truncated = false;
+    std::string sha256; ///< SHA-256 of the record's bytes as read, hexadecimal ("" when unknown)
 };
 
 /// The JSON document of an analysed record: the record's absolute path, the
@@ -59,7 +60,8 @@ std::string columnUnitText(ColumnUnit unit, const std::string &xUnit, const std:
 /// The cycle table as CSV (RFC 4180: CR LF line ends, a field holding a
 /// comma, a quote or a line end quoted with its quotes doubled): one header
 /// row, each column head followed by its unit in parentheses where it has
-/// one ("energy (kN*mm)"), then one row per cycle. A value that does not
+/// one ("energy (kN*mm)"), then one row per cycle, ending with the record's
+/// provenance (record_sha256, version). A value that does not
 /// exist is an empty cell; one that is not finite is written Infinity,
 /// -Infinity or NaN, as in the results file.
 std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &context);
@@ -91,6 +93,7 @@ struct SummaryRow {
     std::optional<double> betaMin;
     std::string acceptance; ///< acceptanceText
     std::optional<int> noiseCycles; ///< cycles that look like noise (AutomaticCourse)
+    std::string sha256; ///< of the record's bytes as read ("" when it was not read to its end)
 };
 
 /// The summary row of an analysed record (errorNumber: a failure after the
@@ -108,7 +111,7 @@ std::string statusText(const SummaryRow &row);
 /// The summary as CSV, one row per record in the order given:
 /// record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,
 /// peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,acceptance,
-/// noise_cycles; status "ok", "error N" or "skipped".
+/// noise_cycles,record_sha256,version; status "ok", "error N" or "skipped".
 std::string summaryCsv(const std::vector<SummaryRow> &rows);
 
 } // namespace kov

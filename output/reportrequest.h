@@ -9,6 +9,7 @@
 #include "output/metricsexport.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct ReportRecord {
     std::shared_ptr<const SharedState> state;
     RecordMetrics metrics;     ///< computed from state
     bool truncated = false;    ///< the 100-cycle limit cut the analysis
+    /// The settings the record was read with, where they differ from the
+    /// call's (its header gave the columns, the header lines or the units).
+    std::optional<ReportSettings> readWith;
 };
 
 /// Everything the report shows.

@@ -100,6 +100,7 @@ bool NumberScanner::feed(std::string_view piece)
     if (m_ended)
         return false;
     const bool exponentD = m_grammar.exponentD;
+    const char point = m_grammar.decimalComma ? ',' : '.';
     const char *p = piece.data();
     const char *const end = p + piece.size();
     while (p != end) {
@@ -138,7 +139,7 @@ bool NumberScanner::feed(std::string_view piece)
             if (digit) {
                 addDigit(c - '0', false);
                 next = State::Int;
-            } else if (c == '.') {
+            } else if (c == point) {
                 next = afterDigits ? State::Fraction : State::Point;
             } else if (exponentLetter && afterDigits) {
                 next = State::ExponentMark;
@@ -284,7 +285,7 @@ namespace {
 /// anything else. Its digits, an integer W of at most 2^53, and the power of
 /// ten of its decimals are exact doubles, so one division rounds the value
 /// correctly, as the scanner would.
-bool shortDecimal(std::string_view text, double &value)
+bool shortDecimal(std::string_view text, char point, double &value)
 {
     const char *p = text.data();
     const char *const end = p + text.size();
@@ -296,7 +297,7 @@ bool shortDecimal(std::string_view text, double &value)
     int decimals = 0;
     for (; p != end && isDigit(*p); ++p, ++count)
         digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
-    if (p != end && *p == '.') {
+    if (p != end && *p == point) {
         const char *const fraction = ++p;
         for (; p != end && isDigit(*p); ++p, ++count)
             digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
@@ -323,7 +324,7 @@ bool shortDecimal(std::string_view text, double &value)
 std::optional<double> scanNumber(std::string_view text, NumberGrammar grammar)
 {
     double value = 0.0;
-    if (!grammar.prefix && !grammar.ignoreBlanks && !grammar.radixPrefixes && shortDecimal(text, value))
+    if (!grammar.prefix && !grammar.ignoreBlanks && !grammar.radixPrefixes && shortDecimal(text, grammar.decimalComma ? ',' : '.', value))
         return value;
     return scanWhole(text, grammar);
 }

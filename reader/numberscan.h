@@ -9,7 +9,8 @@ namespace kov {
 
 /// What a number scan accepts. The program's three grammars are the
 /// constants below; a caller picks one, as with fast_float's parse options.
-/// The decimal separator is always a point, whatever the locale.
+/// The decimal separator never follows the locale: a point, or a comma
+/// where the grammar says so.
 struct NumberGrammar {
     /// D or d introduces an exponent, as E or e does.
     bool exponentD = false;
@@ -22,11 +23,17 @@ struct NumberGrammar {
     bool ignoreBlanks = false;
     /// "&H" and "&O" (either case) introduce a hexadecimal or an octal integer.
     bool radixPrefixes = false;
+    /// A comma, not a point, separates the decimals ("1,5E-3").
+    bool decimalComma = false;
 };
 
 /// A chosen field of a test record, as a whole:
 /// [+-]? ( digits [ . digits? ] | . digits ) ( [EeDd] [+-]? digits )?
 inline constexpr NumberGrammar FieldNumber{.exponentD = true};
+
+/// A chosen field of a record written with decimal commas: the field
+/// grammar with a comma in place of the point.
+inline constexpr NumberGrammar FieldNumberDecimalComma{.exponentD = true, .decimalComma = true};
 
 /// A decimal option value of kov-batch, as a whole: the field grammar with
 /// E as the only exponent letter.

@@ -67,6 +67,7 @@ void RecordFile::rewind()
     m_pos = 0;
     m_len = 0;
     m_eof = false;
+    m_offset = 0;
 }
 
 void RecordFile::skipLines(int count)
@@ -103,6 +104,13 @@ bool RecordFile::fill()
         if (n > 0) {
             m_pos = 0;
             m_len = static_cast<std::size_t>(n);
+            m_offset += m_len;
+            // After a rewind, only the bytes beyond those passed on already.
+            if (m_sink && m_offset > m_passed) {
+                const std::size_t fresh = static_cast<std::size_t>(m_offset - m_passed);
+                m_sink->bytes(m_buffer.get() + (m_len - fresh), fresh);
+                m_passed = m_offset;
+            }
             return true;
         }
         if (n < 0 && errno == EINTR)
@@ -113,6 +121,10 @@ bool RecordFile::fill()
         }
         m_eof = true;
         m_pos = m_len = 0;
+        if (m_sink && m_offset == m_passed) {
+            m_sink->end();
+            m_sink = nullptr;
+        }
         return false;
     }
 }

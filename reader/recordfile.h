@@ -6,6 +6,30 @@
 
 namespace kov {
 
+/// How the fields of a record are written. The reader's own way: blanks,
+/// tabs or commas between fields and a point before the decimals. With
+/// decimalComma: blanks, tabs or semicolons between fields and a comma
+/// before the decimals ("1,5E-3"), as European software writes them.
+struct RecordConvention {
+    bool decimalComma = false;
+};
+
+/// The byte that separates fields besides blanks and tabs.
+constexpr char fieldDelimiter(const RecordConvention &convention)
+{
+    return convention.decimalComma ? ';' : ',';
+}
+
+/// Receives every byte of a record once, in file order, as it is read (a
+/// digest of the file computed in the reader's own pass).
+class RecordBytesSink {
+public:
+    virtual ~RecordBytesSink() = default;
+    virtual void bytes(const unsigned char *data, std::size_t size) = 0;
+    /// The last byte has been passed on: the file was read to its end.
+    virtual void end() = 0;
+};
+
 /// One test record, opened once and read in order through a fixed buffer, so
 /// memory stays bounded whatever the size of the file. Reading starts again
 /// from the beginning with rewind(), on the same descriptor, so a file
@@ -20,6 +44,10 @@ public:
     ~RecordFile();
     RecordFile(const RecordFile &) = delete;
     RecordFile &operator=(const RecordFile &) = delete;
+
+    /// Passes every byte read from now on to sink (none: nullptr), each byte
+    /// once even when the file is read again after rewind().
+    void passBytesTo(RecordBytesSink *sink) { m_sink = sink; }
 
     /// Starts reading again from the beginning of the file.
     void rewind();
@@ -48,6 +76,9 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_len = 0;
     bool m_eof = false;
+    RecordBytesSink *m_sink = nullptr;
+    unsigned long long m_offset = 0; ///< file offset of the end of the buffer's bytes
+    unsigned long long m_passed = 0; ///< bytes passed to the sink so far
 };
 
 } // namespace kov

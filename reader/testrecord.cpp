@@ -30,7 +30,7 @@ namespace {
 /// one bit per byte (bit i for byte i); bytes beyond the block are in none.
 struct ByteMasks {
     std::uint64_t blank = 0; ///< space or tab
-    std::uint64_t comma = 0;
+    std::uint64_t comma = 0; ///< the delimiter between fields: a comma, or a semicolon with decimal commas
     std::uint64_t lineFeed = 0;
     std::uint64_t carriageReturn = 0;
 };
@@ -38,11 +38,11 @@ struct ByteMasks {
 constexpr std::size_t BlockSize = 64;
 
 #if defined(__SSE2__)
-ByteMasks classifyFull(const unsigned char *p)
+ByteMasks classifyFull(const unsigned char *p, char delimiter)
 {
     const __m128i space = _mm_set1_epi8(' ');
     const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i comma = _mm_set1_epi8(delimiter);
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
     ByteMasks m;
@@ -59,13 +59,14 @@ ByteMasks classifyFull(const unsigned char *p)
     return m;
 }
 #else
-ByteMasks classifyFull(const unsigned char *p)
+ByteMasks classifyFull(const unsigned char *p, char delimiter)
 {
+    const auto d = static_cast<unsigned char>(delimiter);
     ByteMasks m;
     for (std::size_t i = 0; i < BlockSize; ++i) {
         const std::uint64_t bit = std::uint64_t{1} << i;
         m.blank |= (p[i] == ' ' || p[i] == '\t') ? bit : 0;
-        m.comma |= p[i] == ',' ? bit : 0;
+        m.comma |= p[i] == d ? bit : 0;
         m.lineFeed |= p[i] == '\n' ? bit : 0;
         m.carriageReturn |= p[i] == '\r' ? bit : 0;
     }
@@ -73,15 +74,15 @@ ByteMasks classifyFull(const unsigned char *p)
 }
 #endif
 
-ByteMasks classify(const unsigned char *p, std::size_t n)
+ByteMasks classify(const unsigned char *p, std::size_t n, char delimiter)
 {
     if (n == BlockSize)
-        return classifyFull(p);
+        return classifyFull(p, delimiter);
     // A short block (the end of a read): classified from a padded copy,
     // then the padding is cut off.
     unsigned char block[BlockSize] = {};
     std::memcpy(block, p, n);
-    ByteMasks m = classifyFull(block);
+    ByteMasks m = classifyFull(block, delimiter);
     const std::uint64_t valid = (std::uint64_t{1} << n) - 1;
     m.blank &= valid;
     m.comma &= valid;
@@ -150,15 +151,21 @@ private:
 /// When the number of columns is not known, the fields of the first line are
 /// taken as one row, which is the right grouping for any record whose first
 /// data line holds the usual number of fields.
+///
+/// With decimal commas a semicolon takes the comma's place between fields,
+/// and a comma is a field byte like any other.
 class FieldSweep {
 public:
     /// columns 0: not known yet. fieldLimit: the sweep may stop once it has
     /// counted that many fields. recordedRows: the rows whose chosen fields
     /// are converted.
-    FieldSweep(const SharedState &state, long long columns, long long fieldLimit, long long recordedRows)
+    FieldSweep(const SharedState &state, long long columns, long long fieldLimit, long long recordedRows,
+               const RecordConvention &convention)
         : m_xIndex(state.XColumn >= 1 ? state.XColumn - 1 : -1), m_yIndex(state.YColumn >= 1 ? state.YColumn - 1 : -1),
           m_columns(columns), m_limit(fieldLimit), m_recordedRows(recordedRows),
-          m_xCoef(static_cast<double>(state.XCoef)), m_yCoef(static_cast<double>(state.YCoef))
+          m_xCoef(static_cast<double>(state.XCoef)), m_yCoef(static_cast<double>(state.YCoef)),
+          m_delimiter(fieldDelimiter(convention)),
+          m_grammar(convention.decimalComma ? FieldNumberDecimalComma : FieldNumber)
     {
     }
 
@@ -220,7 +227,7 @@ public:
 private:
     void sweepBlock(const unsigned char *p, std::size_t n)
     {
-        const ByteMasks m = classify(p, n);
+        const ByteMasks m = classify(p, n, m_delimiter);
         const std::uint64_t valid = n == BlockSize ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
         const std::uint64_t blank = m.blank;
         const std::uint64_t field = valid & ~(blank | m.comma | m.lineFeed | m.carriageReturn);
@@ -289,9 +296,9 @@ private:
             if (end < n) {
                 // The whole field (perhaps empty) lies in this block.
                 store(scanNumber(std::string_view(reinterpret_cast<const char *>(p + i), end - static_cast<std::size_t>(i)),
-                                 FieldNumber));
+                                 m_grammar));
             } else {
-                m_number.emplace(FieldNumber);
+                m_number.emplace(m_grammar);
                 m_open = true;
                 feedRun(p, field, static_cast<std::size_t>(i), n);
             }
@@ -376,6 +383,8 @@ private:
     const long long m_recordedRows;
     const double m_xCoef;
     const double m_yCoef;
+    const char m_delimiter;
+    const NumberGrammar m_grammar;
 
     // The last byte read, carried into the next block.
     std::uint64_t m_lastField = 0;   ///< it is a field byte
@@ -490,15 +499,21 @@ long long fieldsNeeded(double rowCount, long long columns, long long recorded)
 
 void LoadTestRecord(SharedState &state)
 {
+    LoadTestRecord(state, RecordConvention{}, nullptr);
+}
+
+void LoadTestRecord(SharedState &state, const RecordConvention &convention, RecordBytesSink *sink)
+{
     state.MaxAbsX = -999999.0f;
     state.MaxAbsY = -999999.0f;
 
     RecordFile file(state.DataFileName);
+    file.passBytesTo(sink);
     if (state.DataLoaded != 1) {
         // One sweep counts the lines and fields and records the chosen
         // fields, grouped by the fields of the first line.
         auto sweep = std::make_unique<FieldSweep>(state, 0, std::numeric_limits<long long>::max(),
-                                                  recordedRows(state));
+                                                  recordedRows(state), convention);
         sweepRecord(file, state.SkipLines, *sweep);
         // Every line after the header is one step; a record with no line
         // after its header has none and reads past the end.
@@ -525,7 +540,7 @@ void LoadTestRecord(SharedState &state)
 
     // The counts are known: read only the fields that storing the rows needs.
     const long long needed = fieldsNeeded(static_cast<double>(state.RowCount), state.ColumnCount, recordedRows(state));
-    auto sweep = std::make_unique<FieldSweep>(state, state.ColumnCount, needed, recordedRows(state));
+    auto sweep = std::make_unique<FieldSweep>(state, state.ColumnCount, needed, recordedRows(state), convention);
     if (needed == 0)
         file.skipLines(state.SkipLines);
     else

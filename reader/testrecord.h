@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/sharedstate.h"
+#include "reader/recordfile.h"
 
 namespace kov {
 
@@ -15,5 +16,10 @@ namespace kov {
 /// (2000 in the window), 6 overflow).
 /// Whatever was stored before the failure stays stored; the file is closed.
 void LoadTestRecord(SharedState &state);
+
+/// LoadTestRecord for a record written in the given convention, passing
+/// every byte it reads to sink (when given) in the same pass; the sink's
+/// end() is called when the reader reached the end of the file.
+void LoadTestRecord(SharedState &state, const RecordConvention &convention, RecordBytesSink *sink);
 
 } // namespace kov

@@ -452,6 +452,8 @@ std::string recordSection(const ReportRecord &r, const std::string &name, std::s
     std::string html = "<section class=\"record\" id=\"" + sectionId(section) + "\"><h2>" +
                        std::to_string(section + 1) + ". " + esc(name) + "</h2>";
     html += "<p class=\"location\">" + esc(r.summary.record) + "</p>";
+    if (!r.summary.sha256.empty())
+        html += "<p class=\"location\">SHA-256 " + esc(r.summary.sha256) + "</p>";
     if (!r.errors.empty() || !r.warnings.empty()) {
         html += "<ul class=\"messages\">";
         for (const std::string &e : r.errors)
@@ -502,9 +504,11 @@ std::string reportHtml(const ReportRequest &request)
                        "</p></header>\n<section id=\"summary\"><h2>Summary</h2>" + summaryTable(request, names) +
                        "</section>\n";
     std::size_t section = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        if (request.records[i].state)
-            html += recordSection(request.records[i], names[i], section++, request.settings) + "\n";
+    for (std::size_t i = 0; i < n; ++i) {
+        const ReportRecord &r = request.records[i];
+        if (r.state)
+            html += recordSection(r, names[i], section++, r.readWith ? *r.readWith : request.settings) + "\n";
+    }
     return html + "</body></html>\n";
 }
 

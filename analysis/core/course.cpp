@@ -53,10 +53,16 @@ bool looksLikeNoise(const SharedState &state, double largestLoad)
 
 AutomaticCourse analyseRecord(SharedState &state, const Deadband &deadband)
 {
+    return analyseRecord(state, RecordConvention{}, nullptr, deadband);
+}
+
+AutomaticCourse analyseRecord(SharedState &state, const RecordConvention &convention, RecordBytesSink *sink,
+                              const Deadband &deadband)
+{
     // As "Draw": the record is counted and read afresh.
     state.DataLoaded = 0;
     startCourse(state);
-    LoadTestRecord(state);
+    LoadTestRecord(state, convention, sink);
     // The record's largest absolute load, before each search takes MaxAbsY over.
     const double largestLoad = static_cast<double>(state.MaxAbsY);
     const double band = deadband.percent ? deadband.value / 100.0 * largestLoad : deadband.value;

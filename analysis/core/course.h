@@ -2,6 +2,7 @@
 
 #include "app/core/settings.h"
 #include "app/core/sharedstate.h"
+#include "reader/recordfile.h"
 
 #include <string>
 #include <vector>
@@ -64,5 +65,10 @@ struct AutomaticCourse {
 /// the deadband (0: every crossing, as the window).
 /// Throws the reader's Failure when the record does not load.
 AutomaticCourse analyseRecord(SharedState &state, const Deadband &deadband = {});
+
+/// analyseRecord for a record written in the given convention, its bytes
+/// passed to sink as the reader reads them (LoadTestRecord's overload).
+AutomaticCourse analyseRecord(SharedState &state, const RecordConvention &convention, RecordBytesSink *sink,
+                              const Deadband &deadband = {});
 
 } // namespace kov

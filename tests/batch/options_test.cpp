@@ -73,10 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchUsageErrors, ::testing::Values(
     std::vector<std::string>{"--y-column=-1", "a"},
     std::vector<std::string>{"--skip-lines=-1", "a"},
     std::vector<std::string>{"--skip-lines=32768", "a"},
-    std::vector<std::string>{"--x-column=2.0", "a"},
-    std::vector<std::string>{"--x-column= 2", "a"},
     std::vector<std::string>{"--x-column=", "a"},
-    std::vector<std::string>{"--x-column=&H10", "a"},
     std::vector<std::string>{"--deadband=-1", "a"},
     std::vector<std::string>{"--deadband=100.5%", "a"},
     std::vector<std::string>{"--deadband=%", "a"},
@@ -103,6 +100,33 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchUsageErrors, ::testing::Values(
     std::vector<std::string>{"--plot-scale=0.002", "a"},
     std::vector<std::string>{"--colour=red", "a"},
     std::vector<std::string>{"-x", "a"}));
+
+// A column value that is not a whole number is a name, looked up in the
+// header that a name makes kov-batch find unless --skip-lines N is given.
+struct NamedCase {
+    std::vector<std::string> args;
+    std::string xName, yName;
+    bool skipLinesAuto;
+};
+
+class BatchColumnNames : public ::testing::TestWithParam<NamedCase> {};
+
+TEST_P(BatchColumnNames, AreKeptForTheHeader)
+{
+    const auto o = parse(GetParam().args);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->xColumnName, GetParam().xName);
+    EXPECT_EQ(o->yColumnName, GetParam().yName);
+    EXPECT_EQ(o->skipLinesAuto, GetParam().skipLinesAuto);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BatchColumnNames, ::testing::Values(
+    NamedCase{{"--x-column=2.0", "a"}, "2.0", "", true},
+    NamedCase{{"--x-column= 2", "a"}, " 2", "", true},
+    NamedCase{{"--x-column=&H10", "a"}, "&H10", "", true},
+    NamedCase{{"--y-column", "Lead Actuator Force", "--skip-lines", "2", "a"}, "", "Lead Actuator Force", false},
+    NamedCase{{"--x-column=Disp", "--x-column=3", "a"}, "", "", false},
+    NamedCase{{"--skip-lines=auto", "--decimal-comma", "a"}, "", "", true}));
 
 struct NumberCase {
     const char *text;

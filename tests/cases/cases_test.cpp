@@ -3,7 +3,13 @@
 // the record's path and the time of writing, aside):
 //   record.prn        the test record
 //   args              kov-batch's options, one per line (no file: none)
+//   window-args       the window's settings where args use what only kov-batch
+//                     reads (a column name, auto, units from the header)
 //   expected-kov.prn  the results file
+//   expected-status, expected-err  instead: kov-batch fails with this exit
+//                     status and standard error, and writes nothing
+// A case whose args only kov-batch understands and that has no window-args
+// (decimal commas) runs in kov-batch alone.
 // The window gets the same settings typed into its fields, chooses the record
 // through the file chooser, and runs "Draw", "Next cycle" until it is
 // disabled, and "Write to file". A new case is a new folder.
@@ -34,16 +40,42 @@ struct Case {
     fs::path record;
     std::vector<std::string> args;
     std::string expected;
+    std::vector<std::string> windowArgs;
+    bool windowCase = true;
+    std::string expectedStatus;
+    std::string expectedErr;
 };
+
+std::vector<std::string> argLines(const fs::path &file)
+{
+    std::vector<std::string> lines;
+    const std::string args = test::readAll(file);
+    for (std::size_t at = 0, end; at < args.size(); at = end + 1) {
+        end = std::min(args.find('\n', at), args.size());
+        lines.push_back(args.substr(at, end - at));
+    }
+    return lines;
+}
 
 Case loadCase(const QString &name)
 {
     const fs::path folder = test::dataFolder() / "cases" / name.toStdString();
-    Case c{folder / "record.prn", {}, test::readAll(folder / "expected-kov.prn")};
-    const std::string args = test::readAll(folder / "args");
-    for (std::size_t at = 0, end; at < args.size(); at = end + 1) {
-        end = std::min(args.find('\n', at), args.size());
-        c.args.push_back(args.substr(at, end - at));
+    Case c{folder / "record.prn", argLines(folder / "args"), test::readAll(folder / "expected-kov.prn"), {}, true, {}, {}};
+    if (fs::exists(folder / "expected-status")) {
+        c.expectedStatus = test::readAll(folder / "expected-status");
+        c.expectedErr = test::readAll(folder / "expected-err");
+        c.windowCase = false;
+    } else if (fs::exists(folder / "window-args")) {
+        c.windowArgs = argLines(folder / "window-args");
+    } else {
+        // The window has fields for column and header numbers only.
+        static const std::regex batchOnly(R"(.*[^0-9+-].*)");
+        c.windowArgs = c.args;
+        for (std::size_t i = 0; i < c.args.size(); ++i) {
+            const bool numbered = c.args[i] == "--x-column" || c.args[i] == "--y-column" || c.args[i] == "--skip-lines";
+            if (c.args[i] == "--decimal-comma" || (numbered && i + 1 < c.args.size() && std::regex_match(c.args[i + 1], batchOnly)))
+                c.windowCase = false;
+        }
     }
     return c;
 }
@@ -62,12 +94,13 @@ class CasesTest : public test::WindowTest {
     Q_OBJECT
 
 private:
-    void addCases()
+    void addCases(bool windowCasesOnly)
     {
         QTest::addColumn<QString>("name");
         const QDir cases(QString::fromStdString((test::dataFolder() / "cases").string()));
         for (const QString &name : cases.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-            QTest::newRow(qPrintable(name)) << name;
+            if (!windowCasesOnly || loadCase(name).windowCase)
+                QTest::newRow(qPrintable(name)) << name;
     }
 
     /// Types kov-batch's options into the window's fields.
@@ -97,7 +130,7 @@ private:
     }
 
 private slots:
-    void kovBatch_data() { addCases(); }
+    void kovBatch_data() { addCases(false); }
 
     /// The results file, its path on standard output, nothing on standard
     /// error; --stdout prints the same text and writes no file.
@@ -110,6 +143,12 @@ private slots:
         std::vector<std::string> args = c.args;
         args.push_back("record.prn");
         const test::BatchRun r = test::runBatch(work.path(), args);
+        if (!c.expectedStatus.empty()) {
+            QCOMPARE(std::to_string(r.status) + "\n", c.expectedStatus);
+            QCOMPARE(r.err, c.expectedErr);
+            QCOMPARE(work.names(), std::vector<std::string>{"record.prn"});
+            return;
+        }
         QCOMPARE(r.status, 0);
         QCOMPARE(r.err, std::string());
         const fs::path results = work / "record-kov.prn";
@@ -127,7 +166,7 @@ private slots:
         QVERIFY(!fs::exists(results));
     }
 
-    void window_data() { addCases(); }
+    void window_data() { addCases(true); }
 
     /// One press of "Next cycle" per row of the results.
     void window()
@@ -142,7 +181,7 @@ private slots:
         QCOMPARE(QString::fromStdString(m_state->DataFileName), record);
         const std::string text = test::readAll(c.record);
         QCOMPARE(controls(*m_form).Text11[0]->text(), QString::fromStdString(text.substr(0, text.find_first_of("\r\n"))));
-        typeSettings(c.args);
+        typeSettings(c.windowArgs);
         controls(*m_form).Command3[0]->click();
         const int presses = pressNextCycleUntilDisabled();
         QVERIFY(controls(*m_form).Command8->isEnabled());

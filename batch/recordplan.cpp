@@ -1,0 +1,289 @@
+#include "batch/recordplan.h"
+
+#include "reader/recordfile.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace kov::batch {
+
+namespace {
+
+bool sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view word)
+{
+    for (std::size_t i = 0; i + word.size() <= text.size(); ++i)
+        if (sameIgnoringCase(text.substr(i, word.size()), word))
+            return true;
+    return false;
+}
+
+/// "1 Time, 2 Force, 3 Disp": the columns a header names.
+std::string columnList(const RecordLayout &layout)
+{
+    std::string text;
+    for (std::size_t i = 0; i < layout.names.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(i + 1) + " " + layout.names[i];
+    return text;
+}
+
+/// The column (from 1) named name in the layout; sets error when no column
+/// or several have that name.
+std::optional<std::int16_t> columnNamed(const RecordLayout &layout, const std::string &name, const std::string &record,
+                                        std::string &error)
+{
+    if (layout.names.empty()) {
+        error = "kov-batch: " + record + ": no header line names its " + std::to_string(layout.columns) +
+                " columns, so there is no column '" + name + "'";
+        return std::nullopt;
+    }
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < layout.names.size(); ++i)
+        if (sameIgnoringCase(layout.names[i], name))
+            found.push_back(i + 1);
+    if (found.size() == 1)
+        return static_cast<std::int16_t>(found[0]);
+    error = "kov-batch: " + record + ": " +
+            (found.empty() ? "no column is named '" + name + "'"
+                           : std::to_string(found.size()) + " columns are named '" + name + "'") +
+            "; the columns are: " + columnList(layout);
+    return std::nullopt;
+}
+
+/// The unit the header gives a column (from 1), or "".
+std::string headerUnit(const RecordLayout &layout, long long column)
+{
+    if (layout.unitsLine == 0 || column < 1 || column > static_cast<long long>(layout.units.size()))
+        return {};
+    return layout.units[static_cast<std::size_t>(column - 1)];
+}
+
+/// Resolves the options against a record's layout; false (with error set)
+/// for a name no column or several have.
+bool applyLayout(const Options &options, const RecordLayout &layout, const std::string &record, Settings &settings,
+                 std::string &error)
+{
+    if (options.skipLinesAuto)
+        settings.skipLines = static_cast<std::int16_t>(layout.header.size());
+    for (auto [name, column] : {std::pair{&options.xColumnName, &settings.xColumn},
+                                std::pair{&options.yColumnName, &settings.yColumn}}) {
+        if (name->empty())
+            continue;
+        const auto found = columnNamed(layout, *name, record, error);
+        if (!found)
+            return false;
+        *column = *found;
+    }
+    if (const std::string unit = headerUnit(layout, settings.xColumn); !unit.empty() && !options.xUnitGiven)
+        settings.xUnit = unit;
+    if (const std::string unit = headerUnit(layout, settings.yColumn); !unit.empty() && !options.yUnitGiven)
+        settings.yUnit = unit;
+    return true;
+}
+
+RecordConvention conventionOf(const Options &options)
+{
+    return RecordConvention{.decimalComma = options.decimalComma};
+}
+
+/// A line of the record as it may be shown on a terminal: control
+/// characters (but tabs) as '?'.
+std::string shown(std::string_view line)
+{
+    std::string text(line);
+    for (char &c : text)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f)
+            c = '?';
+    return text;
+}
+
+/// The data rows after the header as the reader counts them (every line,
+/// the last one also without a line end), and the text of the last.
+std::pair<long long, std::string> dataRows(const std::string &path, int skipLines)
+{
+    RecordFile file(path);
+    file.skipLines(skipLines);
+    long long rows = 0;
+    std::string line, last;
+    bool any = false, lastCr = false;
+    while (file.available()) {
+        const std::string_view bytes(reinterpret_cast<const char *>(file.data()), file.size());
+        for (const char c : bytes) {
+            any = true;
+            if (c == '\n' && lastCr) {
+                lastCr = false;
+                continue;
+            }
+            lastCr = c == '\r';
+            if (c == '\r' || c == '\n') {
+                ++rows;
+                last = std::move(line);
+                line.clear();
+            } else {
+                line += c;
+            }
+        }
+        file.consumeAll();
+    }
+    if (!line.empty() || (any && rows == 0)) {
+        ++rows;
+        last = std::move(line);
+    }
+    return {rows, last};
+}
+
+/// The column whose name alone says it holds words of one list and none of
+/// the other, when exactly one does; else 0.
+std::int16_t guessColumn(const RecordLayout &layout, std::initializer_list<std::string_view> words,
+                         std::initializer_list<std::string_view> others)
+{
+    std::int16_t found = 0;
+    for (std::size_t i = 0; i < layout.names.size(); ++i) {
+        const auto has = [&](std::initializer_list<std::string_view> list) {
+            return std::any_of(list.begin(), list.end(), [&](std::string_view w) { return containsIgnoringCase(layout.names[i], w); });
+        };
+        if (has(words) && !has(others)) {
+            if (found != 0)
+                return 0;
+            found = static_cast<std::int16_t>(i + 1);
+        }
+    }
+    return found;
+}
+
+/// An option value as a shell reads it back.
+std::string shellWord(const std::string &text)
+{
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("%+-./:=@_^").find(c) != std::string_view::npos;
+    });
+    if (plain)
+        return text;
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+void inspectRecord(const Options &options, const std::string &record, std::ostream &out)
+{
+    const RecordConvention convention = conventionOf(options);
+    const RecordLayout layout = readLayout(record, options.skipLinesGiven ? options.skipLines : -1, convention);
+    const auto [rows, lastRow] = dataRows(record, static_cast<int>(layout.header.size()));
+
+    out << record << '\n' << "  header lines: " << layout.header.size() << '\n';
+    for (std::size_t i = 0; i < layout.header.size(); ++i)
+        out << "  " << (i + 1 < 10 ? "   " : i + 1 < 100 ? "  " : i + 1 < 1000 ? " " : "") << i + 1 << "  "
+            << shown(layout.header[i]) << '\n';
+    out << "  columns: " << layout.columns;
+    if (layout.namesLine != 0)
+        out << " (names on header line " << layout.namesLine
+            << (layout.unitsLine != 0 ? ", units on header line " + std::to_string(layout.unitsLine) : "") << ")";
+    else
+        out << " (no header line names them)";
+    out << '\n';
+    for (std::size_t i = 0; i < layout.names.size(); ++i) {
+        out << "    " << i + 1 << "  " << shown(layout.names[i]);
+        if (const std::string unit = headerUnit(layout, static_cast<long long>(i + 1)); !unit.empty())
+            out << "  [" << shown(unit) << "]";
+        out << '\n';
+    }
+    out << "  data rows: " << rows << '\n'
+        << "  first row: " << shown(layout.firstRow) << '\n'
+        << "  last row:  " << shown(lastRow) << '\n';
+
+    // The options that read the record: its header count, and X and Y when
+    // the names say which is which.
+    std::string line = "--skip-lines " + std::to_string(layout.header.size());
+    if (options.decimalComma)
+        line = "--decimal-comma " + line;
+    Settings settings = options;
+    std::string error;
+    std::int16_t x = 0, y = 0;
+    if (!options.xColumnName.empty() || !options.yColumnName.empty()) {
+        Options named = options;
+        named.skipLinesAuto = true;
+        if (!applyLayout(named, layout, record, settings, error))
+            throw Failure(err::TypeMismatch, error.substr(error.find(": ") + 2));
+        x = settings.xColumn;
+        y = settings.yColumn;
+    } else {
+        x = guessColumn(layout, {"disp", "stroke", "drift", "deflection"}, {"force", "load"});
+        y = guessColumn(layout, {"force", "load"}, {"disp", "stroke", "drift", "deflection"});
+    }
+    if (x == 0 || y == 0 || x == y) {
+        out << "  options: " << line << '\n'
+            << "  X and Y: cannot tell from " << (layout.names.empty() ? "the header" : "the column names")
+            << "; give --x-column and --y-column\n";
+        return;
+    }
+    line += " --x-column " + std::to_string(x) + " --y-column " + std::to_string(y);
+    std::string sources;
+    for (const auto &[axis, column, given, value] :
+         {std::tuple{"x", x, options.xUnitGiven, options.xUnit}, std::tuple{"y", y, options.yUnitGiven, options.yUnit}}) {
+        const std::string fromHeader = headerUnit(layout, column);
+        std::string unit = value, source = given ? std::string("--") + axis + "-unit" : "the default";
+        if (!given && !fromHeader.empty()) {
+            unit = fromHeader;
+            source = "header line " + std::to_string(layout.unitsLine);
+        }
+        line += std::string(" --") + axis + "-unit " + shellWord(unit);
+        sources += std::string(sources.empty() ? "" : ", ") + axis + " unit " + shown(unit) + " from " + source;
+    }
+    out << "  options: " << line << '\n' << "  (" << sources << ")\n";
+}
+
+} // namespace
+
+std::optional<std::vector<RecordReading>> planReadings(const Options &options, std::string &error)
+{
+    std::vector<RecordReading> readings;
+    for (const std::string &record : options.records) {
+        RecordReading r{options, conventionOf(options), std::nullopt};
+        if (options.readsHeader()) {
+            try {
+                const RecordLayout layout =
+                    readLayout(record, options.skipLinesAuto ? -1 : options.skipLines, r.convention);
+                if (!applyLayout(options, layout, record, r.settings, error))
+                    return std::nullopt;
+            } catch (const Failure &f) {
+                r.failure = f;
+            }
+        }
+        readings.push_back(std::move(r));
+    }
+    return readings;
+}
+
+int inspectRecords(const Options &options, std::ostream &out, std::ostream &err)
+{
+    int status = 0;
+    for (const std::string &record : options.records) {
+        try {
+            inspectRecord(options, record, out);
+        } catch (const Failure &f) {
+            err << record << ": " << f.what() << " (" << f.number() << ")\n";
+            if (!options.decimalComma &&
+                dataRowsHoldSemicolons(record, options.skipLinesGiven ? options.skipLines : 0))
+                err << record << ": " << "the data rows hold semicolons: for decimal commas, add --decimal-comma\n";
+            status = 1;
+        }
+    }
+    return status;
+}
+
+std::string decimalCommaHint(const Options &options, const RecordReading &reading, const std::string &record)
+{
+    if (options.decimalComma || !dataRowsHoldSemicolons(record, reading.failure ? 0 : reading.settings.skipLines))
+        return {};
+    return "the data rows hold semicolons: for decimal commas, add --decimal-comma";
+}
+
+} // namespace kov::batch
