@@ -235,7 +235,7 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
             source = "header line " + std::to_string(layout.unitsLine);
         }
         line += std::string(" --") + axis + "-unit " + shellWord(unit);
-        sources += std::string(sources.empty() ? "" : ", ") + axis + " unit " + shown(unit) + " from " + source;
+        sources += std::string(sources.empty() ? "" : "; ") + axis + " unit " + shown(unit) + ": " + source;
     }
     out << "  options: " << line << '\n' << "  (" << sources << ")\n";
 }

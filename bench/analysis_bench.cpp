@@ -9,6 +9,8 @@
 #include "output/metricsexport.h"
 #include "output/resultsfile.h"
 #include "reader/numberscan.h"
+#include "reader/recorddigest.h"
+#include "reader/recordlayout.h"
 #include "reader/testrecord.h"
 #ifdef KOV_BENCH_REFERENCE_READER
 #include "tests/reader/referencereader.h"
@@ -16,6 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -71,6 +74,43 @@ void BM_Load(benchmark::State &st)
     st.SetBytesProcessed(st.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(s->DataFileName)));
 }
 BENCHMARK(BM_Load<kov::LoadTestRecord>)->Name("BM_LoadTestRecord")->Arg(17)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+/// kov-batch's load with --skip-lines auto and columns by name (disp, load):
+/// the header found in the record's first 64 KiB, then the load as above.
+void BM_LoadFindingTheHeader(benchmark::State &st)
+{
+    auto s = fixture().freshState();
+    for (auto _ : st) {
+        const kov::RecordLayout layout = kov::readLayout(s->DataFileName, -1, {});
+        const auto column = [&](std::string_view name) {
+            const auto at = std::find(layout.names.begin(), layout.names.end(), name);
+            return static_cast<std::int16_t>(at - layout.names.begin() + 1);
+        };
+        s->SkipLines = static_cast<std::int16_t>(layout.header.size());
+        s->XColumn = column("disp");
+        s->YColumn = column("load");
+        s->DataLoaded = 0;
+        kov::LoadTestRecord(*s);
+        benchmark::DoNotOptimize(s->RowCount);
+    }
+    if (s->RowCount != 2000.0f || s->SkipLines != 5 || s->XColumn != 2 || s->YColumn != 3)
+        st.SkipWithError("the record did not load as with the numbers");
+}
+BENCHMARK(BM_LoadFindingTheHeader)->Unit(benchmark::kMicrosecond);
+
+/// The load with the record's SHA-256 computed in the same pass.
+void BM_LoadWithSha256(benchmark::State &st)
+{
+    auto s = fixture().freshState();
+    for (auto _ : st) {
+        kov::RecordDigest digest;
+        s->DataLoaded = 0;
+        kov::LoadTestRecord(*s, {}, &digest);
+        benchmark::DoNotOptimize(digest.sha256());
+    }
+}
+BENCHMARK(BM_LoadWithSha256)->Unit(benchmark::kMicrosecond);
+
 #ifdef KOV_BENCH_REFERENCE_READER
 // The reader as it was: three passes (lines, fields, values).
 BENCHMARK(BM_Load<kov::reference::LoadTestRecord>)->Name("BM_LoadTestRecordThreePasses")->Arg(17)->Arg(3)->Unit(benchmark::kMicrosecond);
@@ -150,7 +190,7 @@ void BM_MetricsJsonAndCsv(benchmark::State &st)
     // The metrics and the texts of NAME-kov.json and NAME-kov.csv.
     auto s = fixture().freshState();
     kov::analyseRecord(*s);
-    const kov::ExportContext context{fixture().wide.path, "mm", "kN", false};
+    const kov::ExportContext context{fixture().wide.path, "mm", "kN", false, ""};
     for (auto _ : st) {
         const auto metrics = kov::computeMetrics(*s);
         benchmark::DoNotOptimize(kov::metricsJson(*s, metrics, context));

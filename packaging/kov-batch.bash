@@ -9,7 +9,11 @@ _kov_batch()
     _init_completion -s || return
 
     case $prev in
-        --x-column | --y-column | --skip-lines | --x-coef | --y-coef | --plot-scale | --level-tolerance | --height | --acceptance-drift | --yield-disp | --jobs | -j | --deadband | --help | --version)
+        --skip-lines)
+            COMPREPLY=($(compgen -W 'auto' -- "$cur"))
+            return
+            ;;
+        --x-column | --y-column | --x-coef | --y-coef | --plot-scale | --level-tolerance | --height | --acceptance-drift | --yield-disp | --jobs | -j | --deadband | --help | --version)
             return
             ;;
         --x-unit)
@@ -46,8 +50,9 @@ _kov_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--x-column --y-column --skip-lines --x-coef --y-coef
-            --x-unit --y-unit --stdout --plot --plot-scale --json --csv --summary --report --level-tolerance
-            --height --acceptance-drift --yield-disp --jobs --quiet --window-limits --deadband --help --version --' -- "$cur"))
+            --x-unit --y-unit --decimal-comma --inspect --stdout --plot --plot-scale --json --csv --summary --report
+            --level-tolerance --height --acceptance-drift --yield-disp --jobs --quiet --window-limits --deadband
+            --help --version --' -- "$cur"))
         return
     fi
     _filedir prn

@@ -95,6 +95,24 @@ void RecordFile::skipLines(int count)
     }
 }
 
+std::size_t RecordFile::readAt(unsigned long long offset, unsigned char *to, std::size_t count)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(m_fd, to + done, count - done, static_cast<off_t>(offset + done));
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int e = errno;
+            throw Failure(e == EISDIR ? err::AccessDenied : errorNumberOfErrno(e, err::DeviceIO));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 bool RecordFile::fill()
 {
     if (m_eof)

@@ -49,6 +49,11 @@ public:
     /// once even when the file is read again after rewind().
     void passBytesTo(RecordBytesSink *sink) { m_sink = sink; }
 
+    /// Reads up to count bytes from offset into to, apart from the buffered
+    /// reading (nothing is passed to the sink); fewer only at the end of the
+    /// file. A failed read throws Failure.
+    std::size_t readAt(unsigned long long offset, unsigned char *to, std::size_t count);
+
     /// Starts reading again from the beginning of the file.
     void rewind();
 

@@ -4,6 +4,7 @@
 #include "reader/numberscan.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace kov {
@@ -168,7 +169,8 @@ void findNames(RecordLayout &layout, const RecordConvention &convention)
     const char delimiter = fieldDelimiter(convention);
     const auto namesOf = [&](std::string_view line, Split &split) -> std::optional<std::vector<Token>> {
         std::vector<Token> tokens = headerTokens(line, delimiter, split);
-        if (static_cast<long long>(tokens.size()) != layout.columns ||
+        // The names may stop before the last columns (channels left unnamed).
+        if (tokens.empty() || static_cast<long long>(tokens.size()) > layout.columns ||
             std::any_of(tokens.begin(), tokens.end(), [&](const Token &t) { return isNumber(trimmedName(t.text), convention); }))
             return std::nullopt;
         return tokens;
@@ -249,24 +251,28 @@ std::vector<std::string_view> readerFields(std::string_view line, const RecordCo
     return fields;
 }
 
-RecordLayout findLayout(std::string_view block, bool whole, int skipLines, const RecordConvention &convention)
+namespace {
+
+/// findLayout, or nullopt when the block ends before the answer and is not the whole record.
+std::optional<RecordLayout> layoutWithin(std::string_view block, bool whole, int skipLines,
+                                         const RecordConvention &convention)
 {
     RecordLayout layout;
     LineCursor lines(block, whole);
     if (skipLines >= 0) {
         for (int k = 0; k < skipLines; ++k) {
             const auto line = lines.next();
-            if (!line) {
-                if (whole)
-                    throw Failure(err::PastEnd);
-                throw Failure(err::PastEnd, "the header lines run beyond the first 64 KiB of the record");
-            }
+            if (!line && whole)
+                throw Failure(err::PastEnd);
+            if (!line)
+                return std::nullopt;
             layout.header.emplace_back(*line);
         }
         const auto row = lines.next();
+        if (!row && whole)
+            throw Failure(err::PastEnd, "no data row after the header lines");
         if (!row)
-            throw Failure(err::PastEnd, whole ? "no data row after the header lines"
-                                              : "the header lines run beyond the first 64 KiB of the record");
+            return std::nullopt;
         layout.firstRow = std::string(*row);
         layout.columns = static_cast<long long>(readerFields(*row, convention).size());
         findNames(layout, convention);
@@ -297,28 +303,42 @@ RecordLayout findLayout(std::string_view block, bool whole, int skipLines, const
             fieldsKnown = true;
         }
         if (layout.header.size() == MaxHeaderLines)
-            break;
+            throw Failure(err::PastEnd, "no row of numbers within the first 32767 lines of the record");
         layout.header.emplace_back(*line);
         line = after;
     }
-    noDataRow(whole || lines.atRecordEnd());
+    if (whole || lines.atRecordEnd())
+        noDataRow(true);
+    return std::nullopt;
+}
+
+} // namespace
+
+RecordLayout findLayout(std::string_view block, bool whole, int skipLines, const RecordConvention &convention)
+{
+    if (auto layout = layoutWithin(block, whole, skipLines, convention))
+        return std::move(*layout);
+    if (skipLines >= 0)
+        throw Failure(err::PastEnd, "the header lines run beyond the first 64 KiB of the record");
+    noDataRow(false);
 }
 
 RecordLayout readLayout(const std::string &path, int skipLines, const RecordConvention &convention)
 {
     RecordFile file(path);
-    if (file.available() && file.size() >= LayoutBlockSize)
-        return findLayout(std::string_view(reinterpret_cast<const char *>(file.data()), LayoutBlockSize), false,
-                          skipLines, convention);
-    // A short read: gather up to 64 KiB, however the reads fall. A record of
-    // exactly 64 KiB counts as cut there, sparing a read for its end.
-    std::string block;
-    while (block.size() < LayoutBlockSize && file.available()) {
-        const std::size_t take = std::min(file.size(), LayoutBlockSize - block.size());
-        block.append(reinterpret_cast<const char *>(file.data()), take);
-        file.consume(take);
+    // Most headers end within a few lines: a small read first, then up to
+    // 64 KiB when the answer lies beyond it.
+    const auto block = std::make_unique_for_overwrite<char[]>(LayoutBlockSize);
+    std::size_t size = 0;
+    for (const std::size_t want : {std::size_t{4096}, LayoutBlockSize}) {
+        size += file.readAt(size, reinterpret_cast<unsigned char *>(block.get()) + size, want - size);
+        const bool whole = size < want;
+        if (auto layout = layoutWithin(std::string_view(block.get(), size), whole, skipLines, convention))
+            return std::move(*layout);
+        if (whole)
+            break;
     }
-    return findLayout(block, block.size() < LayoutBlockSize, skipLines, convention);
+    return findLayout(std::string_view(block.get(), size), false, skipLines, convention);
 }
 
 bool dataRowsHoldSemicolons(const std::string &path, int skipLines)

@@ -31,8 +31,9 @@ inline constexpr std::size_t LayoutBlockSize = 65536;
 /// many fields as the line after it.
 ///
 /// The names are the last header line split at its delimiters (tabs, or
-/// blanks when it has neither; quotes keep a delimiter in a name) when it
-/// gives one name per column. When the line after the names is the last
+/// blanks when it has neither; quotes keep a delimiter in a name) when none
+/// of them is a number and there are no more of them than columns (they
+/// name the first columns). When the line after the names is the last
 /// header line and holds short texts without digits (brackets around them
 /// dropped), these are the units. On a line split at blanks, a unit belongs
 /// to the name it lies under.

@@ -14,6 +14,7 @@ Usage: crosscheck_metrics.py KOV_BATCH EXAMPLES_DIR
 
 import ctypes
 import ctypes.util
+import hashlib
 import json
 import math
 import os
@@ -383,6 +384,9 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
     check_exact(where + ' columns', doc['columns'], columns)
     check_exact(where + ' truncated', doc['truncated'], truncated)
     check_exact(where + ' record', doc['record'], os.path.join(folder, name))
+    with open(os.path.join(folder, name), 'rb') as f:
+        provenance = [hashlib.sha256(f.read()).hexdigest(), doc['version']]
+    check_exact(where + ' record_sha256', doc['record_sha256'], provenance[0])
     check_float(where + ' x_coef', doc['settings']['x_coef'], f32(x_coef))
     check_double(where + ' level_tolerance', doc['settings']['level_tolerance'], t)
     check_exact(where + ' cycles', len(doc['cycles']), len(cycles))
@@ -416,7 +420,7 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
                                  'secant_stiffness', 'residual_pos', 'residual_neg', 'level', 'role', 'beta',
                                  'drift_pos', 'drift_neg', 'inelastic_deformation',
                                  'cumulative_inelastic_deformation')]
-        check_exact(f'{w} csv', csv_lines[n].split(','), ['' if v is None else str(v) for v in flat])
+        check_exact(f'{w} csv', csv_lines[n].split(','), ['' if v is None else str(v) for v in flat] + provenance)
         # The results file writes cycle and step numbers whole, however wide.
         line = results[n + 4].split()
         check_exact(f'{w} results row', [int(line[0]), int(line[1]), int(line[4])], [n, c['p1'], c['p2']])
@@ -529,7 +533,8 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
     with open(os.path.join(folder, 'summary.csv'), encoding='utf-8', newline='') as f:
         row = f.read().split('\r\n')[1].split(',')
     mean = sum(c['damping'] for c in cycles) / len(cycles)
-    cells = [Num(v) if v else None for v in row[2:]]
+    cells = [Num(v) if v else None for v in row[2:-2]]
+    check_exact(name + ' summary provenance', row[-2:], provenance)
     check_exact(name + ' summary', row[:4], [os.path.join(folder, name), 'ok', str(rows), str(len(cycles))])
     check_float(name + ' summary total', cells[2], cycles[-1]['total'])
     check_double(name + ' summary mean damping', cells[3], mean)

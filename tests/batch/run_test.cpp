@@ -490,10 +490,12 @@ TEST_F(BatchRun, SummaryHasARowForEveryRecordInOrder)
     const auto rows = crlfLines(readAll(dir / "all.csv"));
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,"
-                       "ductility_pos,ductility_neg,levels,beta_min,acceptance,noise_cycles");
+                       "ductility_pos,ductility_neg,levels,beta_min,acceptance,noise_cycles,record_sha256,version");
     EXPECT_EQ(rows[1].substr(0, rows[1].find(",ok,7,3,")), (dir / "good.prn").string());
-    EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",error 53,,,,,,,,,,,,");
-    EXPECT_EQ(rows[3], (dir / "text.prn").string() + ",error 13,,,,,,,,,,,,");
+    // A record read to its end has its digest, also when it fails.
+    EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",error 53,,,,,,,,,,,,,," KOV_VERSION);
+    EXPECT_EQ(rows[3], (dir / "text.prn").string() + ",error 13,,,,,,,,,,,,,"
+                       "d5e1548c7ac892b7eea1cef7dd163094d6bdd5941110bbc284f0b4535e6cd140," KOV_VERSION);
     // Analysed, but its results file could not be written.
     EXPECT_EQ(rows[4].substr(0, rows[4].find(",error 70,5,2,")), (dir / "blocked.prn").string());
     EXPECT_FALSE(fs::exists(dir / "good-kov.json"));

@@ -37,7 +37,8 @@ kov-batch |B.PRN a.prn sub
 kov-batch a.prn |B.PRN a.prn sub
 kov-batch --y-unit k|kN kgf
 kov-batch --x-unit=m|m mm
-kov-batch --skip-lines |
+kov-batch --skip-lines |auto
+kov-batch --x-column |
 kov-batch --plot |loop.png loop.svg sub
 kov-batch --summary |all.csv sub
 kov-batch --report |all.html sub

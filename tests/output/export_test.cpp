@@ -144,10 +144,10 @@ std::vector<std::string> keys(const JsonDocument &object)
 TEST(MetricsJson, KeysInOrderAndValuesOfTheirKind)
 {
     const Analysed a;
-    const std::string text = metricsJson(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true});
+    const std::string text = metricsJson(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true, ""});
     const JsonDocument doc = JsonDocument::parse(text);
-    EXPECT_EQ(doc, metricsDocument(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true}));
-    EXPECT_EQ(keys(doc), (std::vector<std::string>{"record", "version", "settings", "rows", "columns", "truncated",
+    EXPECT_EQ(doc, metricsDocument(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true, ""}));
+    EXPECT_EQ(keys(doc), (std::vector<std::string>{"record", "version", "record_sha256", "settings", "rows", "columns", "truncated",
                                                    "cycles", "levels", "envelope", "acceptance"}));
     EXPECT_EQ(keys(doc["settings"]), (std::vector<std::string>{"x_column", "y_column", "skip_lines", "x_coef",
                                                                "y_coef", "x_unit", "y_unit", "level_tolerance", "height",
@@ -196,7 +196,7 @@ TEST(MetricsJson, ASideWithoutPointsIsNullThroughout)
 {
     Analysed a;
     a.state.PeakStep(1, 1) = 0;
-    const JsonDocument doc = JsonDocument::parse(metricsJson(a.state, computeMetrics(a.state), {"/data/run.prn", "mm", "kN", false}));
+    const JsonDocument doc = JsonDocument::parse(metricsJson(a.state, computeMetrics(a.state), {"/data/run.prn", "mm", "kN", false, ""}));
     const JsonDocument &side = doc["envelope"]["negative"];
     EXPECT_EQ(side["points"], JsonDocument::parse("[[0, 0]]"));
     for (auto it = side.begin(); it != side.end(); ++it) {
@@ -212,18 +212,18 @@ TEST(MetricsJson, ASideWithoutPointsIsNullThroughout)
 TEST(MetricsCsv, HeaderWithUnitsAndOneRowPerCycle)
 {
     const Analysed a;
-    const std::string csv = metricsCsv(a.metrics, {"/data/run.prn", "mm", "kN", false});
+    const std::string csv = metricsCsv(a.metrics, {"/data/run.prn", "mm", "kN", false, "9f86d0"});
     const std::string header =
         "cycle,start_step,end_step,peak1_step,peak1_x (mm),peak1_y (kN),peak2_step,peak2_x (mm),peak2_y (kN),"
         "energy (kN*mm),total_energy (kN*mm),strain_energy (kN*mm),damping,max_load (kN),min_load (kN),"
         "secant_stiffness (kN/mm),residual_pos (mm),residual_neg (mm),level,role,beta,drift_pos,drift_neg,"
-        "inelastic_deformation,cumulative_inelastic_deformation\r\n";
+        "inelastic_deformation,cumulative_inelastic_deformation,record_sha256,version\r\n";
     EXPECT_EQ(csv.substr(0, header.size()), header);
     const std::string rows = csv.substr(header.size());
     EXPECT_EQ(rows.substr(0, rows.find(",20.5,")), "1,1,5,2,2,4,4,-2,-4");
     // Cycle 2: non-finite energies spelled out, missing values empty; its
     // amplitude 0 makes it a trailing cycle of level 1.
-    EXPECT_EQ(rows.substr(rows.find("\r\n") + 2), "2,5,5,0,0,0,0,0,0,Infinity,NaN,0,0,,,,,,1,trailing,,,,,\r\n");
+    EXPECT_EQ(rows.substr(rows.find("\r\n") + 2), "2,5,5,0,0,0,0,0,0,Infinity,NaN,0,0,,,,,,1,trailing,,,,,,9f86d0," KOV_VERSION "\r\n");
 }
 
 struct UnitCase {
@@ -241,7 +241,7 @@ class CsvUnits : public ::testing::TestWithParam<UnitCase> {};
 TEST_P(CsvUnits, AreQuotedWhereTheyMustBe)
 {
     const UnitCase &k = GetParam();
-    const std::string csv = metricsCsv(Analysed().metrics, {"", k.xUnit, k.yUnit, false});
+    const std::string csv = metricsCsv(Analysed().metrics, {"", k.xUnit, k.yUnit, false, ""});
     const std::string header = csv.substr(0, csv.find("\r\n"));
     EXPECT_NE(header.find("," + std::string(k.energyHead) + ","), std::string::npos) << header;
     EXPECT_NE(header.find("," + std::string(k.xHead) + ","), std::string::npos) << header;
@@ -265,6 +265,7 @@ TEST(SummaryCsv, OkAndFailedRecords)
     std::vector<SummaryRow> rows;
     rows.push_back(summaryRow(a.state.DataFileName, a.state, a.metrics, 0));
     rows.push_back(failedSummaryRow("/data/missing.prn", 53));
+    rows.back().sha256 = "9f86d0";
     rows.push_back(summaryRow("/data/b.prn", a.state, a.metrics, 70));
     rows.push_back(failedSummaryRow("/data/\xb0.prn", 53));
     const std::string csv = summaryCsv(rows);
@@ -273,11 +274,11 @@ TEST(SummaryCsv, OkAndFailedRecords)
     const std::string mean = shortestText(static_cast<double>(0.4078f) / 2.0);
     // One level; cycle 1 is elastic, so no beta; no height, no acceptance.
     EXPECT_EQ(csv, "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,ductility_pos,"
-                   "ductility_neg,levels,beta_min,acceptance,noise_cycles\r\n"
-                   "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1,1,,,\r\n"
-                   "/data/missing.prn,error 53,,,,,,,,,,,,\r\n"
-                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,,\r\n"
-                   "/data/\xef\xbf\xbd.prn,error 53,,,,,,,,,,,,\r\n");
+                   "ductility_neg,levels,beta_min,acceptance,noise_cycles,record_sha256,version\r\n"
+                   "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1,1,,,,," KOV_VERSION "\r\n"
+                   "/data/missing.prn,error 53,,,,,,,,,,,,,9f86d0," KOV_VERSION "\r\n"
+                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,,,," KOV_VERSION "\r\n"
+                   "/data/\xef\xbf\xbd.prn,error 53,,,,,,,,,,,,,," KOV_VERSION "\r\n");
 }
 
 } // namespace
