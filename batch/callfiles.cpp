@@ -22,14 +22,20 @@ std::string nowText()
 
 } // namespace
 
-CallFiles::CallFiles(const Options &options) : m_options(options) {}
+CallFiles::CallFiles(const Options &options) : m_options(options)
+{
+    if (!m_options.reportFile.empty())
+        m_report = std::make_unique<CallReport>(m_options.reportFile, ReportSettings{m_options, m_options});
+}
+
+CallFiles::~CallFiles() = default;
 
 void CallFiles::add(ReportRecord &&entry)
 {
     if (!m_options.summaryFile.empty())
         m_summary.push_back(entry.summary);
-    if (!m_options.reportFile.empty())
-        m_reported.push_back(std::move(entry));
+    if (m_report)
+        m_report->add(entry);
 }
 
 bool CallFiles::write(std::ostream &err)
@@ -43,15 +49,11 @@ bool CallFiles::write(std::ostream &err)
             ok = false;
         }
     }
-    if (!m_options.reportFile.empty()) {
-        ReportRequest request;
-        request.path = m_options.reportFile;
-        request.generated = nowText();
-        request.program = std::string("kov-batch ") + KOV_VERSION;
-        request.settings = {m_options, m_options};
-        request.records = std::move(m_reported);
+    if (m_report) {
         std::string reportError;
-        if (!writeCallReport(request, reportError)) {
+        const bool written = m_report->finish(nowText(), std::string("kov-batch ") + KOV_VERSION, reportError);
+        m_report.reset();
+        if (!written) {
             err << "kov-batch: " << reportError << '\n';
             ok = false;
         }

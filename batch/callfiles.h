@@ -1,21 +1,29 @@
 #pragma once
 
-// The files of a whole kov-batch call, written once every record has run:
-// the summary (--summary) and the report (--report).
+// The files of a whole kov-batch call: the summary (--summary), written once
+// every record has run, and the report (--report), whose sections are drawn
+// as the records come and whose page is written at the end.
 
 #include "batch/options.h"
 #include "output/reportrequest.h"
 
+#include <memory>
 #include <ostream>
 #include <vector>
 
 namespace kov::batch {
 
+class CallReport;
+
 class CallFiles {
 public:
+    /// Opens the report, when one is asked for: before the records start to
+    /// run, as it may start the picture module's Qt.
     explicit CallFiles(const Options &options);
+    ~CallFiles();
 
-    /// Adds the next record of the call, in the order of the call.
+    /// Adds the next record of the call, in the order of the call. Of a
+    /// record the report keeps only its summary row.
     void add(ReportRecord &&entry);
 
     /// Writes the summary and the report of the records added. Returns false
@@ -25,7 +33,7 @@ public:
 private:
     const Options &m_options;
     std::vector<SummaryRow> m_summary;
-    std::vector<ReportRecord> m_reported;
+    std::unique_ptr<CallReport> m_report;
 };
 
 } // namespace kov::batch

@@ -14,7 +14,8 @@
 
 namespace kov {
 struct SharedState;
-struct ReportRequest;
+struct ReportRecord;
+struct ReportSettings;
 }
 
 extern "C" {
@@ -25,19 +26,31 @@ enum KovPictureKind {
     /// own range, written whole to path: .svg as a vector picture, else PNG,
     /// at the plot area's size times scale.
     KovLoopPicture = 1,
-    /// The HTML report of the call (kov::writeReport of report), written
-    /// whole to report->path.
-    KovCallReport = 2,
+    /// The HTML report of the call (kov::ReportWriter), in three steps:
+    /// opened for path with settings, which sets report (the handle of the
+    /// steps after it), even when it fails; each record of the call added
+    /// in order; finished, which writes the page whole to path and frees the
+    /// handle. A report abandoned before it is finished is closed, which
+    /// frees the handle without writing. Finishing gives the first failure
+    /// of any step.
+    KovReportOpen = 2,
+    KovReportAdd = 3,
+    KovReportFinish = 4,
+    KovReportClose = 5,
 };
 
 struct KovPictureRequest {
     const char *abi;                   ///< KOV_PICTURE_ABI of the caller
     int kind;                          ///< a KovPictureKind
     const kov::SharedState *state;     ///< KovLoopPicture: the analysed record
-    const char *path;                  ///< KovLoopPicture: the file to write
+    const char *path;                  ///< KovLoopPicture: the file to write; KovReportOpen: the report
     double scale;                      ///< KovLoopPicture: the plot area times scale
-    const kov::ReportRequest *report;  ///< KovCallReport: what the report shows
     char error[512];                   ///< why the request failed (the module fills it)
+    void *report;                      ///< KovReport*: the report's handle (KovReportOpen sets it)
+    const kov::ReportSettings *settings; ///< KovReportOpen: the settings of the call
+    const kov::ReportRecord *record;   ///< KovReportAdd: the next record
+    const char *generated;             ///< KovReportFinish: date and time of the call, as shown
+    const char *program;               ///< KovReportFinish: "kov-batch 1.0.0"
 };
 
 /// Makes what the request asks for. Returns 0 on success, else fills
@@ -49,4 +62,4 @@ typedef int (*KovPictureEntry)(KovPictureRequest *request);
 #define KOV_PICTURE_MODULE "kov-pictures.so"
 #define KOV_PICTURE_ENTRY "kov_make_picture"
 /// Both sides must come from the same build of the same version.
-#define KOV_PICTURE_ABI "kov " KOV_VERSION " picture module 1"
+#define KOV_PICTURE_ABI "kov " KOV_VERSION " picture module 2"

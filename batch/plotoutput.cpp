@@ -100,12 +100,54 @@ bool writeRecordPlot(const SharedState &state, const std::string &path, double s
     return run(request, "cannot draw " + path, error);
 }
 
-bool writeCallReport(const ReportRequest &report, std::string &error)
+CallReport::CallReport(const std::string &path, const ReportSettings &settings) : m_path(path)
 {
     KovPictureRequest request{};
-    request.kind = KovCallReport;
-    request.report = &report;
-    return run(request, "cannot write the report " + report.path, error);
+    request.kind = KovReportOpen;
+    request.path = m_path.c_str();
+    request.settings = &settings;
+    if (run(request, "cannot write the report " + m_path, m_error))
+        m_handle = request.report;
+}
+
+CallReport::~CallReport()
+{
+    if (m_handle == nullptr)
+        return;
+    KovPictureRequest request{};
+    request.kind = KovReportClose;
+    request.report = m_handle;
+    std::string error;
+    run(request, "", error);
+}
+
+void CallReport::add(const ReportRecord &record)
+{
+    if (m_handle == nullptr)
+        return;
+    KovPictureRequest request{};
+    request.kind = KovReportAdd;
+    request.path = m_path.c_str();
+    request.report = m_handle;
+    request.record = &record;
+    std::string error;
+    run(request, "", error);
+}
+
+bool CallReport::finish(const std::string &generated, const std::string &program, std::string &error)
+{
+    if (m_handle == nullptr) {
+        error = m_error;
+        return false;
+    }
+    KovPictureRequest request{};
+    request.kind = KovReportFinish;
+    request.path = m_path.c_str();
+    request.report = m_handle;
+    request.generated = generated.c_str();
+    request.program = program.c_str();
+    m_handle = nullptr;
+    return run(request, "cannot write the report " + m_path, error);
 }
 
 } // namespace kov::batch

@@ -9,9 +9,18 @@ bool writeRecordPlot(const SharedState &, const std::string &, double, std::stri
     return false;
 }
 
-bool writeCallReport(const ReportRequest &, std::string &error)
+CallReport::CallReport(const std::string &path, const ReportSettings &) : m_path(path)
 {
-    error = "this kov-batch was built without plotting: no report";
+    m_error = "this kov-batch was built without plotting: no report";
+}
+
+CallReport::~CallReport() = default;
+
+void CallReport::add(const ReportRecord &) {}
+
+bool CallReport::finish(const std::string &, const std::string &, std::string &error)
+{
+    error = m_error;
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "app/core/failure.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 
@@ -20,9 +21,10 @@ int writeErrorNumber(int e)
     return errorNumberOfErrno(e, err::DeviceIO);
 }
 
-/// Creates a new temporary file ".kov-XXXXXXXX.tmp" in folder. The mode 0666
-/// lets the kernel apply the umask, as for any new file.
-int createTemporary(const std::string &folder, std::string &name)
+/// Creates a new temporary file ".kov-XXXXXXXX.tmp" in folder, opened with
+/// access (O_WRONLY, O_RDWR). The mode 0666 lets the kernel apply the umask,
+/// as for any new file.
+int createTemporary(const std::string &folder, std::string &name, int access = O_WRONLY, mode_t mode = 0666)
 {
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -34,7 +36,7 @@ int createTemporary(const std::string &folder, std::string &name)
         for (int i = 0; i < 8; ++i, bits /= std::uint64_t{36})
             suffix += digits[bits % std::uint64_t{36}];
         name = folder + "/.kov-" + suffix + ".tmp";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        const int fd = ::open(name.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -76,49 +78,59 @@ void FolderSyncs::syncAll()
         syncFolder(folder);
 }
 
-void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders)
+AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
 {
-    const std::filesystem::path targetPath(target);
-    std::string folder = targetPath.parent_path().string();
-    if (folder.empty())
-        folder = ".";
+    m_folder = std::filesystem::path(m_target).parent_path().string();
+    if (m_folder.empty())
+        m_folder = ".";
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0)
-        failWrite(errno == EACCES ? err::AccessDenied : err::PathNotFound, target);
+    if (::stat(m_folder.c_str(), &st) != 0)
+        failWrite(errno == EACCES ? err::AccessDenied : err::PathNotFound, m_target);
     if (!S_ISDIR(st.st_mode))
-        failWrite(err::PathNotFound, target);
+        failWrite(err::PathNotFound, m_target);
 
     // An existing target: a file the user may not write stays untouched, and
     // a FIFO or device is never replaced by (nor blocks on) a regular file.
     struct stat old {};
-    const bool exists = ::lstat(target.c_str(), &old) == 0;
+    const bool exists = ::lstat(m_target.c_str(), &old) == 0;
     if (exists) {
         if (S_ISDIR(old.st_mode))
-            throw Failure(err::AccessDenied, "Cannot write " + target + ": a folder has this name",
+            throw Failure(err::AccessDenied, "Cannot write " + m_target + ": a folder has this name",
                           Failure::Kind::FileWrite);
-        if (S_ISREG(old.st_mode) && ::access(target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
-            failWrite(err::AccessDenied, target);
+        if (S_ISREG(old.st_mode) && ::access(m_target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+            failWrite(err::AccessDenied, m_target);
         if (!S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
-            failWrite(err::PathAccess, target);
+            failWrite(err::PathAccess, m_target);
     }
 
-    std::string temp;
-    const int fd = createTemporary(folder, temp);
-    if (fd < 0)
-        failWrite(errorNumberOfErrno(errno, err::PathAccess), target);
-
-    auto abandon = [&](int number) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        failWrite(number, target);
-    };
-
-    if (exists && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 07777) != 0)
+    m_fd = createTemporary(m_folder, m_temp);
+    if (m_fd < 0)
+        failWrite(errorNumberOfErrno(errno, err::PathAccess), m_target);
+    if (exists && S_ISREG(old.st_mode) && ::fchmod(m_fd, old.st_mode & 07777) != 0)
         abandon(writeErrorNumber(errno));
+}
 
+AtomicFile::~AtomicFile()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temp.c_str());
+    }
+}
+
+void AtomicFile::abandon(int number)
+{
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_temp.c_str());
+    failWrite(number, m_target);
+}
+
+void AtomicFile::write(std::string_view bytes)
+{
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -126,23 +138,80 @@ void writeFileAtomically(const std::string &target, std::string_view bytes, Fold
         }
         done += static_cast<std::size_t>(n);
     }
-    // The data (and the size) reach the disk before the name does.
-    if (::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS)
+}
+
+void AtomicFile::copyFrom(int from, std::uint64_t offset, std::uint64_t length)
+{
+    // In the kernel where it can (no trip through user memory, a shared
+    // extent where the file system offers one), else through a buffer.
+    auto at = static_cast<off_t>(offset);
+    std::uint64_t left = length;
+    while (left > 0) {
+        const ssize_t n = ::copy_file_range(from, &at, m_fd, nullptr, left, 0);
+        if (n > 0) {
+            left -= static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+            break;
         abandon(writeErrorNumber(errno));
+    }
+    std::string buffer(std::min<std::uint64_t>(left, std::uint64_t{1} << 16), '\0');
+    while (left > 0) {
+        const ssize_t n = ::pread(from, buffer.data(), std::min<std::uint64_t>(left, buffer.size()), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            abandon(n == 0 ? err::DeviceIO : writeErrorNumber(errno));
+        write(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        at += n;
+        left -= static_cast<std::uint64_t>(n);
+    }
+}
+
+void AtomicFile::commit(FolderSyncs *folders)
+{
+    // The data (and the size) reach the disk before the name does.
+    if (::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
+        abandon(writeErrorNumber(errno));
+    const int fd = m_fd;
+    m_fd = -1;
     if (::close(fd) != 0) {
         const int e = errno;
-        ::unlink(temp.c_str());
-        failWrite(writeErrorNumber(e), target);
+        ::unlink(m_temp.c_str());
+        failWrite(writeErrorNumber(e), m_target);
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
         const int e = errno;
-        ::unlink(temp.c_str());
-        failWrite(errorNumberOfErrno(e, err::PathAccess), target);
+        ::unlink(m_temp.c_str());
+        failWrite(errorNumberOfErrno(e, err::PathAccess), m_target);
     }
     if (folders)
-        folders->add(folder);
+        folders->add(m_folder);
     else
-        syncFolder(folder);
+        syncFolder(m_folder);
+}
+
+void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders)
+{
+    AtomicFile file(target);
+    file.write(bytes);
+    file.commit(folders);
+}
+
+int openScratchFile(const std::string &folder)
+{
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return fd;
+    // A file system without unnamed files: a named one, its name removed at once.
+    std::string name;
+    const int named = createTemporary(folder, name, O_RDWR, 0600);
+    if (named >= 0)
+        ::unlink(name.c_str());
+    return named;
 }
 
 } // namespace kov

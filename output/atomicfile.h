@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <set>
 #include <string>
@@ -37,6 +38,42 @@ private:
 /// 61 disk full, 57 any other device error.
 /// With folders, the rename is left for folders->syncAll() to make durable.
 void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders = nullptr);
+
+/// A file written in pieces that readers see whole or not at all, as
+/// writeFileAtomically writes one: the pieces go to a temporary file beside
+/// the target, which commit() syncs and renames over the target. Every
+/// failure throws as writeFileAtomically does; a writer destroyed without a
+/// successful commit removes its temporary file and leaves the earlier
+/// target as it was.
+class AtomicFile {
+public:
+    /// Checks the target and creates the temporary file.
+    explicit AtomicFile(std::string target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    void write(std::string_view bytes);
+    /// Appends length bytes of the file from, read from offset on.
+    void copyFrom(int from, std::uint64_t offset, std::uint64_t length);
+    /// Syncs the file and renames it over the target; with folders, the
+    /// rename is left for folders->syncAll() to make durable.
+    void commit(FolderSyncs *folders = nullptr);
+
+private:
+    [[noreturn]] void abandon(int number);
+
+    std::string m_target;
+    std::string m_folder;
+    std::string m_temp;
+    int m_fd = -1;
+};
+
+/// A new file for scratch data that has no name, so that it vanishes with
+/// the process however that ends: open(O_TMPFILE) in folder, or where its
+/// file system lacks that, a new file there removed at once. Read and
+/// write; -1 with errno set when neither works.
+int openScratchFile(const std::string &folder);
 
 /// The failure of writing target: "Cannot write TARGET: DESCRIPTION", of
 /// kind FileWrite.

@@ -454,6 +454,9 @@ GuiForCharts::GuiForCharts()
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     m_own->app = std::make_unique<QGuiApplication>(m_own->argc, m_own->argv);
     qInstallMessageHandler(previous);
+    // The application set the locale of the environment; the program's own
+    // comes back at once, as the rest of the program may run while it lives.
+    std::setlocale(LC_ALL, m_own->locale.c_str());
 }
 
 GuiForCharts::~GuiForCharts()

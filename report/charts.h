@@ -19,7 +19,8 @@ namespace kov::report {
 /// The charts measure their text with the fonts of a QGuiApplication. While
 /// one of these lives, there is one: the caller's, or when the process has
 /// none (kov-batch), one of its own on the offscreen platform, whose start-up
-/// messages are kept quiet and which puts back the C locale it changes.
+/// messages are kept quiet and which puts back at once the locale that the
+/// application changes.
 class GuiForCharts {
 public:
     GuiForCharts();

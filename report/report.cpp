@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include "app/core/failure.h"
 #include "output/atomicfile.h"
 #include "output/jsontext.h"
 #include "report/charts.h"
@@ -7,9 +8,15 @@
 
 #include <QString>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
+
+#include <unistd.h>
 
 namespace kov {
 
@@ -62,12 +69,26 @@ std::string sectionId(std::size_t index)
     return "record-" + std::to_string(index + 1);
 }
 
+/// What the summary table shows of a record: all the page keeps of it once
+/// its section is drawn.
+struct Listed {
+    std::string name;
+    SummaryRow summary;
+    std::vector<std::string> errors;
+    bool loaded = false; ///< it has a section
+};
+
+Listed listing(const ReportRecord &r)
+{
+    return {r.name, r.summary, r.errors, r.state != nullptr};
+}
+
 /// The names the page gives the records: the shortest ending of each
 /// record's path that tells it from the others.
-std::vector<std::string> recordNames(const ReportRequest &request)
+std::vector<std::string> recordNames(const std::vector<Listed> &records)
 {
     std::vector<std::string> paths;
-    for (const ReportRecord &r : request.records)
+    for (const Listed &r : records)
         paths.push_back(r.summary.record.empty() ? r.name : r.summary.record);
     return report::distinguishingNames(paths);
 }
@@ -134,12 +155,12 @@ std::string styleSheet()
 
 // ---- Summary
 
-std::string summaryTable(const ReportRequest &request, const std::vector<std::string> &names)
+std::string summaryTable(const ReportSettings &s, const std::vector<Listed> &records,
+                         const std::vector<std::string> &names)
 {
-    const ReportSettings &s = request.settings;
     std::vector<std::optional<double>> energy, damping, loadPos, loadNeg, ductPos, ductNeg, betaMin;
     auto d = [](const auto &v) { return v ? std::optional<double>(*v) : std::nullopt; };
-    for (const ReportRecord &r : request.records) {
+    for (const Listed &r : records) {
         energy.push_back(d(r.summary.totalEnergy));
         damping.push_back(r.summary.meanDamping);
         loadPos.push_back(d(r.summary.peakLoadPos));
@@ -160,12 +181,12 @@ std::string summaryTable(const ReportRequest &request, const std::vector<std::st
                        "<th class=\"num\">Ductility \u2212</th><th class=\"num\">Levels</th>"
                        "<th class=\"num\">\u03b2 min</th><th>Acceptance</th></tr></thead><tbody>";
     std::size_t section = 0;
-    for (std::size_t i = 0; i < request.records.size(); ++i) {
-        const ReportRecord &r = request.records[i];
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const Listed &r = records[i];
         const bool failed = r.summary.errorNumber != 0;
         html += failed ? "<tr class=\"failed\">" : "<tr>";
         const std::string name = esc(names[i]);
-        html += "<td class=\"text\">" + (r.state ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name);
+        html += "<td class=\"text\">" + (r.loaded ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name);
         html += "<td class=\"text\">" + statusText(r.summary);
         for (const std::string &e : r.errors)
             html += "<div class=\"errline\">" + esc(e) + "</div>";
@@ -447,11 +468,21 @@ std::string cycleCharts(const RecordMetrics &m, const ReportSettings &s)
     return html + "</figure></div>";
 }
 
-std::string recordSection(const ReportRecord &r, const std::string &name, std::size_t section, const ReportSettings &s)
+// A section's heading names the record as the page does, which only the
+// whole call's paths tell; so a section is drawn from just after its name
+// (sectionRest), and its start and the name are put before it when the page
+// is put together.
+
+/// The start of a section up to the record's name.
+std::string sectionStart(std::size_t section)
 {
-    std::string html = "<section class=\"record\" id=\"" + sectionId(section) + "\"><h2>" +
-                       std::to_string(section + 1) + ". " + esc(name) + "</h2>";
-    html += "<p class=\"location\">" + esc(r.summary.record) + "</p>";
+    return "<section class=\"record\" id=\"" + sectionId(section) + "\"><h2>" + std::to_string(section + 1) + ". ";
+}
+
+/// The rest of a section after the record's name, and the line's end.
+std::string sectionRest(const ReportRecord &r, const ReportSettings &s)
+{
+    std::string html = "</h2><p class=\"location\">" + esc(r.summary.record) + "</p>";
     if (!r.summary.sha256.empty())
         html += "<p class=\"location\">SHA-256 " + esc(r.summary.sha256) + "</p>";
     if (!r.errors.empty() || !r.warnings.empty()) {
@@ -480,7 +511,40 @@ std::string recordSection(const ReportRecord &r, const std::string &name, std::s
         html += "<h3>Acceptance</h3>" + acceptanceTable(*r.metrics.acceptance, s);
     if (!r.metrics.cycles.empty())
         html += "<h3>Cycles</h3>" + cycleTable(r.metrics, s);
-    return html + "</section>";
+    return html + "</section>\n";
+}
+
+/// The page up to the first section: the head and the summary table.
+std::string pageTop(const ReportSettings &settings, const std::vector<Listed> &records,
+                    const std::vector<std::string> &names, const std::string &generated, const std::string &program)
+{
+    const std::size_t n = records.size();
+    std::size_t notLoaded = 0;
+    for (const Listed &r : records)
+        if (!r.loaded && !r.summary.skipped)
+            ++notLoaded;
+    return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+           "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
+           "<title>kov report</title><style>" +
+           styleSheet() + "</style></head><body><header><h1>kov report</h1><p class=\"meta\">" + std::to_string(n) +
+           (n == 1 ? " record" : " records") +
+           (notLoaded ? " (" + std::to_string(notLoaded) + " not loaded)" : std::string()) + ", written " +
+           esc(generated) + " by " + esc(program) + "</p></header>\n<section id=\"summary\"><h2>Summary</h2>" +
+           summaryTable(settings, records, names) + "</section>\n";
+}
+
+const std::string PageEnd = "</body></html>\n";
+
+/// The failure of writing the report, as a line: "Cannot write r.html: Disk full (61)".
+std::string failureText(const std::string &path)
+{
+    try {
+        throw;
+    } catch (const Failure &f) {
+        return std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
+    } catch (const std::exception &e) {
+        return "Cannot write " + path + ": " + e.what();
+    }
 }
 
 } // namespace
@@ -488,40 +552,121 @@ std::string recordSection(const ReportRecord &r, const std::string &name, std::s
 std::string reportHtml(const ReportRequest &request)
 {
     const report::GuiForCharts gui;
-    const std::size_t n = request.records.size();
-    const std::vector<std::string> names = recordNames(request);
-    std::size_t notLoaded = 0;
-    for (const ReportRecord &r : request.records)
-        if (!r.state && !r.summary.skipped)
-            ++notLoaded;
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-                       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
-                       "<title>kov report</title><style>" +
-                       styleSheet() + "</style></head><body><header><h1>kov report</h1><p class=\"meta\">" +
-                       std::to_string(n) + (n == 1 ? " record" : " records") +
-                       (notLoaded ? " (" + std::to_string(notLoaded) + " not loaded)" : std::string()) + ", written " +
-                       esc(request.generated) + " by " + esc(request.program) +
-                       "</p></header>\n<section id=\"summary\"><h2>Summary</h2>" + summaryTable(request, names) +
-                       "</section>\n";
-    std::size_t section = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const ReportRecord &r = request.records[i];
+    std::vector<Listed> records;
+    std::vector<std::string> sections;
+    for (const ReportRecord &r : request.records) {
+        records.push_back(listing(r));
         if (r.state)
-            html += recordSection(r, names[i], section++, r.readWith ? *r.readWith : request.settings) + "\n";
+            sections.push_back(sectionRest(r, r.readWith ? *r.readWith : request.settings));
     }
-    return html + "</body></html>\n";
+    const std::vector<std::string> names = recordNames(records);
+    std::string html = pageTop(request.settings, records, names, request.generated, request.program);
+    std::size_t section = 0;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].loaded) {
+            html += sectionStart(section) + esc(names[i]) + sections[section];
+            ++section;
+        }
+    return html + PageEnd;
 }
 
-bool writeReport(const ReportRequest &request, std::string &error)
+struct ReportWriter::Page {
+    report::GuiForCharts gui;
+    std::string path;
+    ReportSettings settings;
+    std::vector<Listed> records;
+    int sections = -1;                     ///< the scratch file of the sections drawn
+    std::vector<std::uint64_t> sizes;      ///< the bytes of each section in it
+    std::string error;                     ///< the first failure
+};
+
+namespace {
+
+/// The folder for the report's scratch file: the report's own (the page is
+/// copied from it on the same disk), else $TMPDIR or /tmp.
+int openSections(const std::string &path)
 {
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    const char *tmp = std::getenv("TMPDIR");
+    int fd = -1;
+    for (const std::string &f : {folder.empty() ? std::string(".") : folder,
+                                 std::string(tmp && *tmp ? tmp : "/tmp"), std::string("/tmp")})
+        if ((fd = openScratchFile(f)) >= 0)
+            break;
+    if (fd < 0)
+        failWrite(errorNumberOfErrno(errno, err::PathAccess), path);
+    return fd;
+}
+
+} // namespace
+
+ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings) : m_page(std::make_unique<Page>())
+{
+    m_page->path = path;
+    m_page->settings = settings;
     try {
-        writeFileAtomically(request.path, reportHtml(request));
-        return true;
-    } catch (const Failure &f) {
-        error = std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
-    } catch (const std::exception &e) {
-        error = "Cannot write " + request.path + ": " + e.what();
+        m_page->sections = openSections(path);
+    } catch (...) {
+        m_page->error = failureText(path);
     }
+}
+
+ReportWriter::~ReportWriter()
+{
+    if (m_page->sections >= 0)
+        ::close(m_page->sections);
+}
+
+void ReportWriter::add(const ReportRecord &record)
+{
+    Page &p = *m_page;
+    if (!p.error.empty())
+        return;
+    try {
+        p.records.push_back(listing(record));
+        if (!record.state)
+            return;
+        const std::string html = sectionRest(record, record.readWith ? *record.readWith : p.settings);
+        std::size_t done = 0;
+        while (done < html.size()) {
+            const ssize_t n = ::write(p.sections, html.data() + done, html.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                failWrite(errorNumberOfErrno(errno, err::DeviceIO), p.path);
+            done += static_cast<std::size_t>(n);
+        }
+        p.sizes.push_back(html.size());
+    } catch (...) {
+        p.error = failureText(p.path);
+    }
+}
+
+bool ReportWriter::finish(const std::string &generated, const std::string &program, std::string &error)
+{
+    Page &p = *m_page;
+    if (p.error.empty()) {
+        try {
+            const std::vector<std::string> names = recordNames(p.records);
+            AtomicFile page(p.path);
+            page.write(pageTop(p.settings, p.records, names, generated, program));
+            std::uint64_t offset = 0;
+            std::size_t section = 0;
+            for (std::size_t i = 0; i < p.records.size(); ++i)
+                if (p.records[i].loaded) {
+                    page.write(sectionStart(section) + esc(names[i]));
+                    page.copyFrom(p.sections, offset, p.sizes[section]);
+                    offset += p.sizes[section];
+                    ++section;
+                }
+            page.write(PageEnd);
+            page.commit();
+            return true;
+        } catch (...) {
+            p.error = failureText(p.path);
+        }
+    }
+    error = p.error;
     return false;
 }
 

@@ -5,6 +5,7 @@
 
 #include "output/reportrequest.h"
 
+#include <memory>
 #include <string>
 
 namespace kov {
@@ -21,9 +22,32 @@ namespace kov {
 /// Makes a QGuiApplication (offscreen) for the call when there is none.
 std::string reportHtml(const ReportRequest &request);
 
-/// Writes reportHtml to request.path whole or not at all
-/// (writeFileAtomically). Returns false with error set ("Cannot write
-/// r.html: Disk full (61)") when it cannot.
-bool writeReport(const ReportRequest &request, std::string &error);
+/// The page of reportHtml written as its records come, byte for byte the
+/// same: each record's section is drawn when it is added and put into an
+/// unnamed scratch file (in the report's folder, else in $TMPDIR or /tmp),
+/// so that of a record only its summary row stays in memory. finish() writes
+/// the head and the summary table, then the sections, whole or not at all
+/// (AtomicFile). Makes a QGuiApplication (offscreen) for its life when there
+/// is none: make it before other threads start.
+class ReportWriter {
+public:
+    /// The report of a call to path with the call's settings.
+    ReportWriter(const std::string &path, const ReportSettings &settings);
+    ~ReportWriter();
+    ReportWriter(const ReportWriter &) = delete;
+    ReportWriter &operator=(const ReportWriter &) = delete;
+
+    /// Adds the next record of the call. A failure (the scratch file cannot
+    /// be written) is kept for finish; the records after it are not drawn.
+    void add(const ReportRecord &record);
+
+    /// Writes the page. Returns false with error set ("Cannot write r.html:
+    /// Disk full (61)") when it cannot, or when an earlier add failed.
+    bool finish(const std::string &generated, const std::string &program, std::string &error);
+
+private:
+    struct Page;
+    std::unique_ptr<Page> m_page;
+};
 
 } // namespace kov
