@@ -378,6 +378,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"unit_that_looks_like_an_attribute", {{"r.prn", Loop}},
             {"--stdout", "--report", "r.html", "--y-unit", "kN font-family=Z", "r.prn"}, 0, "",
             {{"r.html", "~\">Load Y (kN font-family=Z)</text>"}, {"r.html", "html"}}},
+    Hostile{"report_in_a_missing_folder", {{"r.prn", Loop}}, {"--stdout", "--report", "no/r.html", "r.prn"}, 1,
+            "kov-batch: Cannot write no/r\\.html: Path not found \\(76\\)\n", {{"no", "-"}}},
     Hostile{"report_on_a_full_disk", {{"r.prn", Loop}, {"r.html", "earlier page"}}, {"--stdout", "--report", "r.html", "r.prn"},
             1, "kov-batch: Cannot write r\\.html: Disk full \\(61\\)\n", {{"r.html", "="}}, "", true},
     Hostile{"report_at_a_symbolic_link", {{"r.prn", Loop}, {"mine.txt", "keep"}, {"r.html", "<link>mine.txt"}},
@@ -551,7 +553,7 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
     std::optional<std::pair<RunResult, std::map<std::string, std::string>>> first;
     for (const std::string jobs : {"1", "2", "8"}) {
         for (const auto &args : {std::vector<std::string>{"--summary", "a.prn", "a.prn"}, // a clash of the plan
-                                 std::vector<std::string>{"--csv", "--summary", "s.csv", "--json"}}) {
+                                 std::vector<std::string>{"--csv", "--summary", "s.csv", "--json", "--report", "r.html"}}) {
             std::vector<std::string> call = {"-j", jobs};
             call.insert(call.end(), args.begin(), args.end());
             call.insert(call.end(), records.begin(), records.end());
@@ -577,7 +579,7 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
 
 TEST_F(BatchRun, ProgressOnATerminalAndInterruptionLeaveNoTemporary)
 {
-    std::vector<std::string> args = {KOV_BATCH_EXE, "-j", "2", "--json"};
+    std::vector<std::string> args = {KOV_BATCH_EXE, "-j", "2", "--json", "--report", "r.html"};
     for (int i = 0; i < 3000; ++i) {
         args.push_back("r" + std::to_string(i) + ".prn");
         writeAll(dir / args.back(), crossingRecord(8));
@@ -610,6 +612,7 @@ TEST_F(BatchRun, ProgressOnATerminalAndInterruptionLeaveNoTemporary)
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 130) << raw << shown.substr(shown.size() - 300);
     EXPECT_TRUE(std::regex_search(shown, std::regex(R"(\r\d+/3000 records, 0 failed, [0-9.]+ records/s, \d+:\d\d left)")));
     EXPECT_TRUE(std::regex_search(shown, std::regex(R"(kov-batch: interrupted: \d+ of 3000 records done\r?\n$)"))) << shown;
+    EXPECT_TRUE(readAll(dir / "r.html").ends_with("</body></html>\n")) << "the page of the records done";
     for (const auto &e : fs::directory_iterator(dir))
         EXPECT_NE(e.path().filename().string().rfind(".kov-", 0), 0u) << "a temporary file is left: " << e.path();
 }

@@ -280,6 +280,28 @@ INSTANTIATE_TEST_SUITE_P(
                    70, nullptr, false}),
     [](const ::testing::TestParamInfo<AtomicCase> &p) { return std::string(p.param.name); });
 
+TEST_F(WriteTest, PiecesCopiedFromAScratchFileOnAnyDisk)
+{
+    // On the target's disk the kernel copies; from another (/dev/shm, a
+    // tmpfs) the bytes go through a buffer.
+    std::string bytes;
+    for (int i = 0; bytes.size() < 200000; ++i)
+        bytes += std::to_string(i) + ' ';
+    for (const fs::path &folder : {dir, fs::path("/dev/shm")}) {
+        const int fd = openScratchFile(folder.string());
+        ASSERT_GE(fd, 0) << folder;
+        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        AtomicFile file((dir / "out.txt").string());
+        file.write("<");
+        file.copyFrom(fd, 7, bytes.size() - 12);
+        file.write(">");
+        file.commit();
+        ::close(fd);
+        EXPECT_EQ(readAll(dir / "out.txt"), "<" + bytes.substr(7, bytes.size() - 12) + ">") << folder;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no scratch file has a name";
+    }
+}
+
 TEST_F(WriteTest, KeepsTheModeOfAReplacedFileAndTheUmaskForANewOne)
 {
     const fs::path kept = dir / "kept.txt";

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -122,6 +123,25 @@ protected:
 };
 ReportRequest *Report::request = nullptr;
 std::string *Report::html = nullptr;
+
+TEST_F(Report, WrittenAsTheRecordsComeIsTheSamePage)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kov-report-stream-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "r.html").string();
+    std::string error;
+    {
+        ReportWriter writer(path, request->settings);
+        for (const ReportRecord &r : request->records)
+            writer.add(r);
+        EXPECT_TRUE(writer.finish(request->generated, request->program, error)) << error;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(written, *html);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "only the page is left";
+    fs::remove_all(dir);
+}
 
 TEST_F(Report, HasASummaryRowPerRecordAndASectionPerLoadedRecord)
 {
