@@ -43,7 +43,7 @@ struct KovPictureRequest {
     const char *abi;                   ///< KOV_PICTURE_ABI of the caller
     int kind;                          ///< a KovPictureKind
     const kov::SharedState *state;     ///< KovLoopPicture: the analysed record
-    const char *path;                  ///< KovLoopPicture: the file to write; KovReportOpen: the report
+    const char *path;                  ///< KovLoopPicture: the file to write; KovReport*: the report
     double scale;                      ///< KovLoopPicture: the plot area times scale
     char error[512];                   ///< why the request failed (the module fills it)
     void *report;                      ///< KovReport*: the report's handle (KovReportOpen sets it)

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the HTML report of a kov-batch call shows: plain core data (no Qt),
-// filled by kov-batch and drawn by its picture module.
+// filled by kov-batch and drawn by its picture module, record by record.
 
 #include "analysis/core/metrics.h"
 #include "app/core/settings.h"

@@ -302,6 +302,17 @@ TEST_F(WriteTest, PiecesCopiedFromAScratchFileOnAnyDisk)
     }
 }
 
+TEST_F(WriteTest, AFileAbandonedBeforeItsCommitLeavesTheEarlierOne)
+{
+    std::ofstream(dir / "out.txt") << "old";
+    {
+        AtomicFile file((dir / "out.txt").string());
+        file.write("new, half");
+    }
+    EXPECT_EQ(readAll(dir / "out.txt"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "temporary left behind";
+}
+
 TEST_F(WriteTest, KeepsTheModeOfAReplacedFileAndTheUmaskForANewOne)
 {
     const fs::path kept = dir / "kept.txt";
