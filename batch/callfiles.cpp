@@ -25,7 +25,8 @@ std::string nowText()
 CallFiles::CallFiles(const Options &options) : m_options(options)
 {
     if (!m_options.reportFile.empty())
-        m_report = std::make_unique<CallReport>(m_options.reportFile, ReportSettings{m_options, m_options});
+        m_report = std::make_unique<CallReport>(m_options.reportFile, ReportSettings{m_options, m_options},
+                                                !m_options.plotFile.empty());
 }
 
 CallFiles::~CallFiles() = default;

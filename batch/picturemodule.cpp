@@ -77,7 +77,7 @@ extern "C" __attribute__((visibility("default"))) int kov_make_picture(KovPictur
         case KovReportOpen:
             // The handle comes back also when the report fails to open: its
             // failure is the finish's.
-            request->report = new kov::ReportWriter(request->path, *request->settings);
+            request->report = new kov::ReportWriter(request->path, *request->settings, request->picturesBetween != 0);
             return 0;
         case KovReportAdd:
             static_cast<kov::ReportWriter *>(request->report)->add(*request->record);

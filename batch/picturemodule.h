@@ -51,6 +51,7 @@ struct KovPictureRequest {
     const kov::ReportRecord *record;   ///< KovReportAdd: the next record
     const char *generated;             ///< KovReportFinish: date and time of the call, as shown
     const char *program;               ///< KovReportFinish: "kov-batch 1.0.0"
+    int picturesBetween;               ///< KovReportOpen: 1 when loop pictures are drawn while the report is open
 };
 
 /// Makes what the request asks for. Returns 0 on success, else fills

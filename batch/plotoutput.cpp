@@ -100,12 +100,13 @@ bool writeRecordPlot(const SharedState &state, const std::string &path, double s
     return run(request, "cannot draw " + path, error);
 }
 
-CallReport::CallReport(const std::string &path, const ReportSettings &settings) : m_path(path)
+CallReport::CallReport(const std::string &path, const ReportSettings &settings, bool picturesBetween) : m_path(path)
 {
     KovPictureRequest request{};
     request.kind = KovReportOpen;
     request.path = m_path.c_str();
     request.settings = &settings;
+    request.picturesBetween = picturesBetween ? 1 : 0;
     if (run(request, "cannot write the report " + m_path, m_error))
         m_handle = request.report;
 }

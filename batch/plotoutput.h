@@ -17,7 +17,9 @@ bool writeRecordPlot(const SharedState &state, const std::string &path, double s
 /// in order, finish it at the end.
 class CallReport {
 public:
-    CallReport(const std::string &path, const ReportSettings &settings);
+    /// picturesBetween: loop pictures (writeRecordPlot) are drawn while the
+    /// report is open.
+    CallReport(const std::string &path, const ReportSettings &settings, bool picturesBetween);
     /// Abandons a report not finished: nothing is written.
     ~CallReport();
     CallReport(const CallReport &) = delete;

@@ -9,7 +9,7 @@ bool writeRecordPlot(const SharedState &, const std::string &, double, std::stri
     return false;
 }
 
-CallReport::CallReport(const std::string &path, const ReportSettings &) : m_path(path)
+CallReport::CallReport(const std::string &path, const ReportSettings &, bool) : m_path(path)
 {
     m_error = "this kov-batch was built without plotting: no report";
 }

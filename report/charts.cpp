@@ -454,9 +454,7 @@ GuiForCharts::GuiForCharts()
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     m_own->app = std::make_unique<QGuiApplication>(m_own->argc, m_own->argv);
     qInstallMessageHandler(previous);
-    // The application set the locale of the environment; the program's own
-    // comes back at once, as the rest of the program may run while it lives.
-    std::setlocale(LC_ALL, m_own->locale.c_str());
+    restoreLocale();
 }
 
 GuiForCharts::~GuiForCharts()
@@ -464,7 +462,18 @@ GuiForCharts::~GuiForCharts()
     if (!m_own)
         return;
     m_own->app.reset();
-    std::setlocale(LC_ALL, m_own->locale.c_str());
+    restoreLocale();
+}
+
+void GuiForCharts::restoreLocale()
+{
+    // The first application of a process sets the locale of the environment;
+    // the program's own comes back at once, as the rest of the program may
+    // run while it lives. Where the locale did not change it is not set
+    // again: other threads may be using it.
+    const char *now = std::setlocale(LC_ALL, nullptr);
+    if (now == nullptr || m_own->locale != now)
+        std::setlocale(LC_ALL, m_own->locale.c_str());
 }
 
 double svgCoordinate(double v)

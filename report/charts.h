@@ -29,6 +29,8 @@ public:
     GuiForCharts &operator=(const GuiForCharts &) = delete;
 
 private:
+    void restoreLocale();
+
     struct Own;
     std::unique_ptr<Own> m_own;
 };

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <unistd.h>
 
@@ -571,7 +572,7 @@ std::string reportHtml(const ReportRequest &request)
 }
 
 struct ReportWriter::Page {
-    report::GuiForCharts gui;
+    std::optional<report::GuiForCharts> gui; ///< for the writer's life, unless pictures are drawn between sections
     std::string path;
     ReportSettings settings;
     std::vector<Listed> records;
@@ -600,10 +601,19 @@ int openSections(const std::string &path)
 
 } // namespace
 
-ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings) : m_page(std::make_unique<Page>())
+ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings, bool picturesBetween)
+    : m_page(std::make_unique<Page>())
 {
     m_page->path = path;
     m_page->settings = settings;
+    // The first QGuiApplication of a process sets the locale from the
+    // environment, and so it is made here, before the records' threads
+    // start. A loop picture drawn while one lives comes out otherwise (its
+    // fonts), so with pictures between the sections one lives only while a
+    // section is drawn.
+    m_page->gui.emplace();
+    if (picturesBetween)
+        m_page->gui.reset();
     try {
         m_page->sections = openSections(path);
     } catch (...) {
@@ -626,7 +636,11 @@ void ReportWriter::add(const ReportRecord &record)
         p.records.push_back(listing(record));
         if (!record.state)
             return;
-        const std::string html = sectionRest(record, record.readWith ? *record.readWith : p.settings);
+        std::string html;
+        {
+            const report::GuiForCharts gui;
+            html = sectionRest(record, record.readWith ? *record.readWith : p.settings);
+        }
         std::size_t done = 0;
         while (done < html.size()) {
             const ssize_t n = ::write(p.sections, html.data() + done, html.size() - done);

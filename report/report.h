@@ -27,12 +27,14 @@ std::string reportHtml(const ReportRequest &request);
 /// unnamed scratch file (in the report's folder, else in $TMPDIR or /tmp),
 /// so that of a record only its summary row stays in memory. finish() writes
 /// the head and the summary table, then the sections, whole or not at all
-/// (AtomicFile). Makes a QGuiApplication (offscreen) for its life when there
-/// is none: make it before other threads start.
+/// (AtomicFile). Where there is no QGuiApplication, makes one (offscreen) at
+/// once, which sets the locale (make the writer before other threads start),
+/// and keeps it for its life; or with picturesBetween, while each section is
+/// drawn, so that pictures drawn between the sections are drawn without one.
 class ReportWriter {
 public:
     /// The report of a call to path with the call's settings.
-    ReportWriter(const std::string &path, const ReportSettings &settings);
+    ReportWriter(const std::string &path, const ReportSettings &settings, bool picturesBetween = false);
     ~ReportWriter();
     ReportWriter(const ReportWriter &) = delete;
     ReportWriter &operator=(const ReportWriter &) = delete;
