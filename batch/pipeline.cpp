@@ -70,7 +70,10 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
     try {
         if (reading.failure)
             throw *reading.failure;
-        course = analyseRecord(*state, reading.convention, &digest, options.deadband);
+        // Only the JSON and CSV files, the summary and the report show the
+        // digest: a call without them does not compute it.
+        const bool shown = options.json || options.csv || !options.summaryFile.empty() || !options.reportFile.empty();
+        course = analyseRecord(*state, reading.convention, shown ? &digest : nullptr, options.deadband);
     } catch (const Failure &f) {
         // A header that could not be read says why; the reader's failures
         // keep the window's message.

@@ -96,6 +96,13 @@ private:
     char m_digits[MaxDigits];
 };
 
+/// The common field [+-]? digits [ point digits ] or [+-]? point digits,
+/// with at most 7 digits before the point and 7 after it and no exponent,
+/// read a word of digits at a time into value, exactly as scanNumber reads
+/// it; false for any other text (scanNumber then reads it). The size bytes
+/// of text must be followed by enough readable bytes to make 17 in all.
+bool quickDecimal(const char *text, std::size_t size, char point, double &value);
+
 /// Scans the whole text at once (short decimals without an exponent on a
 /// quicker path of the same result).
 std::optional<double> scanNumber(std::string_view text, NumberGrammar grammar);

@@ -21,6 +21,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define KOV_READER_AVX2 1
+#endif
 
 namespace kov {
 
@@ -36,6 +40,21 @@ struct ByteMasks {
 };
 
 constexpr std::size_t BlockSize = 64;
+
+/// The set bits of x. Without the POPCNT instruction, which the baseline
+/// x86-64 lacks, the compiler's popcount is a library call; this is a few
+/// register operations instead.
+inline int bitCount(std::uint64_t x)
+{
+#if defined(__POPCNT__)
+    return std::popcount(x);
+#else
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    return static_cast<int>((x * 0x0101010101010101u) >> 56);
+#endif
+}
 
 #if defined(__SSE2__)
 ByteMasks classifyFull(const unsigned char *p, char delimiter)
@@ -74,15 +93,55 @@ ByteMasks classifyFull(const unsigned char *p, char delimiter)
 }
 #endif
 
+#if defined(KOV_READER_AVX2)
+/// classifyFull in two 32-byte halves, on processors that have AVX2.
+__attribute__((target("avx2"))) ByteMasks classifyFullAvx2(const unsigned char *p, char delimiter)
+{
+    const __m256i space = _mm256_set1_epi8(' ');
+    const __m256i tab = _mm256_set1_epi8('\t');
+    const __m256i comma = _mm256_set1_epi8(delimiter);
+    const __m256i lineFeed = _mm256_set1_epi8('\n');
+    const __m256i carriageReturn = _mm256_set1_epi8('\r');
+    ByteMasks m;
+    for (int half = 0; half < 2; ++half) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32 * half));
+        // (No lambda here: it would not inherit the function's target.)
+        const int shift = 32 * half;
+        m.blank |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                       _mm256_or_si256(_mm256_cmpeq_epi8(v, space), _mm256_cmpeq_epi8(v, tab)))))
+                   << shift;
+        m.comma |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, comma))))
+                   << shift;
+        m.lineFeed |= static_cast<std::uint64_t>(
+                          static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, lineFeed))))
+                      << shift;
+        m.carriageReturn |= static_cast<std::uint64_t>(
+                                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, carriageReturn))))
+                            << shift;
+    }
+    return m;
+}
+
+using ClassifyFull = ByteMasks (*)(const unsigned char *, char);
+
+/// The classifier for this processor, chosen once.
+const ClassifyFull classifyBlock = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? ClassifyFull{classifyFullAvx2} : ClassifyFull{classifyFull};
+}();
+#else
+constexpr auto classifyBlock = classifyFull;
+#endif
+
 ByteMasks classify(const unsigned char *p, std::size_t n, char delimiter)
 {
     if (n == BlockSize)
-        return classifyFull(p, delimiter);
+        return classifyBlock(p, delimiter);
     // A short block (the end of a read): classified from a padded copy,
     // then the padding is cut off.
     unsigned char block[BlockSize] = {};
     std::memcpy(block, p, n);
-    ByteMasks m = classifyFull(block, delimiter);
+    ByteMasks m = classifyBlock(block, delimiter);
     const std::uint64_t valid = (std::uint64_t{1} << n) - 1;
     m.blank &= valid;
     m.comma &= valid;
@@ -113,6 +172,16 @@ public:
         if (block >= m_blocks.size() || m_blocks[block].empty())
             return 0.0f;
         return m_blocks[block][static_cast<std::size_t>(row) % BlockRows];
+    }
+
+    /// The values from row on to the end of its block (nullptr when none
+    /// was set there).
+    const float *from(long long row) const
+    {
+        const auto block = static_cast<std::size_t>(row) / BlockRows;
+        if (block >= m_blocks.size() || m_blocks[block].empty())
+            return nullptr;
+        return m_blocks[block].data() + static_cast<std::size_t>(row) % BlockRows;
     }
 
     /// Gives back the blocks that lie wholly before row.
@@ -165,8 +234,11 @@ public:
           m_columns(columns), m_limit(fieldLimit), m_recordedRows(recordedRows),
           m_xCoef(static_cast<double>(state.XCoef)), m_yCoef(static_cast<double>(state.YCoef)),
           m_delimiter(fieldDelimiter(convention)),
-          m_grammar(convention.decimalComma ? FieldNumberDecimalComma : FieldNumber)
+          m_grammar(convention.decimalComma ? FieldNumberDecimalComma : FieldNumber),
+          m_point(convention.decimalComma ? ',' : '.')
     {
+        if (columns != 0)
+            groupBy(columns);
     }
 
     /// Reads the next bytes of the data lines. Returns false once the field
@@ -176,6 +248,7 @@ public:
         if (p == end)
             return true;
         m_any = true;
+        m_bufferEnd = end;
         while (p != end) {
             const std::size_t n = std::min(BlockSize, static_cast<std::size_t>(end - p));
             sweepBlock(p, n);
@@ -216,6 +289,8 @@ public:
     /// a number, infinity when the product lies beyond the float range (no
     /// product of a number and a finite coefficient is either).
     float value(long long row, int slot) const { return slot == 0 ? m_x.get(row) : m_y.get(row); }
+    /// The values of a slot from row on to the end of its block of rows (nullptr: none recorded).
+    const float *values(long long row, int slot) const { return slot == 0 ? m_x.from(row) : m_y.from(row); }
 
     /// Gives back the values of the rows before row.
     void releaseBefore(long long row)
@@ -246,17 +321,21 @@ private:
         const std::uint64_t empties = delimiters & ~((afterField << 1) | m_afterField);
         std::uint64_t anchors = starts | empties;
 
-        if (m_open)
+        if (m_open) {
             feedRun(p, field, 0, n);
-        for (std::uint64_t ends = lineEnds; ends != 0; ends &= ends - 1)
-            ++m_lines;
+        } else if (m_readAhead) {
+            // The rest of a field already read whole from the bytes after its block.
+            const std::uint64_t stops = ~field;
+            m_readAhead = stops == 0 || static_cast<std::size_t>(std::countr_zero(stops)) >= n;
+        }
+        m_lines += bitCount(lineEnds);
         if (m_columns == 0 && lineEnds != 0) {
             // The first line end: the fields up to it make the first row.
             const int end = std::countr_zero(lineEnds);
             const std::uint64_t upTo = end == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << end) - 1;
             walk(anchors & upTo, p, field, n);
             anchors &= ~upTo;
-            m_columns = m_fields;
+            groupBy(m_fields);
             m_column = 0;
             m_row = 1;
         }
@@ -277,10 +356,13 @@ private:
         while (anchors != 0) {
             // Pass over the fields before the next chosen one.
             const long long skip = fieldsBeforeChosen();
-            long long passed = 0;
-            while (passed < skip && anchors != 0) {
-                anchors &= anchors - 1;
-                ++passed;
+            long long passed = bitCount(anchors);
+            if (skip < passed) {
+                // The chosen field starts in this block: drop the anchors before it.
+                for (passed = 0; passed < skip; ++passed)
+                    anchors &= anchors - 1;
+            } else {
+                anchors = 0;
             }
             advance(passed);
             if (anchors == 0)
@@ -295,8 +377,18 @@ private:
             const std::size_t end = stops == 0 ? n : std::min(n, static_cast<std::size_t>(std::countr_zero(stops)));
             if (end < n) {
                 // The whole field (perhaps empty) lies in this block.
-                store(scanNumber(std::string_view(reinterpret_cast<const char *>(p + i), end - static_cast<std::size_t>(i)),
+                const auto *text = reinterpret_cast<const char *>(p + i);
+                const std::size_t size = end - static_cast<std::size_t>(i);
+                double number = 0.0;
+                if (m_bufferEnd - (p + i) >= 17 && quickDecimal(text, size, m_point, number))
+                    store(number);
+                else
+                    store(scanNumber(std::string_view(text, size), m_grammar));
+            } else if (const unsigned char *fieldEnd = endAhead(p + n)) {
+                // It ends a little after the block, in bytes already read: read it whole.
+                store(scanNumber(std::string_view(reinterpret_cast<const char *>(p + i), static_cast<std::size_t>(fieldEnd - (p + i))),
                                  m_grammar));
+                m_readAhead = true;
             } else {
                 m_number.emplace(m_grammar);
                 m_open = true;
@@ -310,24 +402,41 @@ private:
     /// recorded row (a very large number when there is none).
     long long fieldsBeforeChosen() const
     {
-        constexpr long long None = std::numeric_limits<long long>::max();
         if (m_row >= m_recordedRows)
             return None;
-        long long here = None;  // the next chosen column in this row
-        long long first = None; // the first chosen column of a row
-        for (const long long c : {m_xIndex, m_yIndex}) {
-            if (c < 0 || (m_columns != 0 && c >= m_columns))
-                continue;
-            first = std::min(first, c);
+        if (m_columns == 0)
+            return fieldsBeforeChosenOnFirstLine();
+        if (m_low == None)
+            return None;
+        if (m_column <= m_low)
+            return m_low - m_column;
+        if (m_column <= m_high)
+            return m_high - m_column;
+        return m_row + 1 >= m_recordedRows ? None : m_columns - m_column + m_low;
+    }
+
+    /// While the first line goes on, its row is not known: only a chosen
+    /// column still ahead in it counts.
+    long long fieldsBeforeChosenOnFirstLine() const
+    {
+        long long here = None;
+        for (const long long c : {m_xIndex, m_yIndex})
             if (c >= m_column)
                 here = std::min(here, c);
+        return here == None ? None : here - m_column;
+    }
+
+    /// The chosen columns within a row, once the fields of a row are known.
+    void groupBy(long long columns)
+    {
+        m_columns = columns;
+        m_low = m_high = None;
+        for (const long long c : {m_xIndex, m_yIndex}) {
+            if (c < 0 || c >= m_columns)
+                continue;
+            m_low = std::min(m_low, c);
+            m_high = m_high == None ? c : std::max(m_high, c);
         }
-        if (here != None)
-            return here - m_column;
-        // In the next row; while the first line goes on, its row is not known.
-        if (first == None || m_columns == 0 || m_row + 1 >= m_recordedRows)
-            return None;
-        return m_columns - m_column + first;
     }
 
     void advance(long long fields)
@@ -335,9 +444,26 @@ private:
         m_fields += fields;
         m_column += fields;
         if (m_columns != 0 && m_column >= m_columns) {
-            m_row += m_column / m_columns;
-            m_column %= m_columns;
+            // Mostly into the next row only: no division for that.
+            if (m_column < 2 * m_columns) {
+                ++m_row;
+                m_column -= m_columns;
+            } else {
+                m_row += m_column / m_columns;
+                m_column %= m_columns;
+            }
         }
+    }
+
+    /// The end of the field that goes on at from, when it ends within
+    /// BlockSize bytes and before the end of the bytes read; else nullptr.
+    const unsigned char *endAhead(const unsigned char *from) const
+    {
+        const unsigned char *const last = std::min(m_bufferEnd, from + BlockSize);
+        for (const unsigned char *q = from; q != last; ++q)
+            if (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n' || *q == static_cast<unsigned char>(m_delimiter))
+                return q;
+        return nullptr;
     }
 
     /// Feeds the open field the run of field bytes from byte i of the block;
@@ -376,15 +502,20 @@ private:
         return static_cast<float>(product);
     }
 
+    static constexpr long long None = std::numeric_limits<long long>::max();
+
     const long long m_xIndex;
     const long long m_yIndex;
     long long m_columns;
+    long long m_low = None;  ///< the first chosen column within a row (None: no column chosen)
+    long long m_high = None; ///< the last one (m_low when one column is chosen twice)
     const long long m_limit;
     const long long m_recordedRows;
     const double m_xCoef;
     const double m_yCoef;
     const char m_delimiter;
     const NumberGrammar m_grammar;
+    const char m_point; ///< the decimal separator of the grammar
 
     // The last byte read, carried into the next block.
     std::uint64_t m_lastField = 0;   ///< it is a field byte
@@ -400,7 +531,9 @@ private:
     long long m_column = 0;          ///< column of the next field in its row, from 0
     long long m_row = 0;             ///< row of the next field, from 0
 
+    const unsigned char *m_bufferEnd = nullptr; ///< the end of the bytes being consumed
     // A chosen field whose bytes may go on in the next block.
+    bool m_readAhead = false; ///< it was read whole: pass over the rest of its bytes
     bool m_open = false;
     bool m_openX = false;
     bool m_openY = false;
@@ -453,7 +586,45 @@ void storeRows(SharedState &state, FieldSweep &sweep, long long fields)
         if (c >= 1 && c <= columns && (chosenCount == 0 || chosen[0] != c))
             chosen[static_cast<std::size_t>(chosenCount++)] = c;
 
-    for (long long i = 1; static_cast<double>(i) <= static_cast<double>(state.RowCount); ++i) {
+    long long i = 1;
+    if (columns >= 1 && state.XColumn >= 1 && state.XColumn <= columns && state.YColumn >= 1 &&
+        state.YColumn <= columns) {
+        // The rows that can run past neither the fields nor the arrays go a
+        // block of rows at a time; a block holding a field that is not a
+        // number or overflows is left to the row by row store below, which
+        // fails at the right field.
+        const double rowCount = static_cast<double>(state.RowCount);
+        long long whole = std::min(fields / columns, std::min(state.XData.last(), state.YData.last()));
+        if (rowCount < static_cast<double>(whole))
+            whole = static_cast<long long>(rowCount);
+        const auto blockRows = static_cast<long long>(RowValues::BlockRows);
+        while (i <= whole) {
+            const long long last = std::min(whole, ((i - 1) / blockRows + 1) * blockRows);
+            const auto count = static_cast<std::size_t>(last - i + 1);
+            const float *xs = sweep.values(i - 1, 0);
+            const float *ys = sweep.values(i - 1, 1);
+            if (xs == nullptr || ys == nullptr)
+                break;
+            float maxX = state.MaxAbsX;
+            float maxY = state.MaxAbsY;
+            bool finite = true;
+            for (std::size_t k = 0; k < count; ++k) {
+                finite = finite && std::isfinite(xs[k]) && std::isfinite(ys[k]);
+                maxX = std::max(maxX, std::fabs(xs[k]));
+                maxY = std::max(maxY, std::fabs(ys[k]));
+            }
+            if (!finite)
+                break;
+            state.XData.assign(i, xs, count);
+            state.YData.assign(i, ys, count);
+            state.MaxAbsX = maxX;
+            state.MaxAbsY = maxY;
+            i = last + 1;
+            if (last % blockRows == 0)
+                sweep.releaseBefore(last);
+        }
+    }
+    for (; static_cast<double>(i) <= static_cast<double>(state.RowCount); ++i) {
         const long long rowStart = (i - 1) * columns;
         for (int c = 0; c < chosenCount; ++c) {
             const long long j = chosen[static_cast<std::size_t>(c)];

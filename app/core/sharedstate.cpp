@@ -4,6 +4,11 @@ namespace kov {
 
 static_assert(std::is_default_constructible_v<SharedState>);
 
+void failOutOfRange()
+{
+    throw Failure(err::OutOfRange);
+}
+
 void SharedState::setLimits(const Limits &limits)
 {
     m_limits = limits;

@@ -13,6 +13,10 @@
 
 namespace kov {
 
+/// Throws the failure of an index outside its array; kept out of line so
+/// that the checked accesses, which run once per step, inline.
+[[noreturn, gnu::cold, gnu::noinline]] void failOutOfRange();
+
 /// Values indexed from First up to a last index that the state's limits set
 /// (see Limits). The storage grows in blocks of fixed length as higher
 /// indices are written, so an array costs what the record uses, not what the
@@ -27,12 +31,9 @@ public:
     {
         const std::size_t i = slot(index);
         const std::size_t block = i / BlockLength;
-        if (block >= m_blocks.size())
-            m_blocks.resize(block + 1);
-        std::vector<T> &items = m_blocks[block];
-        if (items.empty())
-            items.resize(BlockLength);
-        return items[i % BlockLength];
+        if (block >= m_blocks.size() || m_blocks[block].empty()) [[unlikely]]
+            grow(block);
+        return m_blocks[block][i % BlockLength];
     }
 
     const T &operator()(long long index) const
@@ -43,6 +44,26 @@ public:
         if (block >= m_blocks.size() || m_blocks[block].empty())
             return zero;
         return m_blocks[block][i % BlockLength];
+    }
+
+    /// Stores count values from index first on, as many single stores would.
+    void assign(long long first, const T *values, std::size_t count)
+    {
+        if (count == 0)
+            return;
+        std::size_t i = slot(first);
+        slot(first + static_cast<long long>(count) - 1);
+        while (count > 0) {
+            const std::size_t block = i / BlockLength;
+            const std::size_t offset = i % BlockLength;
+            const std::size_t n = std::min(count, BlockLength - offset);
+            if (block >= m_blocks.size() || m_blocks[block].empty())
+                grow(block);
+            std::copy_n(values, n, m_blocks[block].data() + offset);
+            i += n;
+            values += n;
+            count -= n;
+        }
     }
 
     bool inRange(long long index) const { return index >= First && index <= m_last; }
@@ -63,13 +84,21 @@ public:
     }
 
 private:
+    /// Makes room for the elements of a block not yet written.
+    [[gnu::noinline]] void grow(std::size_t block)
+    {
+        if (block >= m_blocks.size())
+            m_blocks.resize(block + 1);
+        m_blocks[block].resize(BlockLength);
+    }
+
     /// Elements per block: 32 KB of floats.
     static constexpr std::size_t BlockLength = 8192;
 
     std::size_t slot(long long index) const
     {
-        if (!inRange(index))
-            throw Failure(err::OutOfRange);
+        if (!inRange(index)) [[unlikely]]
+            failOutOfRange();
         return static_cast<std::size_t>(index - First);
     }
 
