@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,19 +42,20 @@ struct ByteMasks {
 
 constexpr std::size_t BlockSize = 64;
 
-/// The set bits of x. Without the POPCNT instruction, which the baseline
-/// x86-64 lacks, the compiler's popcount is a library call; this is a few
-/// register operations instead.
-inline int bitCount(std::uint64_t x)
+/// The set bits of x. Wide code runs only where the processor has the
+/// POPCNT instruction; elsewhere the compiler's popcount would be a library
+/// call, so it is a few register operations instead.
+template <bool Wide>
+[[gnu::always_inline]] inline int bitCount(std::uint64_t x)
 {
-#if defined(__POPCNT__)
-    return std::popcount(x);
-#else
-    x -= (x >> 1) & 0x5555555555555555u;
-    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
-    return static_cast<int>((x * 0x0101010101010101u) >> 56);
-#endif
+    if constexpr (Wide) {
+        return __builtin_popcountll(x);
+    } else {
+        x -= (x >> 1) & 0x5555555555555555u;
+        x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+        x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+        return static_cast<int>((x * 0x0101010101010101u) >> 56);
+    }
 }
 
 #if defined(__SSE2__)
@@ -122,26 +124,34 @@ __attribute__((target("avx2"))) ByteMasks classifyFullAvx2(const unsigned char *
     return m;
 }
 
-using ClassifyFull = ByteMasks (*)(const unsigned char *, char);
-
-/// The classifier for this processor, chosen once.
-const ClassifyFull classifyBlock = [] {
+/// The processor has what the wide sweep uses (AVX2 and POPCNT).
+const bool wideProcessor = [] {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") ? ClassifyFull{classifyFullAvx2} : ClassifyFull{classifyFull};
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
 }();
-#else
-constexpr auto classifyBlock = classifyFull;
 #endif
 
-ByteMasks classify(const unsigned char *p, std::size_t n, char delimiter)
+/// The byte classes of a whole block: two 32-byte halves in the wide sweep.
+template <bool Wide>
+[[gnu::always_inline]] inline ByteMasks classifyBlock(const unsigned char *p, char delimiter)
+{
+#if defined(KOV_READER_AVX2)
+    if constexpr (Wide)
+        return classifyFullAvx2(p, delimiter);
+#endif
+    return classifyFull(p, delimiter);
+}
+
+template <bool Wide>
+[[gnu::always_inline]] inline ByteMasks classify(const unsigned char *p, std::size_t n, char delimiter)
 {
     if (n == BlockSize)
-        return classifyBlock(p, delimiter);
+        return classifyBlock<Wide>(p, delimiter);
     // A short block (the end of a read): classified from a padded copy,
     // then the padding is cut off.
     unsigned char block[BlockSize] = {};
     std::memcpy(block, p, n);
-    ByteMasks m = classifyBlock(block, delimiter);
+    ByteMasks m = classifyBlock<Wide>(block, delimiter);
     const std::uint64_t valid = (std::uint64_t{1} << n) - 1;
     m.blank &= valid;
     m.comma &= valid;
@@ -158,30 +168,34 @@ public:
     void set(long long row, float value)
     {
         const auto block = static_cast<std::size_t>(row) / BlockRows;
+        const auto offset = static_cast<std::size_t>(row) % BlockRows;
         if (block >= m_blocks.size())
             m_blocks.resize(block + 1);
-        if (m_blocks[block].empty())
-            m_blocks[block].resize(BlockRows);
-        m_blocks[block][static_cast<std::size_t>(row) % BlockRows] = value;
+        std::vector<float> &values = m_blocks[block];
+        if (offset >= values.size()) // doubling up to a whole block: a short record costs little
+            values.resize(std::min(BlockRows, std::max({offset + 1, 2 * values.size(), std::size_t{256}})));
+        values[offset] = value;
     }
 
     /// The value of a row; 0 when none was set (or its block was given back).
     float get(long long row) const
     {
         const auto block = static_cast<std::size_t>(row) / BlockRows;
-        if (block >= m_blocks.size() || m_blocks[block].empty())
+        const auto offset = static_cast<std::size_t>(row) % BlockRows;
+        if (block >= m_blocks.size() || offset >= m_blocks[block].size())
             return 0.0f;
-        return m_blocks[block][static_cast<std::size_t>(row) % BlockRows];
+        return m_blocks[block][offset];
     }
 
     /// The values from row on to the end of its block (nullptr when none
     /// was set there).
-    const float *from(long long row) const
+    std::span<const float> from(long long row) const
     {
         const auto block = static_cast<std::size_t>(row) / BlockRows;
-        if (block >= m_blocks.size() || m_blocks[block].empty())
-            return nullptr;
-        return m_blocks[block].data() + static_cast<std::size_t>(row) % BlockRows;
+        const auto offset = static_cast<std::size_t>(row) % BlockRows;
+        if (block >= m_blocks.size() || offset >= m_blocks[block].size())
+            return {};
+        return std::span<const float>(m_blocks[block]).subspan(offset);
     }
 
     /// Gives back the blocks that lie wholly before row.
@@ -243,7 +257,8 @@ public:
 
     /// Reads the next bytes of the data lines. Returns false once the field
     /// limit is reached: the rest of the record is not needed.
-    bool consume(const unsigned char *p, const unsigned char *end)
+    template <bool Wide>
+    [[gnu::always_inline]] bool consume(const unsigned char *p, const unsigned char *end)
     {
         if (p == end)
             return true;
@@ -251,7 +266,7 @@ public:
         m_bufferEnd = end;
         while (p != end) {
             const std::size_t n = std::min(BlockSize, static_cast<std::size_t>(end - p));
-            sweepBlock(p, n);
+            sweepBlock<Wide>(p, n);
             p += n;
             // A chosen field still open is read to its end first.
             if (m_fields >= m_limit && !m_open)
@@ -289,8 +304,8 @@ public:
     /// a number, infinity when the product lies beyond the float range (no
     /// product of a number and a finite coefficient is either).
     float value(long long row, int slot) const { return slot == 0 ? m_x.get(row) : m_y.get(row); }
-    /// The values of a slot from row on to the end of its block of rows (nullptr: none recorded).
-    const float *values(long long row, int slot) const { return slot == 0 ? m_x.from(row) : m_y.from(row); }
+    /// The values of a slot from row on, as far as its block of rows holds them.
+    std::span<const float> values(long long row, int slot) const { return slot == 0 ? m_x.from(row) : m_y.from(row); }
 
     /// Gives back the values of the rows before row.
     void releaseBefore(long long row)
@@ -300,9 +315,10 @@ public:
     }
 
 private:
-    void sweepBlock(const unsigned char *p, std::size_t n)
+    template <bool Wide>
+    [[gnu::always_inline]] void sweepBlock(const unsigned char *p, std::size_t n)
     {
-        const ByteMasks m = classify(p, n, m_delimiter);
+        const ByteMasks m = classify<Wide>(p, n, m_delimiter);
         const std::uint64_t valid = n == BlockSize ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
         const std::uint64_t blank = m.blank;
         const std::uint64_t field = valid & ~(blank | m.comma | m.lineFeed | m.carriageReturn);
@@ -328,18 +344,18 @@ private:
             const std::uint64_t stops = ~field;
             m_readAhead = stops == 0 || static_cast<std::size_t>(std::countr_zero(stops)) >= n;
         }
-        m_lines += bitCount(lineEnds);
+        m_lines += bitCount<Wide>(lineEnds);
         if (m_columns == 0 && lineEnds != 0) {
             // The first line end: the fields up to it make the first row.
             const int end = std::countr_zero(lineEnds);
             const std::uint64_t upTo = end == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << end) - 1;
-            walk(anchors & upTo, p, field, n);
+            walk<Wide>(anchors & upTo, p, field, n);
             anchors &= ~upTo;
             groupBy(m_fields);
             m_column = 0;
             m_row = 1;
         }
-        walk(anchors, p, field, n);
+        walk<Wide>(anchors, p, field, n);
 
         const std::size_t last = n - 1;
         m_lastField = (field >> last) & 1;
@@ -351,12 +367,13 @@ private:
 
     /// Counts the fields that start at the anchors of a block, in order, and
     /// opens those of the chosen columns.
-    void walk(std::uint64_t anchors, const unsigned char *p, std::uint64_t field, std::size_t n)
+    template <bool Wide>
+    [[gnu::always_inline]] void walk(std::uint64_t anchors, const unsigned char *p, std::uint64_t field, std::size_t n)
     {
         while (anchors != 0) {
             // Pass over the fields before the next chosen one.
             const long long skip = fieldsBeforeChosen();
-            long long passed = bitCount(anchors);
+            long long passed = bitCount<Wide>(anchors);
             if (skip < passed) {
                 // The chosen field starts in this block: drop the anchors before it.
                 for (passed = 0; passed < skip; ++passed)
@@ -543,17 +560,42 @@ private:
     RowValues m_y;
 };
 
-/// Sweeps the data lines after the header; stops early at the sweep's field limit.
-void sweepRecord(RecordFile &file, std::int16_t skipLines, FieldSweep &sweep)
+template <bool Wide>
+[[gnu::always_inline]] inline void sweepData(RecordFile &file, FieldSweep &sweep)
 {
-    file.skipLines(skipLines);
     while (file.available()) {
-        const bool more = sweep.consume(file.data(), file.data() + file.size());
+        const bool more = sweep.consume<Wide>(file.data(), file.data() + file.size());
         file.consumeAll();
         if (!more)
             return;
     }
     sweep.finish();
+}
+
+void sweepNarrow(RecordFile &file, FieldSweep &sweep)
+{
+    sweepData<false>(file, sweep);
+}
+
+#if defined(KOV_READER_AVX2)
+/// The same sweep compiled for processors with AVX2 and POPCNT.
+__attribute__((target("avx2,popcnt"))) void sweepWide(RecordFile &file, FieldSweep &sweep)
+{
+    sweepData<true>(file, sweep);
+}
+#endif
+
+/// Sweeps the data lines after the header; stops early at the sweep's field limit.
+void sweepRecord(RecordFile &file, std::int16_t skipLines, FieldSweep &sweep)
+{
+    file.skipLines(skipLines);
+#if defined(KOV_READER_AVX2)
+    if (wideProcessor) {
+        sweepWide(file, sweep);
+        return;
+    }
+#endif
+    sweepNarrow(file, sweep);
 }
 
 /// A recorded value as it is stored, or the failure of its field: 13 when it
@@ -601,9 +643,9 @@ void storeRows(SharedState &state, FieldSweep &sweep, long long fields)
         while (i <= whole) {
             const long long last = std::min(whole, ((i - 1) / blockRows + 1) * blockRows);
             const auto count = static_cast<std::size_t>(last - i + 1);
-            const float *xs = sweep.values(i - 1, 0);
-            const float *ys = sweep.values(i - 1, 1);
-            if (xs == nullptr || ys == nullptr)
+            const std::span<const float> xs = sweep.values(i - 1, 0);
+            const std::span<const float> ys = sweep.values(i - 1, 1);
+            if (xs.size() < count || ys.size() < count)
                 break;
             float maxX = state.MaxAbsX;
             float maxY = state.MaxAbsY;
@@ -615,8 +657,8 @@ void storeRows(SharedState &state, FieldSweep &sweep, long long fields)
             }
             if (!finite)
                 break;
-            state.XData.assign(i, xs, count);
-            state.YData.assign(i, ys, count);
+            state.XData.assign(i, xs.data(), count);
+            state.YData.assign(i, ys.data(), count);
             state.MaxAbsX = maxX;
             state.MaxAbsY = maxY;
             i = last + 1;

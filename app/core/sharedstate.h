@@ -31,9 +31,10 @@ public:
     {
         const std::size_t i = slot(index);
         const std::size_t block = i / BlockLength;
-        if (block >= m_blocks.size() || m_blocks[block].empty()) [[unlikely]]
-            grow(block);
-        return m_blocks[block][i % BlockLength];
+        const std::size_t offset = i % BlockLength;
+        if (block >= m_blocks.size() || offset >= m_blocks[block].size()) [[unlikely]]
+            grow(block, offset + 1);
+        return m_blocks[block][offset];
     }
 
     const T &operator()(long long index) const
@@ -41,9 +42,10 @@ public:
         static const T zero{};
         const std::size_t i = slot(index);
         const std::size_t block = i / BlockLength;
-        if (block >= m_blocks.size() || m_blocks[block].empty())
+        const std::size_t offset = i % BlockLength;
+        if (block >= m_blocks.size() || offset >= m_blocks[block].size())
             return zero;
-        return m_blocks[block][i % BlockLength];
+        return m_blocks[block][offset];
     }
 
     /// Stores count values from index first on, as many single stores would.
@@ -57,8 +59,8 @@ public:
             const std::size_t block = i / BlockLength;
             const std::size_t offset = i % BlockLength;
             const std::size_t n = std::min(count, BlockLength - offset);
-            if (block >= m_blocks.size() || m_blocks[block].empty())
-                grow(block);
+            if (block >= m_blocks.size() || offset + n > m_blocks[block].size())
+                grow(block, offset + n);
             std::copy_n(values, n, m_blocks[block].data() + offset);
             i += n;
             values += n;
@@ -78,18 +80,21 @@ public:
         if (m_blocks.size() < blocks)
             return;
         m_blocks.resize(blocks);
-        if (blocks > 0 && !m_blocks.back().empty())
-            std::fill(m_blocks.back().begin() + static_cast<std::ptrdiff_t>(kept - (blocks - 1) * BlockLength),
-                      m_blocks.back().end(), T{});
+        const std::size_t keptInLast = blocks > 0 ? kept - (blocks - 1) * BlockLength : 0;
+        if (blocks > 0 && keptInLast < m_blocks.back().size())
+            std::fill(m_blocks.back().begin() + static_cast<std::ptrdiff_t>(keptInLast), m_blocks.back().end(), T{});
     }
 
 private:
-    /// Makes room for the elements of a block not yet written.
-    [[gnu::noinline]] void grow(std::size_t block)
+    /// Makes room for the first length elements of a block. A block grows
+    /// by doubling up to its full length, so a short record or a few cycles
+    /// cost a few elements, not a whole block each.
+    [[gnu::noinline]] void grow(std::size_t block, std::size_t length)
     {
         if (block >= m_blocks.size())
             m_blocks.resize(block + 1);
-        m_blocks[block].resize(BlockLength);
+        std::vector<T> &items = m_blocks[block];
+        items.resize(std::min(BlockLength, std::max({length, 2 * items.size(), std::size_t{64}})));
     }
 
     /// Elements per block: 32 KB of floats.
