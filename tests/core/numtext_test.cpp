@@ -124,7 +124,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, NumberScan, ::testing::Values(
              9007199254740994.0},
     ScanCase{"9007199254740993" + std::string(1000, '0') + "e-1000", 9007199254740992.0, 9007199254740992.0,
              9007199254740992.0},
-    ScanCase{"2.4703282292062328e-324", 0x1p-1074, 0x1p-1074, 0x1p-1074}));
+    ScanCase{"2.4703282292062328e-324", 0x1p-1074, 0x1p-1074, 0x1p-1074},
+    // Around the quick path's word of digits: 7 and 8 before and after the point.
+    ScanCase{"1234567.7654321", 1234567.7654321, 1234567.7654321, 1234567.7654321},
+    ScanCase{"-12345678.5", -12345678.5, -12345678.5, -12345678.5},
+    ScanCase{"0.12345678", 0.12345678, 0.12345678, 0.12345678},
+    ScanCase{"-0000000.0000000", -0.0, -0.0, -0.0}, ScanCase{"-.0000001", -1e-7, -1e-7, -1e-7},
+    ScanCase{"1.2.3", std::nullopt, std::nullopt, 1.2}, ScanCase{"+-1", std::nullopt, std::nullopt, 0.0}));
 
 /// Sets a locale with a decimal comma for the test's duration, building one
 /// in a temporary folder when the system has none installed.

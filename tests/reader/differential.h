@@ -8,6 +8,7 @@
 #include "reader/testrecord.h"
 #include "tests/reader/referencereader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,7 @@ struct LoadSettings {
     bool stale = false;       ///< DataLoaded 1 with the counts below
     float rowCount = 0.0f;
     std::int16_t columnCount = 0;
+    Limits limits = WindowLimits;
 };
 
 /// The error number of a load (0 on success).
@@ -47,6 +49,7 @@ inline std::string compareReaders(const std::string &path, const LoadSettings &s
 {
     auto fresh = [&] {
         auto st = std::make_unique<SharedState>();
+        st->setLimits(s.limits);
         st->DataFileName = path;
         st->SkipLines = s.skipLines;
         st->XColumn = s.xColumn;
@@ -56,7 +59,7 @@ inline std::string compareReaders(const std::string &path, const LoadSettings &s
         st->DataLoaded = s.stale ? 1 : 0;
         st->RowCount = s.rowCount;
         st->ColumnCount = s.columnCount;
-        for (int i = 0; i <= MaxStep; ++i) {
+        for (int i = 0; i <= std::min(s.limits.steps, 40000); ++i) {
             st->XData(i) = static_cast<float>(-i) - 0.25f;
             st->YData(i) = static_cast<float>(i) + 0.5f;
         }
@@ -81,7 +84,7 @@ inline std::string compareReaders(const std::string &path, const LoadSettings &s
         diff << "MaxAbs " << mine->MaxAbsX << "," << mine->MaxAbsY << " (" << theirs->MaxAbsX << ","
              << theirs->MaxAbsY << ") ";
     int shown = 0;
-    for (int i = 0; i <= MaxStep && shown < 4; ++i) {
+    for (int i = 0; i <= std::min(s.limits.steps, 40000) && shown < 4; ++i) {
         if (!same(mine->XData(i), theirs->XData(i)) || !same(mine->YData(i), theirs->YData(i))) {
             diff << "step " << i << ": " << mine->XData(i) << "," << mine->YData(i) << " ("
                  << theirs->XData(i) << "," << theirs->YData(i) << ") ";

@@ -144,6 +144,39 @@ TEST_F(ReaderDifferential, RecordsAroundTwoThousandRows)
     }
 }
 
+TEST_F(ReaderDifferential, LongRecordsAcrossBlocksOfRows)
+{
+    // Rows are stored a block of 8192 at a time; a field that is not a
+    // number, overflows or is missing in a later block must fail there.
+    RecordMaker make(8192);
+    for (const int rows : {8191, 8192, 8193, 16385, 30000}) {
+        for (const char *bad : {"", "x", "1e39", "end"}) {
+            const int columns = make.pick(2, 6);
+            const int at = make.pick(rows / 2, rows - 1);
+            std::string bytes;
+            for (int l = 0; l < rows; ++l) {
+                for (int f = 0; f < columns; ++f) {
+                    const bool here = l == at && f == 1 && *bad != '\0';
+                    bytes += here ? (std::string(bad) == "end" ? std::string() : std::string(bad))
+                                  : std::to_string(l % 97) + "." + std::to_string(f);
+                    bytes += f + 1 < columns ? (l % 3 == 0 ? "\t" : " ") : "";
+                    if (here && std::string(bad) == "end")
+                        break;
+                }
+                bytes += "\r\n";
+            }
+            LoadSettings s = make.settings(columns);
+            s.stale = false;
+            s.xColumn = 2;
+            s.yColumn = static_cast<std::int16_t>(make.pick(1, columns));
+            s.limits = kov::RecordLimits;
+            check(bytes, s);
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
 TEST_F(ReaderDifferential, LineEndsAndFieldsAcrossTheReadBuffer)
 {
     // Records just over 64 KiB whose first line (a header line or a row) is

@@ -1,12 +1,15 @@
+#include "reader/recorddigest.h"
 #include "reader/testrecord.h"
 #include "tests/support/files.h"
 
 #include <gtest/gtest.h>
+#include <nettle/sha2.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -419,6 +422,41 @@ TEST_F(ReaderTest, ReadsTheExamplesWithTheirSettings)
         EXPECT_NEAR(state.MaxAbsX, e.maxX, 0.01) << e.name;
         EXPECT_NEAR(state.MaxAbsY, e.maxY, 0.01) << e.name;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(RecordDigestTest, AnyLengthInAnyPiecesGivesTheWholeDigest)
+{
+    // Lengths around the digest's chunk of 512 KiB and past its ring of
+    // four, fed in pieces of odd sizes, against one Nettle call on the whole.
+    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{524288}, std::size_t{524289},
+                                     std::size_t{5 * 524288 + 7}}) {
+        std::vector<unsigned char> bytes(length);
+        for (std::size_t i = 0; i < length; ++i)
+            bytes[i] = static_cast<unsigned char>((i * 131) ^ (i >> 9));
+        sha256_ctx whole;
+        sha256_init(&whole);
+        sha256_update(&whole, length, bytes.data());
+        unsigned char digest[SHA256_DIGEST_SIZE];
+        sha256_digest(&whole, sizeof digest, digest);
+        std::string expected;
+        for (const unsigned char b : digest) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", b);
+            expected += hex;
+        }
+        RecordDigest pieces;
+        for (std::size_t at = 0, piece = 1; at < length; at += piece, piece = piece * 7 % 100003 + 1)
+            pieces.bytes(bytes.data() + at, std::min(piece, length - at));
+        pieces.end();
+        EXPECT_EQ(pieces.sha256(), expected) << length;
+    }
+    RecordDigest unfinished; // a read that stopped early has no digest
+    unfinished.bytes(reinterpret_cast<const unsigned char *>("12"), 2);
+    EXPECT_FALSE(unfinished.sha256());
 }
 
 } // namespace
