@@ -282,67 +282,6 @@ std::optional<double> NumberScanner::value() const
 
 namespace {
 
-/// The digits 0-9 of the 8 bytes of word (the first byte lowest), as values.
-/// How many of them lead: a byte that is not a digit gets its high bit in
-/// the test below (a carry out of it can only mark later bytes).
-inline int leadingDigits(std::uint64_t values)
-{
-    const std::uint64_t notDigit = (values | (values + 0x7676767676767676u)) & 0x8080808080808080u;
-    return notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
-}
-
-/// The integer that the first count (below 8) digit values of the word spell.
-inline std::uint64_t digitsValue(std::uint64_t values, int count)
-{
-    if (count == 0)
-        return 0;
-    // The digits to the top, zeros before them; then pairs, then fours.
-    std::uint64_t v = values << (8 * (8 - count));
-    v = (v * 10) + (v >> 8);
-    v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-         (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
-        32;
-    return v;
-}
-
-} // namespace
-
-bool quickDecimal(const char *text, std::size_t size, char point, double &value)
-{
-    auto word = [&](std::size_t at) {
-        std::uint64_t w;
-        std::memcpy(&w, text + at, sizeof w);
-        return w ^ 0x3030303030303030u; // '0' to 0
-    };
-    std::size_t at = 0;
-    const bool negative = text[0] == '-';
-    if (text[0] == '-' || text[0] == '+')
-        ++at;
-    std::uint64_t w = word(at);
-    const int whole = leadingDigits(w);
-    if (whole == 8)
-        return false;
-    std::uint64_t digits = digitsValue(w, whole);
-    at += static_cast<std::size_t>(whole);
-    int decimals = 0;
-    if (text[at] == point) {
-        ++at;
-        w = word(at);
-        decimals = leadingDigits(w);
-        if (decimals == 8)
-            return false;
-        digits = digits * static_cast<std::uint64_t>(ExactPowers[decimals]) + digitsValue(w, decimals);
-        at += static_cast<std::size_t>(decimals);
-    }
-    if (at != size || whole + decimals == 0)
-        return false;
-    const double magnitude = static_cast<double>(digits) / ExactPowers[decimals];
-    value = negative ? -magnitude : magnitude;
-    return true;
-}
-
-namespace {
-
 /// The common short field, [+-]? digits [ . digits ] or [+-]? . digits with
 /// at most 19 digits and no exponent, read in one go into value; false for
 /// anything else. Its digits, an integer W of at most 2^53, and the power of
