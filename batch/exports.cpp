@@ -7,7 +7,7 @@
 namespace kov::batch {
 
 void writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context,
-                      const Options &options, const RecordPlan &plan, FolderSyncs &folders, std::string *paths,
+                      const Options &options, const RecordPlan &plan, PendingWrites &pending, std::string *paths,
                       const std::function<void(const std::string &, int)> &fail)
 {
     auto write = [&](OutputKind kind, const char *ending, auto &&text) {
@@ -19,7 +19,7 @@ void writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, co
         try {
             // A name the plan could not make fails here as it always did.
             const std::string target = planned ? planned->path : outputFileName(context.record, ending);
-            writeFileAtomically(target, text(), &folders);
+            pending.write(target, text());
             if (paths)
                 *paths += target + '\n';
         } catch (const Failure &f) {

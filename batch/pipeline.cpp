@@ -44,7 +44,11 @@ std::string failureLine(const Failure &f)
 
 namespace {
 
-RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, FolderSyncs &folders)
+/// errorAt gets, for each file written to writes, the number of error
+/// lines the record had before it; the caller completes it for the files
+/// after the last failure.
+RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, PendingWrites &writes,
+                              std::vector<std::size_t> &errorAt)
 {
     RecordOutcome outcome;
     ReportRecord &entry = outcome.entry;
@@ -102,6 +106,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
 
     int recordError = 0; // the number of the record's first failure after loading
     auto fail = [&](const std::string &line, int number) {
+        errorAt.resize(writes.files.size(), entry.errors.size());
         entry.errors.push_back(line);
         if (recordError == 0)
             recordError = number;
@@ -119,7 +124,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
         fail(results->taken, err::FileExists);
     } else {
         try {
-            outcome.out = WriteResultsFile(*state, &folders) + '\n';
+            outcome.out = WriteResultsFile(*state, &writes) + '\n';
         } catch (const Failure &f) {
             fail(failureLine(f), f.number());
         }
@@ -137,7 +142,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
                                 digest.sha256().value_or("")};
     // With --stdout, standard output carries the results tables only.
     std::string paths;
-    writeMetricFiles(*state, metrics, context, options, plan, folders, options.toStdout ? nullptr : &paths,
+    writeMetricFiles(*state, metrics, context, options, plan, writes, options.toStdout ? nullptr : &paths,
                      [&](const std::string &line, int number) { fail(line, number); });
     outcome.out += paths;
     entry.summary = summaryRow(context.record, *state, metrics, recordError);
@@ -157,19 +162,55 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Fo
 
 } // namespace
 
-RecordOutcome runRecord(const RecordPlan &plan, const Options &options, FolderSyncs &folders)
+RecordOutcome runRecord(const RecordPlan &plan, const Options &options, GroupPublisher &publisher)
 {
+    PendingWrites writes{publisher, {}};
+    std::vector<std::size_t> errorAt;
+    RecordOutcome outcome;
+    bool listed = !options.toStdout;
     try {
-        return analyseAndWrite(plan, options, folders);
+        outcome = analyseAndWrite(plan, options, writes, errorAt);
     } catch (const std::bad_alloc &) {
-        // A record too large for the memory left fails alone.
-        RecordOutcome outcome;
+        // A record too large for the memory left fails alone; the files it
+        // wrote before are published, but not listed.
+        outcome = RecordOutcome{};
         outcome.entry.name = plan.record;
         outcome.entry.errors.push_back(errorDescription(err::OutOfMemory) + " (" + std::to_string(err::OutOfMemory) +
                                        ")");
         outcome.entry.summary = failedSummaryRow(plan.absolute, err::OutOfMemory);
-        return outcome;
+        errorAt.assign(writes.files.size(), outcome.entry.errors.size());
+        listed = false;
     }
+    errorAt.resize(writes.files.size(), outcome.entry.errors.size());
+    outcome.pending.reserve(writes.files.size());
+    for (std::size_t k = 0; k < writes.files.size(); ++k)
+        outcome.pending.push_back({std::move(writes.files[k]), errorAt[k], listed});
+    return outcome;
+}
+
+void publishedFiles(RecordOutcome &outcome, const int *failures)
+{
+    ReportRecord &entry = outcome.entry;
+    std::string listed, kept; // the paths out lists, and those published
+    std::size_t inserted = 0;
+    for (std::size_t k = 0; k < outcome.pending.size(); ++k) {
+        const RecordOutcome::Pending &p = outcome.pending[k];
+        if (p.listed)
+            listed += p.file.target + '\n';
+        if (failures[k] == 0) {
+            if (p.listed)
+                kept += p.file.target + '\n';
+            continue;
+        }
+        const std::size_t at = p.errorAt + inserted++;
+        entry.errors.insert(entry.errors.begin() + static_cast<std::ptrdiff_t>(at),
+                            writeFailureLine(failures[k], p.file.target));
+        if (at == 0) // now the record's first failure
+            entry.summary.errorNumber = failures[k];
+    }
+    if (inserted > 0 && outcome.out == listed)
+        outcome.out = kept;
+    outcome.pending.clear();
 }
 
 void drawRecordPicture(RecordOutcome &outcome, const RecordPlan &plan, const Options &options)

@@ -11,6 +11,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace kov::batch {
 
@@ -23,13 +24,29 @@ struct RecordOutcome {
     ReportRecord entry;
     std::string out; ///< its standard output: the paths written, or the results table with --stdout
 
+    /// A file of the record in its temporary file, waiting to be published.
+    struct Pending {
+        PendingFile file;
+        std::size_t errorAt; ///< where its failure line goes among entry.errors
+        bool listed;         ///< its path is a line of out
+    };
+    /// The record's files not yet published, in the order written; out and
+    /// entry read as if they all will be, until publishedFiles says which not.
+    std::vector<Pending> pending;
+
     bool failed() const { return !entry.errors.empty(); }
 };
 
 /// Runs the record of plan through the analysis and writes its files (all
-/// but the picture), leaving their folders to folders to sync. Never throws:
-/// a failure is a line in the outcome, and the other records go on.
-RecordOutcome runRecord(const RecordPlan &plan, const Options &options, FolderSyncs &folders);
+/// but the picture) to their temporary files through publisher, listed in
+/// the outcome's pending files. Never throws: a failure is a line in the
+/// outcome, and the other records go on.
+RecordOutcome runRecord(const RecordPlan &plan, const Options &options, GroupPublisher &publisher);
+
+/// Takes in what became of the outcome's pending files, failures[k] for
+/// pending[k] (0: published): a failed one gets its failure line where its
+/// write's failure would have stood, and its path leaves out.
+void publishedFiles(RecordOutcome &outcome, const int *failures);
 
 /// Draws the record's picture (--plot) when it was analysed. The drawing
 /// code must run on the thread that made the GUI, so the caller runs this

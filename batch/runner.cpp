@@ -1,5 +1,6 @@
 #include "batch/runner.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace kov::batch {
@@ -17,6 +19,21 @@ namespace kov::batch {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+/// The most records whose files are published together, and the longest
+/// the first of them waits for the others.
+constexpr std::size_t MaxGroup = 32;
+constexpr auto MaxGroupWait = std::chrono::milliseconds(50);
+
+/// How many temporary files may stay open until their group is published:
+/// half the process's descriptors, the rest left for everything else.
+int openFilesForGroups()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 512;
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur / 2, 1 << 16)); // RLIM_INFINITY too
+}
 
 /// Set by SIGINT: start no new record. (A signal handler may only store
 /// into a lock-free atomic.)
@@ -112,17 +129,17 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
     const std::size_t jobs =
         std::min<std::size_t>(total, static_cast<std::size_t>(options.jobs > 0 ? options.jobs : availableCores()));
     const InterruptGuard guard;
-    FolderSyncs folders;
+    GroupPublisher publisher(openFilesForGroups());
     Progress progress(total, !options.quiet && total > 1 && ::isatty(STDERR_FILENO));
 
     // The records in memory: slot i % jobs holds record i from its start
-    // until it is handed to done, and record i starts only when record
-    // i - jobs has been handed on.
+    // until the main thread takes it, and record i starts only when record
+    // i - jobs has been taken.
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::optional<RecordOutcome>> slots(std::max<std::size_t>(jobs, 1));
     std::size_t next = 0;    // the next record to start
-    std::size_t handed = 0;  // the records handed to done
+    std::size_t handed = 0;  // the records taken from their slots
     auto work = [&] {
         std::unique_lock lock(mutex);
         for (;;) {
@@ -131,7 +148,7 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
                 return;
             const std::size_t i = next++;
             lock.unlock();
-            RecordOutcome outcome = runRecord(plans[i], options, folders);
+            RecordOutcome outcome = runRecord(plans[i], options, publisher);
             lock.lock();
             slots[i % jobs] = std::move(outcome);
             changed.notify_all();
@@ -142,24 +159,75 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
         for (std::size_t t = 0; t < jobs; ++t)
             pool.emplace_back(work);
 
+    // Taken records wait, in order, for their files to be published as a
+    // group: one sync for many records instead of one per file. A waiting
+    // record holds its lines and its open temporary files; with a picture
+    // or a report it also holds its analysed record, so then each record is
+    // published on its own.
+    const std::size_t groupSize = options.plotFile.empty() && options.reportFile.empty() ? MaxGroup : 1;
+    std::vector<std::pair<std::size_t, RecordOutcome>> group;
+    Clock::time_point groupStart{};
+    std::size_t shown = 0; // the records handed to done
     std::size_t failed = 0;
+    auto handOn = [&](std::size_t i, RecordOutcome &&outcome) {
+        if (outcome.failed())
+            ++failed;
+        progress.clear();
+        done(i, std::move(outcome));
+        progress.update(++shown, failed, true);
+    };
+    auto publishGroup = [&] {
+        std::vector<PendingFile *> files;
+        for (auto &[i, outcome] : group)
+            for (RecordOutcome::Pending &p : outcome.pending)
+                files.push_back(&p.file);
+        const std::vector<int> failures = publisher.publish(files);
+        const int *failure = failures.data();
+        for (auto &[i, outcome] : group) {
+            const std::size_t n = outcome.pending.size();
+            publishedFiles(outcome, failure);
+            failure += n;
+            handOn(i, std::move(outcome));
+        }
+        group.clear();
+    };
+    auto groupDue = [&] { return !group.empty() && Clock::now() - groupStart >= MaxGroupWait; };
+    auto take = [&](std::size_t i, RecordOutcome &&outcome) {
+        // With nothing to publish and nobody before it, a record is done.
+        if (group.empty() && outcome.pending.empty()) {
+            handOn(i, std::move(outcome));
+            return;
+        }
+        if (group.empty())
+            groupStart = Clock::now();
+        group.emplace_back(i, std::move(outcome));
+        if (group.size() >= groupSize || groupDue())
+            publishGroup();
+    };
+
     for (std::size_t i = 0; i < total; ++i) {
         std::optional<RecordOutcome> outcome;
         if (jobs == 1) {
             if (interrupted.load())
                 break;
             next = i + 1;
-            outcome = runRecord(plans[i], options, folders);
+            outcome = runRecord(plans[i], options, publisher);
         } else {
             std::unique_lock lock(mutex);
             // Woken by a worker, or every 100 ms to redraw the progress and
-            // to see an interruption (the signal handler cannot notify).
+            // to see an interruption (the signal handler cannot notify), or
+            // when the waiting group is due.
             while (!slots[i % jobs] && !(interrupted.load() && i >= next)) {
-                changed.wait_for(lock, std::chrono::milliseconds(100));
+                auto wait = std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(100));
+                if (!group.empty())
+                    wait = std::clamp(groupStart + MaxGroupWait - Clock::now(), Clock::duration::zero(), wait);
+                changed.wait_for(lock, wait);
                 if (interrupted.load())
                     changed.notify_all();
                 lock.unlock();
-                progress.update(handed, failed);
+                if (groupDue())
+                    publishGroup();
+                progress.update(shown, failed);
                 lock.lock();
             }
             if (!slots[i % jobs])
@@ -168,16 +236,18 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
             handed = i + 1;
             changed.notify_all();
         }
-        if (outcome->failed())
-            ++failed;
-        progress.clear();
-        done(i, std::move(*outcome));
-        progress.update(i + 1, failed, true);
+        take(i, std::move(*outcome));
     }
+    // An interrupted call publishes the records that ran as well.
+    if (!group.empty())
+        publishGroup();
     for (std::thread &t : pool)
         t.join();
     progress.clear();
-    folders.syncAll();
+    // The renames become durable here, each folder synced once for the
+    // call. Until then a crash leaves each target its earlier file or the
+    // new one whole: every file's data was synced before its rename.
+    publisher.syncFolders();
     return !interrupted.load() || next >= total;
 }
 

@@ -2,10 +2,11 @@
 
 #include "app/core/failure.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -15,6 +16,9 @@
 namespace kov {
 
 namespace {
+
+/// The most threads closing the files a group replaced.
+constexpr std::size_t MaxClosers = 4;
 
 int writeErrorNumber(int e)
 {
@@ -54,11 +58,27 @@ void syncFolder(const std::string &folder)
     }
 }
 
+/// Renames the synced temporary file over its target; 0 or the number of
+/// the failure, the temporary file then removed.
+int renameOver(const PendingFile &file)
+{
+    if (::rename(file.temp.c_str(), file.target.c_str()) == 0)
+        return 0;
+    const int e = errno;
+    ::unlink(file.temp.c_str());
+    return errorNumberOfErrno(e, err::PathAccess);
+}
+
 } // namespace
 
 void failWrite(int number, const std::string &target)
 {
     throw Failure(number, "Cannot write " + target + ": " + errorDescription(number), Failure::Kind::FileWrite);
+}
+
+std::string writeFailureLine(int number, const std::string &target)
+{
+    return "Cannot write " + target + ": " + errorDescription(number) + " (" + std::to_string(number) + ")";
 }
 
 void FolderSyncs::add(const std::string &folder)
@@ -88,6 +108,7 @@ AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
         failWrite(errno == EACCES ? err::AccessDenied : err::PathNotFound, m_target);
     if (!S_ISDIR(st.st_mode))
         failWrite(err::PathNotFound, m_target);
+    m_device = st.st_dev;
 
     // An existing target: a file the user may not write stays untouched, and
     // a FIFO or device is never replaced by (nor blocks on) a regular file.
@@ -171,8 +192,13 @@ void AtomicFile::copyFrom(int from, std::uint64_t offset, std::uint64_t length)
     }
 }
 
-void AtomicFile::commit(FolderSyncs *folders)
+PendingFile AtomicFile::release(bool sync)
 {
+    PendingFile file{m_target, m_temp, m_folder, m_device, m_fd};
+    if (!sync) {
+        m_fd = -1;
+        return file;
+    }
     // The data (and the size) reach the disk before the name does.
     if (::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
         abandon(writeErrorNumber(errno));
@@ -183,11 +209,15 @@ void AtomicFile::commit(FolderSyncs *folders)
         ::unlink(m_temp.c_str());
         failWrite(writeErrorNumber(e), m_target);
     }
-    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(m_temp.c_str());
-        failWrite(errorNumberOfErrno(e, err::PathAccess), m_target);
-    }
+    file.fd = -1;
+    return file;
+}
+
+void AtomicFile::commit(FolderSyncs *folders)
+{
+    const PendingFile file = release(true);
+    if (const int number = renameOver(file))
+        failWrite(number, m_target);
     if (folders)
         folders->add(m_folder);
     else
@@ -199,6 +229,117 @@ void writeFileAtomically(const std::string &target, std::string_view bytes, Fold
     AtomicFile file(target);
     file.write(bytes);
     file.commit(folders);
+}
+
+GroupPublisher::GroupPublisher(int openFiles) : m_openLeft(openFiles) {}
+
+PendingFile GroupPublisher::write(const std::string &target, std::string_view bytes)
+{
+    // Beyond the open files allowed, a file is synced at once, as alone.
+    const bool keepOpen = m_openLeft.fetch_sub(1) > 0;
+    try {
+        AtomicFile writer(target);
+        writer.write(bytes);
+        PendingFile file = writer.release(!keepOpen);
+        if (file.fd < 0)
+            m_openLeft.fetch_add(1);
+        return file;
+    } catch (...) {
+        m_openLeft.fetch_add(1);
+        throw;
+    }
+}
+
+std::vector<int> GroupPublisher::publish(std::vector<PendingFile *> files)
+{
+    // One sync per filesystem writes the data of the whole group back at
+    // once: far cheaper than an fdatasync per file, each of which waits for
+    // a journal commit of its own.
+    std::set<dev_t> synced;
+    for (const PendingFile *file : files)
+        if (file->fd >= 0 && synced.insert(file->device).second)
+            ::syncfs(file->fd);
+    // syncfs reports a write error of any file of the filesystem, not which
+    // one. Each file's own error comes from its own descriptor: waiting on
+    // its (now finished) writeback reports an error since the file was
+    // opened. fdatasync would report it as well, but it also flushes the
+    // disk's cache once more, per file, which the sync above has done.
+    std::vector<int> failures(files.size(), 0);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        PendingFile &file = *files[i];
+        if (file.fd < 0)
+            continue;
+        if (::sync_file_range(file.fd, 0, 0,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0 &&
+            errno != EINVAL && errno != ESPIPE)
+            failures[i] = writeErrorNumber(errno);
+        if (::close(file.fd) != 0 && failures[i] == 0)
+            failures[i] = writeErrorNumber(errno);
+        file.fd = -1;
+        m_openLeft.fetch_add(1);
+    }
+    // A replaced file is held open across its rename, so that freeing its
+    // blocks happens at its last close, on the closers: on a disk with
+    // online discard that waits for the device, milliseconds a file.
+    std::vector<int> replaced;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (failures[i] != 0) {
+            ::unlink(files[i]->temp.c_str());
+            continue;
+        }
+        const int old = ::open(files[i]->target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if ((failures[i] = renameOver(*files[i])) == 0)
+            m_folders.add(files[i]->folder);
+        if (old >= 0)
+            replaced.push_back(old);
+    }
+    letGo(std::move(replaced));
+    return failures;
+}
+
+GroupPublisher::~GroupPublisher()
+{
+    joinClosers();
+}
+
+void GroupPublisher::letGo(std::vector<int> replaced)
+{
+    // The closers of the group before have had a group's time: mostly done.
+    joinClosers();
+    if (replaced.empty())
+        return;
+    // The waits of several files overlap; the group's records are printed
+    // meanwhile.
+    const std::size_t count = std::min<std::size_t>(MaxClosers, replaced.size());
+    auto shared = std::make_shared<const std::vector<int>>(std::move(replaced));
+    for (std::size_t k = 0; k < count; ++k)
+        m_closers.emplace_back([shared, k, count] {
+            for (std::size_t i = k; i < shared->size(); i += count)
+                ::close((*shared)[i]);
+        });
+}
+
+void GroupPublisher::joinClosers()
+{
+    for (std::thread &t : m_closers)
+        t.join();
+    m_closers.clear();
+}
+
+void GroupPublisher::syncFolders()
+{
+    joinClosers();
+    m_folders.syncAll();
+}
+
+void GroupPublisher::discard(PendingFile &file)
+{
+    if (file.fd >= 0) {
+        ::close(file.fd);
+        file.fd = -1;
+        m_openLeft.fetch_add(1);
+    }
+    ::unlink(file.temp.c_str());
 }
 
 int openScratchFile(const std::string &folder)

@@ -138,7 +138,7 @@ std::string resultsText(SharedState &state, const std::tm &now)
     return out;
 }
 
-std::string WriteResultsFile(SharedState &state, FolderSyncs *folders)
+std::string WriteResultsFile(SharedState &state, PendingWrites *pending)
 {
     const std::string target = resultsFileName(normalisedAbsolutePath(state.DataFileName));
     std::time_t t = std::time(nullptr);
@@ -152,7 +152,10 @@ std::string WriteResultsFile(SharedState &state, FolderSyncs *folders)
         failWrite(f.number(), target);
     }
 
-    writeFileAtomically(target, text, folders);
+    if (pending)
+        pending->write(target, text);
+    else
+        writeFileAtomically(target, text);
     return target;
 }
 

@@ -43,7 +43,7 @@ std::string resultsText(SharedState &state, const std::tm &now);
 /// Throws Failure (52 name too short, 76 folder missing, 70 no permission,
 /// 61 disk full, 9 a peak step outside 0..2000) with a description that
 /// names the file.
-/// With folders, the rename is made durable later (writeFileAtomically).
-std::string WriteResultsFile(SharedState &state, FolderSyncs *folders = nullptr);
+/// With pending, the file is left in its temporary file for its publisher.
+std::string WriteResultsFile(SharedState &state, PendingWrites *pending = nullptr);
 
 } // namespace kov

@@ -213,13 +213,16 @@ TEST_F(WriteTest, FullDiskLeavesTheOldFileIntact)
     EXPECT_EQ(files, 1);
 }
 
-/// The target's state before and after one atomic write of "new".
+/// The target's state before and after one atomic write of "new", alone
+/// and published with a group (the way kov-batch writes).
 struct AtomicCase {
     const char *name;
     void (*prepare)(const fs::path &dir, const fs::path &target);
     int error;            ///< 0 when the write succeeds
     const char *expected; ///< the target's bytes afterwards
     bool needsNonRoot;    ///< root may write any file, so the case cannot show
+    /// Done between the write and the group's publishing (grouped only).
+    void (*meanwhile)(const fs::path &target) = nullptr;
 };
 
 class AtomicWriteTest : public WriteTest, public ::testing::WithParamInterface<AtomicCase> {};
@@ -230,21 +233,36 @@ TEST_P(AtomicWriteTest, TargetStates)
     if (c.needsNonRoot && ::geteuid() == 0)
         GTEST_SKIP() << "running as root";
     const fs::path target = dir / "out.txt";
-    c.prepare(dir, target);
-    int error = 0;
-    try {
-        writeFileAtomically(target.string(), "new");
-    } catch (const Failure &f) {
-        error = f.number();
-        EXPECT_NE(std::string(f.what()).find(target.string()), std::string::npos);
+    for (const bool grouped : {false, true}) {
+        if (!grouped && c.meanwhile)
+            continue;
+        SCOPED_TRACE(grouped ? "grouped" : "alone");
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        c.prepare(dir, target);
+        int error = 0;
+        try {
+            if (grouped) {
+                GroupPublisher publisher(1);
+                PendingFile file = publisher.write(target.string(), "new");
+                if (c.meanwhile)
+                    c.meanwhile(target);
+                error = publisher.publish({&file}).at(0);
+            } else {
+                writeFileAtomically(target.string(), "new");
+            }
+        } catch (const Failure &f) {
+            error = f.number();
+            EXPECT_NE(std::string(f.what()).find(target.string()), std::string::npos);
+        }
+        EXPECT_EQ(error, c.error);
+        if (c.expected) {
+            EXPECT_EQ(readAll(target), c.expected);
+        }
+        EXPECT_EQ(readAll(dir / "elsewhere"), "kept") << "a file the target points to stays untouched";
+        for (const auto &e : fs::directory_iterator(dir))
+            EXPECT_EQ(e.path().filename().string().rfind(".kov-", 0), std::string::npos) << "temporary left behind";
     }
-    EXPECT_EQ(error, c.error);
-    if (c.expected) {
-        EXPECT_EQ(readAll(target), c.expected);
-    }
-    EXPECT_EQ(readAll(dir / "elsewhere"), "kept") << "a file the target points to stays untouched";
-    for (const auto &e : fs::directory_iterator(dir))
-        EXPECT_EQ(e.path().filename().string().rfind(".kov-", 0), std::string::npos) << "temporary left behind";
 }
 
 void makeElsewhere(const fs::path &dir) { std::ofstream(dir / "elsewhere") << "kept"; }
@@ -277,7 +295,9 @@ INSTANTIATE_TEST_SUITE_P(
                        makeElsewhere(d);
                        fs::create_directory(to);
                    },
-                   70, nullptr, false}),
+                   70, nullptr, false},
+        AtomicCase{"folderMadeBeforeTheRename", [](const fs::path &d, const fs::path &) { makeElsewhere(d); }, 70,
+                   nullptr, false, [](const fs::path &to) { fs::create_directory(to); }}),
     [](const ::testing::TestParamInfo<AtomicCase> &p) { return std::string(p.param.name); });
 
 TEST_F(WriteTest, PiecesCopiedFromAScratchFileOnAnyDisk)
