@@ -332,16 +332,6 @@ void GroupPublisher::syncFolders()
     m_folders.syncAll();
 }
 
-void GroupPublisher::discard(PendingFile &file)
-{
-    if (file.fd >= 0) {
-        ::close(file.fd);
-        file.fd = -1;
-        m_openLeft.fetch_add(1);
-    }
-    ::unlink(file.temp.c_str());
-}
-
 int openScratchFile(const std::string &folder)
 {
     const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);

@@ -45,8 +45,7 @@ private:
 void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders = nullptr);
 
 /// A file written whole to its temporary file beside target, not yet
-/// renamed over it (GroupPublisher::publish does that, or discard takes it
-/// away).
+/// renamed over it (GroupPublisher::publish does that).
 struct PendingFile {
     std::string target;
     std::string temp;   ///< the temporary file in the target's folder
@@ -116,9 +115,6 @@ public:
     /// the number of its failure (a write error found by the sync, a failed
     /// rename), its temporary file removed and its target as it was.
     std::vector<int> publish(std::vector<PendingFile *> files);
-
-    /// Removes the temporary file of a file that will not be published.
-    void discard(PendingFile &file);
 
     /// Makes the renames of every file published so far durable: each
     /// folder synced once.
