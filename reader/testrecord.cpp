@@ -165,48 +165,64 @@ template <bool Wide>
 /// record's values are held once, never twice.
 class RowValues {
 public:
+    /// Row r (from 0) is kept at index r + 1, the index of its step in the
+    /// state, so that a block here is a block of the state's arrays too and
+    /// can be handed over whole.
     void set(long long row, float value)
     {
-        const auto block = static_cast<std::size_t>(row) / BlockRows;
-        const auto offset = static_cast<std::size_t>(row) % BlockRows;
+        const auto index = static_cast<std::size_t>(row) + 1;
+        const auto block = index / BlockRows;
+        const auto offset = index % BlockRows;
         if (block >= m_blocks.size())
             m_blocks.resize(block + 1);
         std::vector<float> &values = m_blocks[block];
-        if (offset >= values.size()) // doubling up to a whole block: a short record costs little
-            values.resize(std::min(BlockRows, std::max({offset + 1, 2 * values.size(), std::size_t{256}})));
+        // The first block grows by doubling, so a short record costs little;
+        // a record that goes on past it is long, and its blocks come whole.
+        if (offset >= values.size())
+            values.resize(block > 0 ? BlockRows
+                                    : std::min(BlockRows, std::max({offset + 1, 2 * values.size(), std::size_t{256}})));
         values[offset] = value;
     }
 
     /// The value of a row; 0 when none was set (or its block was given back).
     float get(long long row) const
     {
-        const auto block = static_cast<std::size_t>(row) / BlockRows;
-        const auto offset = static_cast<std::size_t>(row) % BlockRows;
+        const auto index = static_cast<std::size_t>(row) + 1;
+        const auto block = index / BlockRows;
+        const auto offset = index % BlockRows;
         if (block >= m_blocks.size() || offset >= m_blocks[block].size())
             return 0.0f;
         return m_blocks[block][offset];
     }
 
-    /// The values from row on to the end of its block (nullptr when none
-    /// was set there).
+    /// The values from row on, as far as its block holds them.
     std::span<const float> from(long long row) const
     {
-        const auto block = static_cast<std::size_t>(row) / BlockRows;
-        const auto offset = static_cast<std::size_t>(row) % BlockRows;
+        const auto index = static_cast<std::size_t>(row) + 1;
+        const auto block = index / BlockRows;
+        const auto offset = index % BlockRows;
         if (block >= m_blocks.size() || offset >= m_blocks[block].size())
             return {};
         return std::span<const float>(m_blocks[block]).subspan(offset);
     }
 
+    /// Hands over the block of the rows from row on (row + 1 a multiple of
+    /// BlockRows), leaving them unset here.
+    std::vector<float> take(long long row)
+    {
+        const auto block = (static_cast<std::size_t>(row) + 1) / BlockRows;
+        return block < m_blocks.size() ? std::move(m_blocks[block]) : std::vector<float>();
+    }
+
     /// Gives back the blocks that lie wholly before row.
     void releaseBefore(long long row)
     {
-        const std::size_t blocks = std::min(m_blocks.size(), static_cast<std::size_t>(row) / BlockRows);
+        const std::size_t blocks = std::min(m_blocks.size(), (static_cast<std::size_t>(row) + 1) / BlockRows);
         for (std::size_t b = 0; b < blocks; ++b)
             std::vector<float>().swap(m_blocks[b]);
     }
 
-    static constexpr std::size_t BlockRows = 8192;
+    static constexpr std::size_t BlockRows = StepArray::BlockLength;
 
 private:
     std::vector<std::vector<float>> m_blocks;
@@ -306,6 +322,8 @@ public:
     float value(long long row, int slot) const { return slot == 0 ? m_x.get(row) : m_y.get(row); }
     /// The values of a slot from row on, as far as its block of rows holds them.
     std::span<const float> values(long long row, int slot) const { return slot == 0 ? m_x.from(row) : m_y.from(row); }
+    /// Hands over a whole block of a slot's values (RowValues::take).
+    std::vector<float> take(long long row, int slot) { return slot == 0 ? m_x.take(row) : m_y.take(row); }
 
     /// Gives back the values of the rows before row.
     void releaseBefore(long long row)
@@ -639,9 +657,10 @@ void storeRows(SharedState &state, FieldSweep &sweep, long long fields)
         long long whole = std::min(fields / columns, std::min(state.XData.last(), state.YData.last()));
         if (rowCount < static_cast<double>(whole))
             whole = static_cast<long long>(rowCount);
+        // Step i lies in block i / BlockRows of the state's arrays and of the sweep's values alike.
         const auto blockRows = static_cast<long long>(RowValues::BlockRows);
         while (i <= whole) {
-            const long long last = std::min(whole, ((i - 1) / blockRows + 1) * blockRows);
+            const long long last = std::min(whole, (i / blockRows + 1) * blockRows - 1);
             const auto count = static_cast<std::size_t>(last - i + 1);
             const std::span<const float> xs = sweep.values(i - 1, 0);
             const std::span<const float> ys = sweep.values(i - 1, 1);
@@ -657,12 +676,19 @@ void storeRows(SharedState &state, FieldSweep &sweep, long long fields)
             }
             if (!finite)
                 break;
-            state.XData.assign(i, xs.data(), count);
-            state.YData.assign(i, ys.data(), count);
+            if (i % blockRows == 0 && count == RowValues::BlockRows) {
+                // A whole block (never the first, which holds step 0): handed over, not copied.
+                const auto block = static_cast<std::size_t>(i / blockRows);
+                state.XData.adoptBlock(block, sweep.take(i - 1, 0));
+                state.YData.adoptBlock(block, sweep.take(i - 1, 1));
+            } else {
+                state.XData.assign(i, xs.data(), count);
+                state.YData.assign(i, ys.data(), count);
+            }
             state.MaxAbsX = maxX;
             state.MaxAbsY = maxY;
             i = last + 1;
-            if (last % blockRows == 0)
+            if (i % blockRows == 0)
                 sweep.releaseBefore(last);
         }
     }

@@ -68,6 +68,26 @@ public:
         }
     }
 
+    /// Replaces block number block (elements block x BlockLength on, all
+    /// within range) by items, a whole block of values: a long record's
+    /// values are handed over instead of copied.
+    void adoptBlock(std::size_t block, std::vector<T> &&items)
+    {
+        const auto first = static_cast<long long>(block * BlockLength) + First;
+        slot(first);
+        slot(first + static_cast<long long>(BlockLength) - 1);
+        if (items.size() != BlockLength) {
+            assign(first, items.data(), items.size());
+            return;
+        }
+        if (block >= m_blocks.size())
+            m_blocks.resize(block + 1);
+        m_blocks[block] = std::move(items);
+    }
+
+    /// Elements per block: 32 KB of floats.
+    static constexpr std::size_t BlockLength = 8192;
+
     bool inRange(long long index) const { return index >= First && index <= m_last; }
     long long last() const { return m_last; }
 
@@ -86,19 +106,18 @@ public:
     }
 
 private:
-    /// Makes room for the first length elements of a block. A block grows
-    /// by doubling up to its full length, so a short record or a few cycles
-    /// cost a few elements, not a whole block each.
+    /// Makes room for the first length elements of a block. The first block
+    /// grows by doubling up to its full length, so a short record or a few
+    /// cycles cost a few elements, not a whole block each; later blocks,
+    /// reached only by long records, come whole.
     [[gnu::noinline]] void grow(std::size_t block, std::size_t length)
     {
         if (block >= m_blocks.size())
             m_blocks.resize(block + 1);
         std::vector<T> &items = m_blocks[block];
-        items.resize(std::min(BlockLength, std::max({length, 2 * items.size(), std::size_t{64}})));
+        items.resize(block > 0 ? BlockLength
+                               : std::min(BlockLength, std::max({length, 2 * items.size(), std::size_t{64}})));
     }
-
-    /// Elements per block: 32 KB of floats.
-    static constexpr std::size_t BlockLength = 8192;
 
     std::size_t slot(long long index) const
     {
