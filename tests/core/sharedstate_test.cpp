@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <vector>
 
 using namespace kov;
 
@@ -50,6 +51,38 @@ TEST(SharedStateTest, LimitsSetTheLastIndex)
     EXPECT_THROW(s.XData(2001) = 1, Failure);
     s.setLimits(RecordLimits);
     EXPECT_EQ(c.XData(1'000'000), 0.0f) << "dropped with the lower limit";
+}
+
+TEST(SharedStateTest, ArraysGrowInPartsAndTakeBlocksWhole)
+{
+    StepArray a(100'000);
+    const StepArray &c = a;
+    a(5) = 1.0f; // the first block starts small and doubles
+    a(700) = 2.0f;
+    EXPECT_EQ(c(699), 0.0f);
+    EXPECT_EQ(c(4000), 0.0f);
+    std::vector<float> run(10'000);
+    for (std::size_t i = 0; i < run.size(); ++i)
+        run[i] = static_cast<float>(i) + 0.5f;
+    a.assign(8000, run.data(), run.size()); // across the first two blocks
+    EXPECT_EQ(c(7999), 0.0f);
+    EXPECT_EQ(c(8000), 0.5f);
+    EXPECT_EQ(c(8191), 191.5f);
+    EXPECT_EQ(c(8192), 192.5f);
+    EXPECT_EQ(c(17'999), 9999.5f);
+    a.adoptBlock(2, std::vector<float>(StepArray::BlockLength, 7.0f)); // replaces what assign left there
+    EXPECT_EQ(c(16'384), 7.0f);
+    EXPECT_EQ(c(24'575), 7.0f);
+    a.adoptBlock(4, std::vector<float>(3, 9.0f)); // not a whole block: copied
+    EXPECT_EQ(c(32'770), 9.0f);
+    EXPECT_EQ(c(32'771), 0.0f);
+    EXPECT_THROW(a.adoptBlock(13, std::vector<float>(StepArray::BlockLength)), Failure) << "past the last index";
+    a.setLast(600); // drops what lies beyond, also inside the first block
+    a.setLast(100'000);
+    EXPECT_EQ(c(5), 1.0f);
+    EXPECT_EQ(c(700), 0.0f);
+    EXPECT_EQ(c(8192), 0.0f);
+    EXPECT_EQ(c(16'384), 0.0f);
 }
 
 TEST(FailureTest, ErrnoValuesMapToErrorNumbers)
