@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -130,6 +131,9 @@ const bool wideProcessor = [] {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
 }();
 #endif
+
+/// The wide sweep is allowed (useWideSweep).
+std::atomic<bool> wideAllowed{true};
 
 /// The byte classes of a whole block: two 32-byte halves in the wide sweep.
 template <bool Wide>
@@ -608,7 +612,7 @@ void sweepRecord(RecordFile &file, std::int16_t skipLines, FieldSweep &sweep)
 {
     file.skipLines(skipLines);
 #if defined(KOV_READER_AVX2)
-    if (wideProcessor) {
+    if (wideProcessor && wideAllowed.load(std::memory_order_relaxed)) {
         sweepWide(file, sweep);
         return;
     }
@@ -735,6 +739,11 @@ long long fieldsNeeded(double rowCount, long long columns, long long recorded)
 }
 
 } // namespace
+
+void useWideSweep(bool use)
+{
+    wideAllowed.store(use, std::memory_order_relaxed);
+}
 
 void LoadTestRecord(SharedState &state)
 {
