@@ -1,7 +1,7 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Long records side by side, in one run: kov-batch --json on a record of
 ROWS rows x 17 columns (make_record.py's rows, 1,000,000 by default, about
-140 MB), against pandas read_csv(usecols=[x, y], engine="c") and numpy
+93 MB), against pandas read_csv(usecols=[x, y], engine="c") and numpy
 loadtxt(usecols=...) reading the same two columns in this Python. kov-batch
 is timed from process start to exit, with its peak resident memory.
 
