@@ -554,14 +554,20 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
         records.push_back("r" + std::to_string(i) + ".prn");
         writeAll(dir / records.back(), crossingRecord(2 + i % 7));
     }
-    std::optional<std::pair<RunResult, std::map<std::string, std::string>>> first;
-    for (const std::string jobs : {"1", "2", "8"}) {
-        for (const auto &args : {std::vector<std::string>{"--summary", "a.prn", "a.prn"}, // a clash of the plan
-                                 std::vector<std::string>{"--csv", "--summary", "s.csv", "--json", "--report", "r.html"}}) {
+    std::map<std::size_t, std::pair<RunResult, std::map<std::string, std::string>>> firsts;
+    // The last run has too few descriptors to hold a group's files open:
+    // those past the limit are synced on their own, with the same outcome.
+    for (const auto &[jobs, openFiles] : {std::pair{"1", 0}, {"2", 0}, {"8", 0}, {"8", 40}}) {
+        const std::vector<std::string> calls[] = {
+            {"--summary", "a.prn", "a.prn"}, // a clash of the plan
+            {"--csv", "--summary", "s.csv", "--json", "--report", "r.html"},
+            {"--csv", "--json"}}; // groups of many records
+        for (std::size_t k = 0; k < std::size(calls); ++k) {
+            const std::vector<std::string> &args = calls[k];
             std::vector<std::string> call = {"-j", jobs};
             call.insert(call.end(), args.begin(), args.end());
             call.insert(call.end(), records.begin(), records.end());
-            const RunResult r = run(call);
+            const RunResult r = kov::test::runBatch(dir, call, false, openFiles);
             std::map<std::string, std::string> written;
             for (const std::string &name : files())
                 written[name] = withoutLine2(readAll(dir / name));
@@ -572,11 +578,10 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
             }
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.err.find("records/s"), std::string::npos) << "no progress line off a terminal";
-            if (!first)
-                first.emplace(r, written);
-            EXPECT_EQ(r.out, first->first.out) << "-j " << jobs;
-            EXPECT_EQ(r.err, first->first.err) << "-j " << jobs;
-            EXPECT_EQ(written, first->second) << "-j " << jobs;
+            const auto &first = firsts.try_emplace(k, r, written).first->second;
+            EXPECT_EQ(r.out, first.first.out) << "-j " << jobs << " files " << openFiles;
+            EXPECT_EQ(r.err, first.first.err) << "-j " << jobs << " files " << openFiles;
+            EXPECT_EQ(written, first.second) << "-j " << jobs << " files " << openFiles;
         }
     }
 }

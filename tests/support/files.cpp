@@ -108,7 +108,7 @@ std::vector<std::string> ScratchFolder::names() const
     return names;
 }
 
-BatchRun runBatch(const fs::path &folder, const std::vector<std::string> &args, bool diskFull)
+BatchRun runBatch(const fs::path &folder, const std::vector<std::string> &args, bool diskFull, int openFiles)
 {
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0)
@@ -120,7 +120,10 @@ BatchRun runBatch(const fs::path &folder, const std::vector<std::string> &args, 
         for (int fd : {out[0], out[1], err[0], err[1]})
             ::close(fd);
         const rlimit none{0, 0};
-        if (::chdir(folder.c_str()) != 0 || (diskFull && ::setrlimit(RLIMIT_FSIZE, &none) != 0))
+        const auto files = static_cast<rlim_t>(openFiles);
+        const rlimit fewFiles{files, files};
+        if (::chdir(folder.c_str()) != 0 || (diskFull && ::setrlimit(RLIMIT_FSIZE, &none) != 0) ||
+            (openFiles > 0 && ::setrlimit(RLIMIT_NOFILE, &fewFiles) != 0))
             ::_exit(126);
         std::vector<char *> argv{const_cast<char *>(KOV_BATCH_EXE)};
         for (const auto &a : args)

@@ -66,7 +66,8 @@ struct BatchRun {
 /// of 0, so that every write to a file fails as on a full disk. A run that
 /// has not ended after 60 s is killed (status -1): a hang fails the test,
 /// not the suite.
-BatchRun runBatch(const std::filesystem::path &folder, const std::vector<std::string> &args, bool diskFull = false);
+BatchRun runBatch(const std::filesystem::path &folder, const std::vector<std::string> &args, bool diskFull = false,
+                  int openFiles = 0);
 
 /// The test data folder (tests/data) and the examples folder.
 std::filesystem::path dataFolder();
