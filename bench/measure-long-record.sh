@@ -16,19 +16,7 @@ trap 'rm -rf "$work"' EXIT
 python3 "$top/bench/make_record.py" "$work/long.prn" 17 33028
 python3 "$top/bench/make_record.py" "$work/million.prn" 3 1000000
 
-best() { # best wall time in seconds of RUNS runs of the command
-  python3 - "$runs" "$@" <<'PY'
-import subprocess, sys, time
-runs, cmd = int(sys.argv[1]), sys.argv[2:]
-best = None
-for _ in range(runs):
-    start = time.perf_counter()
-    subprocess.run(cmd, stdout=subprocess.DEVNULL, check=True)
-    t = time.perf_counter() - start
-    best = t if best is None else min(best, t)
-print("%.3f" % best)
-PY
-}
+best() { python3 "$top/bench/best-wall.py" "$runs" "$@"; } # best wall time of RUNS runs, in seconds
 cost() { python3 -c "print('%.3f' % ($2 - $1))"; }
 
 for record in long million; do

@@ -35,19 +35,7 @@ for kind in 100 20; do
   done
 done
 
-best() { # best wall time in seconds of RUNS runs of the command
-  python3 - "$runs" "$@" <<'PY'
-import subprocess, sys, time
-runs, cmd = int(sys.argv[1]), sys.argv[2:]
-best = None
-for _ in range(runs):
-    start = time.perf_counter()
-    subprocess.run(cmd, stdout=subprocess.DEVNULL, check=True)
-    t = time.perf_counter() - start
-    best = t if best is None else min(best, t)
-print("%.3f" % best)
-PY
-}
+best() { python3 "$top/bench/best-wall.py" "$runs" "$@"; } # best wall time of RUNS runs, in seconds
 
 for kind in 100 20; do
   cycles=$((2000 / kind))
