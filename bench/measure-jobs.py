@@ -23,6 +23,7 @@ import time
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, here)
 import make_record  # noqa: E402
+from best_wall import best_wall  # noqa: E402
 
 OPTIONS = ["--x-column", "2", "--y-column", "3", "--y-unit", "kN"]
 
@@ -35,16 +36,6 @@ def make(folder, count, text):
             f.write(text)
         paths.append(path)
     return paths
-
-
-def best_wall(argv, rounds):
-    best = None
-    for _ in range(rounds):
-        start = time.perf_counter()
-        subprocess.run(argv, stdout=subprocess.DEVNULL, check=True)
-        took = time.perf_counter() - start
-        best = took if best is None else min(best, took)
-    return best
 
 
 def peak_kib(argv):

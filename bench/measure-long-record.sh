@@ -16,7 +16,7 @@ trap 'rm -rf "$work"' EXIT
 python3 "$top/bench/make_record.py" "$work/long.prn" 17 33028
 python3 "$top/bench/make_record.py" "$work/million.prn" 3 1000000
 
-best() { python3 "$top/bench/best-wall.py" "$runs" "$@"; } # best wall time of RUNS runs, in seconds
+best() { python3 "$top/bench/best_wall.py" "$runs" "$@"; } # best wall time of RUNS runs, in seconds
 cost() { python3 -c "print('%.3f' % ($2 - $1))"; }
 
 for record in long million; do

@@ -35,7 +35,7 @@ for kind in 100 20; do
   done
 done
 
-best() { python3 "$top/bench/best-wall.py" "$runs" "$@"; } # best wall time of RUNS runs, in seconds
+best() { python3 "$top/bench/best_wall.py" "$runs" "$@"; } # best wall time of RUNS runs, in seconds
 
 for kind in 100 20; do
   cycles=$((2000 / kind))
