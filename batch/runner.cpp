@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -25,14 +26,25 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t MaxGroup = 32;
 constexpr auto MaxGroupWait = std::chrono::milliseconds(50);
 
-/// How many temporary files may stay open until their group is published:
-/// half the process's descriptors, the rest left for everything else.
-int openFilesForGroups()
+/// How many descriptors the publishing of groups may hold: at most half the
+/// process's, and never those the workers need (the record, the file being
+/// written, a picture), those open already, nor a reserve for the rest of
+/// the program.
+int openFilesForGroups(std::size_t jobs)
 {
+    constexpr rlim_t Reserve = 16;
+    constexpr rlim_t PerJob = 4;
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return 512;
-    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur / 2, 1 << 16)); // RLIM_INFINITY too
+        return 0;
+    // Descriptors inherited from the caller are taken already.
+    std::error_code error;
+    rlim_t inherited = 0;
+    for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end; it.increment(error))
+        ++inherited;
+    const rlim_t needed = Reserve + PerJob * jobs + inherited;
+    const rlim_t spare = limit.rlim_cur > needed ? limit.rlim_cur - needed : 0;
+    return static_cast<int>(std::min<rlim_t>({limit.rlim_cur / 2, spare, 1 << 16})); // RLIM_INFINITY too
 }
 
 /// Set by SIGINT: start no new record. (A signal handler may only store
@@ -129,7 +141,7 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
     const std::size_t jobs =
         std::min<std::size_t>(total, static_cast<std::size_t>(options.jobs > 0 ? options.jobs : availableCores()));
     const InterruptGuard guard;
-    GroupPublisher publisher(openFilesForGroups());
+    GroupPublisher publisher(openFilesForGroups(jobs));
     Progress progress(total, !options.quiet && total > 1 && ::isatty(STDERR_FILENO));
 
     // The records in memory: slot i % jobs holds record i from its start

@@ -287,7 +287,13 @@ std::vector<int> GroupPublisher::publish(std::vector<PendingFile *> files)
             ::unlink(files[i]->temp.c_str());
             continue;
         }
-        const int old = ::open(files[i]->target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        // Held only within the descriptors allowed: the threads writing the
+        // next records need theirs.
+        int old = -1;
+        if (m_openLeft.fetch_sub(1) > 0)
+            old = ::open(files[i]->target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (old < 0)
+            m_openLeft.fetch_add(1);
         if ((failures[i] = renameOver(*files[i])) == 0)
             m_folders.add(files[i]->folder);
         if (old >= 0)
@@ -313,9 +319,11 @@ void GroupPublisher::letGo(std::vector<int> replaced)
     const std::size_t count = std::min<std::size_t>(MaxClosers, replaced.size());
     auto shared = std::make_shared<const std::vector<int>>(std::move(replaced));
     for (std::size_t k = 0; k < count; ++k)
-        m_closers.emplace_back([shared, k, count] {
-            for (std::size_t i = k; i < shared->size(); i += count)
+        m_closers.emplace_back([this, shared, k, count] {
+            for (std::size_t i = k; i < shared->size(); i += count) {
                 ::close((*shared)[i]);
+                m_openLeft.fetch_add(1);
+            }
         });
 }
 

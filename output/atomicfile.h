@@ -99,8 +99,9 @@ private:
 /// thread.
 class GroupPublisher {
 public:
-    /// openFiles: how many temporary files may stay open, waiting for the
-    /// group's sync; a file written beyond that is synced on its own.
+    /// openFiles: how many descriptors the publisher may hold: temporary
+    /// files waiting for the group's sync (a file written beyond that is
+    /// synced on its own) and replaced files waiting to be closed.
     explicit GroupPublisher(int openFiles);
     ~GroupPublisher();
     GroupPublisher(const GroupPublisher &) = delete;
