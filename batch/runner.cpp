@@ -144,25 +144,30 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
     GroupPublisher publisher(openFilesForGroups(jobs));
     Progress progress(total, !options.quiet && total > 1 && ::isatty(STDERR_FILENO));
 
-    // The records in memory: slot i % jobs holds record i from its start
-    // until the main thread takes it, and record i starts only when record
-    // i - jobs has been taken.
+    // Slot i % ahead holds record i from its start until the main thread
+    // takes it, and record i starts only when record i - ahead has been
+    // taken. A finished record that holds only its lines and files lets the
+    // workers run a group ahead while the main thread publishes; one that
+    // holds its analysed record (for a picture or the report) does not, so
+    // that at most jobs records are in memory.
+    const bool holdsRecords = !options.plotFile.empty() || !options.reportFile.empty();
+    const std::size_t ahead = holdsRecords ? jobs : jobs + MaxGroup;
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<std::optional<RecordOutcome>> slots(std::max<std::size_t>(jobs, 1));
+    std::vector<std::optional<RecordOutcome>> slots(std::max<std::size_t>(ahead, 1));
     std::size_t next = 0;    // the next record to start
     std::size_t handed = 0;  // the records taken from their slots
     auto work = [&] {
         std::unique_lock lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] { return next >= total || interrupted.load() || next < handed + jobs; });
+            changed.wait(lock, [&] { return next >= total || interrupted.load() || next < handed + ahead; });
             if (next >= total || interrupted.load())
                 return;
             const std::size_t i = next++;
             lock.unlock();
             RecordOutcome outcome = runRecord(plans[i], options, publisher);
             lock.lock();
-            slots[i % jobs] = std::move(outcome);
+            slots[i % ahead] = std::move(outcome);
             changed.notify_all();
         }
     };
@@ -176,7 +181,7 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
     // record holds its lines and its open temporary files; with a picture
     // or a report it also holds its analysed record, so then each record is
     // published on its own.
-    const std::size_t groupSize = options.plotFile.empty() && options.reportFile.empty() ? MaxGroup : 1;
+    const std::size_t groupSize = holdsRecords ? 1 : MaxGroup;
     std::vector<std::pair<std::size_t, RecordOutcome>> group;
     Clock::time_point groupStart{};
     std::size_t shown = 0; // the records handed to done
@@ -229,7 +234,7 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
             // Woken by a worker, or every 100 ms to redraw the progress and
             // to see an interruption (the signal handler cannot notify), or
             // when the waiting group is due.
-            while (!slots[i % jobs] && !(interrupted.load() && i >= next)) {
+            while (!slots[i % ahead] && !(interrupted.load() && i >= next)) {
                 auto wait = std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(100));
                 if (!group.empty())
                     wait = std::clamp(groupStart + MaxGroupWait - Clock::now(), Clock::duration::zero(), wait);
@@ -242,9 +247,9 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
                 progress.update(shown, failed);
                 lock.lock();
             }
-            if (!slots[i % jobs])
+            if (!slots[i % ahead])
                 break;
-            outcome.swap(slots[i % jobs]);
+            outcome.swap(slots[i % ahead]);
             handed = i + 1;
             changed.notify_all();
         }
