@@ -1,5 +1,7 @@
 #include "reader/recorddigest.h"
 
+#include "app/core/sharedstate.h"
+
 #include <nettle/sha2.h>
 
 #include <algorithm>
@@ -35,8 +37,12 @@ struct RecordDigest::Context {
     unsigned char *current()
     {
         auto &c = chunk[handed % Chunks];
-        if (!c)
+        if (!c) {
             c = std::make_unique_for_overwrite<unsigned char[]>(ChunkSize);
+            // Past the first chunk the record is long: each chunk is filled.
+            if (handed > 0)
+                prefaultPages(c.get(), ChunkSize);
+        }
         return c.get();
     }
 

@@ -1,7 +1,9 @@
 #include "reader/recordfile.h"
 
 #include "app/core/failure.h"
+#include "app/core/sharedstate.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -52,6 +54,8 @@ RecordFile::RecordFile(const std::string &path)
         m_fd = -1;
         throw Failure(folder ? err::AccessDenied : err::PathAccess);
     }
+    // The part of the buffer the file will fill, mapped at once.
+    prefaultPages(m_buffer.get(), static_cast<std::size_t>(std::min<off_t>(st.st_size, BufferSize)));
 }
 
 RecordFile::~RecordFile()

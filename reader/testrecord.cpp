@@ -179,7 +179,7 @@ public:
         const auto offset = index % BlockRows;
         if (block >= m_blocks.size())
             m_blocks.resize(block + 1);
-        std::vector<float> &values = m_blocks[block];
+        StepArray::Block &values = m_blocks[block];
         // The first block grows by doubling, so a short record costs little;
         // a record that goes on past it is long, and its blocks come whole.
         if (offset >= values.size())
@@ -212,10 +212,10 @@ public:
 
     /// Hands over the block of the rows from row on (row + 1 a multiple of
     /// BlockRows), leaving them unset here.
-    std::vector<float> take(long long row)
+    StepArray::Block take(long long row)
     {
         const auto block = (static_cast<std::size_t>(row) + 1) / BlockRows;
-        return block < m_blocks.size() ? std::move(m_blocks[block]) : std::vector<float>();
+        return block < m_blocks.size() ? std::move(m_blocks[block]) : StepArray::Block();
     }
 
     /// Gives back the blocks that lie wholly before row.
@@ -223,13 +223,13 @@ public:
     {
         const std::size_t blocks = std::min(m_blocks.size(), (static_cast<std::size_t>(row) + 1) / BlockRows);
         for (std::size_t b = 0; b < blocks; ++b)
-            std::vector<float>().swap(m_blocks[b]);
+            StepArray::Block().swap(m_blocks[b]);
     }
 
     static constexpr std::size_t BlockRows = StepArray::BlockLength;
 
 private:
-    std::vector<std::vector<float>> m_blocks;
+    std::vector<StepArray::Block> m_blocks;
 };
 
 /// One sweep over the data lines of a record (what follows the header):
@@ -327,7 +327,7 @@ public:
     /// The values of a slot from row on, as far as its block of rows holds them.
     std::span<const float> values(long long row, int slot) const { return slot == 0 ? m_x.from(row) : m_y.from(row); }
     /// Hands over a whole block of a slot's values (RowValues::take).
-    std::vector<float> take(long long row, int slot) { return slot == 0 ? m_x.take(row) : m_y.take(row); }
+    StepArray::Block take(long long row, int slot) { return slot == 0 ? m_x.take(row) : m_y.take(row); }
 
     /// Gives back the values of the rows before row.
     void releaseBefore(long long row)

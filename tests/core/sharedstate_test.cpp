@@ -70,13 +70,13 @@ TEST(SharedStateTest, ArraysGrowInPartsAndTakeBlocksWhole)
     EXPECT_EQ(c(8191), 191.5f);
     EXPECT_EQ(c(8192), 192.5f);
     EXPECT_EQ(c(17'999), 9999.5f);
-    a.adoptBlock(2, std::vector<float>(StepArray::BlockLength, 7.0f)); // replaces what assign left there
+    a.adoptBlock(2, StepArray::Block(StepArray::BlockLength, 7.0f)); // replaces what assign left there
     EXPECT_EQ(c(16'384), 7.0f);
     EXPECT_EQ(c(24'575), 7.0f);
-    a.adoptBlock(4, std::vector<float>(3, 9.0f)); // not a whole block: copied
+    a.adoptBlock(4, StepArray::Block(3, 9.0f)); // not a whole block: copied
     EXPECT_EQ(c(32'770), 9.0f);
     EXPECT_EQ(c(32'771), 0.0f);
-    EXPECT_THROW(a.adoptBlock(13, std::vector<float>(StepArray::BlockLength)), Failure) << "past the last index";
+    EXPECT_THROW(a.adoptBlock(13, StepArray::Block(StepArray::BlockLength)), Failure) << "past the last index";
     a.setLast(600); // drops what lies beyond, also inside the first block
     a.setLast(100'000);
     EXPECT_EQ(c(5), 1.0f);
