@@ -128,6 +128,7 @@ private:
     std::atomic<int> m_openLeft;
     FolderSyncs m_folders;
     std::vector<std::thread> m_closers; ///< closing the files the last group replaced
+    bool m_slowCloses = false;          ///< a replaced file's close was slow: close on the closers
 };
 
 /// The files one caller wrote through a GroupPublisher, in the order written.
