@@ -111,16 +111,24 @@ struct RecordDigest::Context {
     }
 };
 
-RecordDigest::RecordDigest() : m_context(std::make_unique<Context>())
-{
-    sha256_init(&m_context->sha);
-}
+RecordDigest::RecordDigest() = default;
 
 RecordDigest::~RecordDigest() = default;
 
+RecordDigest::Context &RecordDigest::context()
+{
+    // Made when the reader first hands on bytes: a digest that is declared
+    // but never fed (a call whose outputs do not show it) costs nothing.
+    if (!m_context) {
+        m_context = std::make_unique<Context>();
+        sha256_init(&m_context->sha);
+    }
+    return *m_context;
+}
+
 void RecordDigest::bytes(const unsigned char *data, std::size_t size)
 {
-    Context &c = *m_context;
+    Context &c = context();
     while (size > 0) {
         const std::size_t n = std::min(size, Context::ChunkSize - c.used);
         std::memcpy(c.current() + c.used, data, n);
@@ -134,7 +142,7 @@ void RecordDigest::bytes(const unsigned char *data, std::size_t size)
 
 void RecordDigest::end()
 {
-    Context &c = *m_context;
+    Context &c = context();
     c.finish();
     if (c.used > 0)
         sha256_update(&c.sha, c.used, c.current());

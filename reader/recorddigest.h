@@ -26,6 +26,8 @@ public:
 
 private:
     struct Context;
+    Context &context();
+
     std::unique_ptr<Context> m_context;
     std::optional<std::string> m_hex;
 };
