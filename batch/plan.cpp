@@ -75,7 +75,12 @@ const PlannedFile *RecordPlan::find(OutputKind kind) const
     return nullptr;
 }
 
-bool isResultsFile(const std::string &path)
+namespace {
+
+/// isResultsFile, which also gives the identity of the file it opened
+/// (nullopt when it could not open it), so that planning a record does not
+/// look it up twice.
+bool isResultsFile(const std::string &path, std::optional<FileId> &id)
 {
     // Non-blocking, so that a named pipe given as a record is not waited on.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -84,14 +89,25 @@ bool isResultsFile(const std::string &path)
     struct stat st {};
     std::string head(ResultsFirstLine.size() + 2, '\0');
     ssize_t n = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        n = ::pread(fd, head.data(), head.size(), 0);
+    if (::fstat(fd, &st) == 0) {
+        id = FileId{0, st.st_dev, st.st_ino, {}};
+        if (S_ISREG(st.st_mode))
+            n = ::pread(fd, head.data(), head.size(), 0);
+    }
     ::close(fd);
     if (n < static_cast<ssize_t>(ResultsFirstLine.size()))
         return false;
     head.resize(static_cast<std::size_t>(n));
     const std::string_view rest = std::string_view(head).substr(ResultsFirstLine.size());
     return head.starts_with(ResultsFirstLine) && (rest.empty() || rest[0] == '\n' || rest.starts_with("\r\n"));
+}
+
+} // namespace
+
+bool isResultsFile(const std::string &path)
+{
+    std::optional<FileId> id;
+    return isResultsFile(path, id);
 }
 
 std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::string &error)
@@ -102,9 +118,10 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::str
         RecordPlan plan;
         plan.record = record;
         plan.absolute = normalisedAbsolutePath(record);
-        plan.skipped = isResultsFile(record);
+        std::optional<FileId> id;
+        plan.skipped = isResultsFile(record, id);
         if (!plan.skipped)
-            records.emplace(fileIdOf(record), record);
+            records.emplace(id ? *id : fileIdOf(record), record);
         plans.push_back(std::move(plan));
     }
 
