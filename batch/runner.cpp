@@ -6,12 +6,14 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
 
+#include <fcntl.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -30,6 +32,35 @@ constexpr auto MaxGroupWait = std::chrono::milliseconds(50);
 /// process's, and never those the workers need (the record, the file being
 /// written, a picture), those open already, nor a reserve for the rest of
 /// the program.
+/// How many descriptors the process has open, counted in /proc/self/fd
+/// (the one reading it included); 0 when it cannot be read. Read straight
+/// into a buffer on the stack: a directory stream would take 32 KiB of heap
+/// for a few entries.
+rlim_t openDescriptors()
+{
+    const int dir = ::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return 0;
+    rlim_t count = 0;
+    alignas(8) char buffer[4096];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (long at = 0; at < n;) {
+            // struct linux_dirent64: inode, offset, record length, type, name.
+            unsigned short length = 0;
+            std::memcpy(&length, buffer + at + 16, sizeof length);
+            const char *name = buffer + at + 19;
+            if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+                ++count;
+            at += length;
+        }
+    }
+    ::close(dir);
+    return count;
+}
+
 int openFilesForGroups(std::size_t jobs)
 {
     constexpr rlim_t Reserve = 16;
@@ -38,10 +69,7 @@ int openFilesForGroups(std::size_t jobs)
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return 0;
     // Descriptors inherited from the caller are taken already.
-    std::error_code error;
-    rlim_t inherited = 0;
-    for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end; it.increment(error))
-        ++inherited;
+    const rlim_t inherited = openDescriptors();
     const rlim_t needed = Reserve + PerJob * jobs + inherited;
     const rlim_t spare = limit.rlim_cur > needed ? limit.rlim_cur - needed : 0;
     return static_cast<int>(std::min<rlim_t>({limit.rlim_cur / 2, spare, 1 << 16})); // RLIM_INFINITY too
