@@ -183,8 +183,18 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::optional<RecordOutcome>> slots(std::max<std::size_t>(ahead, 1));
+    // Taken records wait, in order, for their files to be published as a
+    // group: one sync for many records instead of one per file. A waiting
+    // record holds its lines and its open temporary files; with a picture
+    // or a report it also holds its analysed record, so then each record is
+    // published on its own.
+    const std::size_t groupSize = holdsRecords ? 1 : MaxGroup;
     std::size_t next = 0;    // the next record to start
     std::size_t handed = 0;  // the records taken from their slots
+    std::size_t doneInOrder = 0; // the records done, all of those before them too
+    // The main thread is woken once the records up to here are done, not
+    // for each record: waking it costs a switch of threads per record.
+    std::size_t wakeAt = std::min(total, groupSize);
     auto work = [&] {
         std::unique_lock lock(mutex);
         for (;;) {
@@ -196,7 +206,11 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
             RecordOutcome outcome = runRecord(plans[i], options, publisher);
             lock.lock();
             slots[i % ahead] = std::move(outcome);
-            changed.notify_all();
+            // Slot j % ahead holds record j, from handed on, once it is done.
+            while (doneInOrder < next && slots[doneInOrder % ahead])
+                ++doneInOrder;
+            if (doneInOrder >= wakeAt || interrupted.load())
+                changed.notify_all();
         }
     };
     std::vector<std::thread> pool;
@@ -204,12 +218,6 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
         for (std::size_t t = 0; t < jobs; ++t)
             pool.emplace_back(work);
 
-    // Taken records wait, in order, for their files to be published as a
-    // group: one sync for many records instead of one per file. A waiting
-    // record holds its lines and its open temporary files; with a picture
-    // or a report it also holds its analysed record, so then each record is
-    // published on its own.
-    const std::size_t groupSize = holdsRecords ? 1 : MaxGroup;
     std::vector<std::pair<std::size_t, RecordOutcome>> group;
     Clock::time_point groupStart{};
     std::size_t shown = 0; // the records handed to done
@@ -259,9 +267,11 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
             outcome = runRecord(plans[i], options, publisher);
         } else {
             std::unique_lock lock(mutex);
-            // Woken by a worker, or every 100 ms to redraw the progress and
-            // to see an interruption (the signal handler cannot notify), or
-            // when the waiting group is due.
+            // Woken by a worker when the records that fill the group are
+            // done, or every 100 ms to redraw the progress and to see an
+            // interruption (the signal handler cannot notify), or when the
+            // waiting group is due.
+            wakeAt = std::min(total, i + groupSize - group.size());
             while (!slots[i % ahead] && !(interrupted.load() && i >= next)) {
                 auto wait = std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(100));
                 if (!group.empty())
