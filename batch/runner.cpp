@@ -28,10 +28,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t MaxGroup = 32;
 constexpr auto MaxGroupWait = std::chrono::milliseconds(50);
 
-/// How many descriptors the publishing of groups may hold: at most half the
-/// process's, and never those the workers need (the record, the file being
-/// written, a picture), those open already, nor a reserve for the rest of
-/// the program.
 /// How many descriptors the process has open, counted in /proc/self/fd
 /// (the one reading it included); 0 when it cannot be read. Read straight
 /// into a buffer on the stack: a directory stream would take 32 KiB of heap
@@ -61,6 +57,10 @@ rlim_t openDescriptors()
     return count;
 }
 
+/// How many descriptors the publishing of groups may hold: at most half the
+/// process's, and never those the workers need (the record, the file being
+/// written, a picture), those open already, nor a reserve for the rest of
+/// the program.
 int openFilesForGroups(std::size_t jobs)
 {
     constexpr rlim_t Reserve = 16;
