@@ -13,8 +13,8 @@
 
 #include <fcntl.h>
 #include <sched.h>
-#include <sys/syscall.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace kov::batch {
