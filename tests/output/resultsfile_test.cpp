@@ -241,6 +241,10 @@ TEST_P(AtomicWriteTest, TargetStates)
         fs::create_directory(dir);
         c.prepare(dir, target);
         int error = 0;
+        const auto openDescriptors = [] {
+            return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+        };
+        const auto openBefore = openDescriptors();
         try {
             if (grouped) {
                 GroupPublisher publisher(1);
@@ -248,6 +252,9 @@ TEST_P(AtomicWriteTest, TargetStates)
                 if (c.meanwhile)
                     c.meanwhile(target);
                 error = publisher.publish({&file}).at(0);
+                publisher.syncFolders();
+                // The temporary file and a replaced one are closed once published.
+                EXPECT_EQ(openDescriptors(), openBefore);
             } else {
                 writeFileAtomically(target.string(), "new");
             }
@@ -271,6 +278,12 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, AtomicWriteTest,
     ::testing::Values(
         AtomicCase{"new", [](const fs::path &d, const fs::path &) { makeElsewhere(d); }, 0, "new", false},
+        AtomicCase{"earlierFileIsReplaced",
+                   [](const fs::path &d, const fs::path &to) {
+                       makeElsewhere(d);
+                       std::ofstream(to) << "old";
+                   },
+                   0, "new", false},
         AtomicCase{"symlinkIsReplacedNotFollowed",
                    [](const fs::path &d, const fs::path &to) {
                        makeElsewhere(d);
