@@ -1,7 +1,7 @@
 #include "batch/callfiles.h"
 
 #include "batch/plotoutput.h"
-#include "output/atomicfile.h"
+#include "core/output/atomicfile.h"
 
 #include <ctime>
 

@@ -5,7 +5,7 @@
 // as the records come and whose page is written at the end.
 
 #include "batch/options.h"
-#include "output/reportrequest.h"
+#include "report/reportrequest.h"
 
 #include <memory>
 #include <ostream>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "analysis/core/metrics.h"
+#include "core/analysis/metrics.h"
 #include "batch/options.h"
 #include "batch/plan.h"
-#include "output/atomicfile.h"
-#include "output/metricsexport.h"
+#include "core/output/atomicfile.h"
+#include "core/output/metricsexport.h"
 
 #include <functional>
 #include <string>

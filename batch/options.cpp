@@ -1,7 +1,7 @@
 #include "batch/options.h"
 
-#include "output/picturefile.h"
-#include "reader/numberscan.h"
+#include "core/drawing/picturefile.h"
+#include "core/reader/numberscan.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/core/course.h"
-#include "analysis/core/metrics.h"
-#include "app/core/settings.h"
+#include "core/analysis/course.h"
+#include "core/analysis/metrics.h"
+#include "core/state/settings.h"
 
 #include <optional>
 #include <string>

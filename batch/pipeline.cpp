@@ -1,11 +1,11 @@
 #include "batch/pipeline.h"
 
-#include "analysis/core/course.h"
-#include "analysis/core/metrics.h"
+#include "core/analysis/course.h"
+#include "core/analysis/metrics.h"
 #include "batch/exports.h"
 #include "batch/plotoutput.h"
-#include "output/resultsfile.h"
-#include "reader/recorddigest.h"
+#include "core/output/resultsfile.h"
+#include "core/reader/recorddigest.h"
 
 #include <ctime>
 #include <memory>

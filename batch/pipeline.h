@@ -6,8 +6,8 @@
 
 #include "batch/options.h"
 #include "batch/plan.h"
-#include "output/atomicfile.h"
-#include "output/reportrequest.h"
+#include "core/output/atomicfile.h"
+#include "report/reportrequest.h"
 
 #include <ostream>
 #include <string>

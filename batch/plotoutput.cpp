@@ -1,6 +1,6 @@
 #include "batch/plotoutput.h"
 
-#include "batch/picturemodule.h"
+#include "pictures/module.h"
 
 #include <filesystem>
 #include <string>

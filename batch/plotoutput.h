@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/sharedstate.h"
-#include "output/reportrequest.h"
+#include "core/state/sharedstate.h"
+#include "report/reportrequest.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "batch/recordplan.h"
 
-#include "reader/recordfile.h"
+#include "core/reader/recordfile.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/core/failure.h"
+#include "core/state/failure.h"
 #include "batch/options.h"
-#include "reader/recordfile.h"
-#include "reader/recordlayout.h"
+#include "core/reader/recordfile.h"
+#include "core/reader/recordlayout.h"
 
 #include <optional>
 #include <ostream>

@@ -2,18 +2,18 @@
 // load (17 and 3 columns), the automatic analysis, the results text, the
 // metrics with their JSON and CSV.
 
-#include "analysis/core/course.h"
-#include "analysis/core/cycle.h"
-#include "analysis/core/metrics.h"
+#include "core/analysis/course.h"
+#include "core/analysis/cycle.h"
+#include "core/analysis/metrics.h"
 #include "bench/benchrecord.h"
-#include "output/metricsexport.h"
-#include "output/resultsfile.h"
-#include "reader/numberscan.h"
-#include "reader/recorddigest.h"
-#include "reader/recordlayout.h"
-#include "reader/testrecord.h"
+#include "core/output/metricsexport.h"
+#include "core/output/resultsfile.h"
+#include "core/reader/numberscan.h"
+#include "core/reader/recorddigest.h"
+#include "core/reader/recordlayout.h"
+#include "core/reader/testrecord.h"
 #ifdef KOV_BENCH_REFERENCE_READER
-#include "tests/reader/referencereader.h"
+#include "tests/core/referencereader.h"
 #endif
 
 #include <benchmark/benchmark.h>

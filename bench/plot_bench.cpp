@@ -3,12 +3,12 @@
 // and the cycle view's animation of one cycle, at full speed and paced as
 // the program runs it (wall-clock time: a paced view mostly waits).
 
-#include "analysis/module11.h"
-#include "app/form1.h"
-#include "app/kovapp.h"
+#include "window/module11.h"
+#include "window/form1.h"
+#include "window/kovapp.h"
 #include "bench/benchrecord.h"
-#include "plot/drawcommand.h"
-#include "plot/picturebox.h"
+#include "window/drawcommand.h"
+#include "window/picturebox.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -5,9 +5,9 @@
 // the figure count from there (loading the libraries included); without it
 // the figure counts from main().
 
-#include "app/core/sharedstate.h"
-#include "app/form1.h"
-#include "app/kovapp.h"
+#include "core/state/sharedstate.h"
+#include "window/form1.h"
+#include "window/kovapp.h"
 
 #include <QApplication>
 #include <QEvent>

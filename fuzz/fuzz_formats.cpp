@@ -6,8 +6,8 @@
 // within half a thousandth, "0.0000e+00" within half a unit of its fifth
 // digit. The rest of the input goes through the 16-bit conversion.
 
-#include "output/formats.h"
-#include "reader/numtext.h"
+#include "core/output/formats.h"
+#include "core/reader/numtext.h"
 
 #include <clocale>
 #include <cmath>

@@ -8,7 +8,7 @@
 //   4  bit 0: start from a stale DataLoaded = 1 with RowCount (bytes 5, 6,
 //      little-endian) and ColumnCount (byte 7, signed)
 
-#include "tests/reader/differential.h"
+#include "tests/core/differential.h"
 
 #include <cstdint>
 #include <cstdio>

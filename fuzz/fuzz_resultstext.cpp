@@ -6,7 +6,7 @@
 // then the units, the record name up to the first NUL, and the remaining
 // bytes as the floats and peak steps of the cycles.
 
-#include "output/resultsfile.h"
+#include "core/output/resultsfile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -9,9 +9,9 @@
 //   6  RowCount for a stale load (x 10)                7  ColumnCount for it
 // Only kov::Failure may come out of the core; anything else is a finding.
 
-#include "analysis/core/course.h"
-#include "output/resultsfile.h"
-#include "reader/testrecord.h"
+#include "core/analysis/course.h"
+#include "core/output/resultsfile.h"
+#include "core/reader/testrecord.h"
 
 #include <cmath>
 #include <cstdint>

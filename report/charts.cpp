@@ -1,9 +1,9 @@
 #include "report/charts.h"
 
-#include "plot/loopplot.h"
-#include "plot/pathsimplify.h"
-#include "plot/plotcanvas.h"
-#include "output/picturefile.h"
+#include "core/drawing/loopgeometry.h"
+#include "core/drawing/pathsimplify.h"
+#include "core/drawing/picturefile.h"
+#include "pictures/plotcanvas.h"
 #include "report/reportformat.h"
 
 #include <QBuffer>

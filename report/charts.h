@@ -5,10 +5,10 @@
 // size of their own: the page scales them by their viewBox). Drawing needs
 // a GuiForCharts.
 
-#include "analysis/core/metrics.h"
-#include "app/core/sharedstate.h"
-#include "app/design/design.h"
-#include "plot/plotmapping.h"
+#include "core/analysis/metrics.h"
+#include "core/state/sharedstate.h"
+#include "core/drawing/design.h"
+#include "core/drawing/plotmapping.h"
 
 #include <memory>
 #include <optional>

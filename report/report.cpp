@@ -1,8 +1,8 @@
 #include "report/report.h"
 
-#include "app/core/failure.h"
-#include "output/atomicfile.h"
-#include "output/jsontext.h"
+#include "core/state/failure.h"
+#include "core/output/atomicfile.h"
+#include "core/output/jsontext.h"
 #include "report/charts.h"
 #include "report/reportformat.h"
 

@@ -3,7 +3,7 @@
 // The HTML report of a kov-batch call: one self-contained page for all its
 // records, drawn from a request of plain core data (output/reportrequest.h).
 
-#include "output/reportrequest.h"
+#include "report/reportrequest.h"
 
 #include <memory>
 #include <string>

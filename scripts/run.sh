@@ -7,6 +7,6 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$top/scripts/setup.sh"
 "$top/scripts/build.sh"
 build=${KOV_BUILD_DIR:-$top/build}
-program=$(cd "$build" && pwd)/app/kov # before leaving the caller's folder
+program=$(cd "$build" && pwd)/window/kov # before leaving the caller's folder
 cd "$top/examples"
 exec "$program" "$@"

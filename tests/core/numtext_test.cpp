@@ -1,6 +1,6 @@
-#include "app/core/failure.h"
-#include "reader/numberscan.h"
-#include "reader/numtext.h"
+#include "core/state/failure.h"
+#include "core/reader/numberscan.h"
+#include "core/reader/numtext.h"
 
 #include <gtest/gtest.h>
 

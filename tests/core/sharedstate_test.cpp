@@ -1,4 +1,4 @@
-#include "app/core/sharedstate.h"
+#include "core/state/sharedstate.h"
 
 #include <gtest/gtest.h>
 

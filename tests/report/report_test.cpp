@@ -2,10 +2,10 @@
 // nothing from outside), the data its loop chart draws, mapped back through
 // the plot's mapping, and the numbers of its axes and tables.
 
-#include "analysis/core/course.h"
-#include "analysis/core/metrics.h"
-#include "plot/loopplot.h"
-#include "output/picturefile.h"
+#include "core/analysis/course.h"
+#include "core/analysis/metrics.h"
+#include "pictures/loopplot.h"
+#include "core/drawing/picturefile.h"
 #include "report/charts.h"
 #include "report/report.h"
 #include "report/reportformat.h"

@@ -1,6 +1,6 @@
 #include "tests/support/files.h"
 
-#include "app/core/failure.h"
+#include "core/state/failure.h"
 
 #include <algorithm>
 #include <chrono>

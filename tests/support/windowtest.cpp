@@ -1,8 +1,8 @@
 #include "tests/support/windowtest.h"
 
-#include "app/design/qtdesign.h"
-#include "app/kovapp.h"
-#include "chooser/frmopensave.h"
+#include "window/qtdesign.h"
+#include "window/kovapp.h"
+#include "window/frmopensave.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -4,9 +4,9 @@
 // fresh shared state for every test function, message boxes captured
 // instead of shown, and a scratch folder for records.
 
-#include "app/core/sharedstate.h"
-#include "app/form1.h"
-#include "app/messages.h"
+#include "core/state/sharedstate.h"
+#include "window/form1.h"
+#include "window/messages.h"
 
 #include <QList>
 #include <QObject>

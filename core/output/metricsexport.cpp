@@ -1,0 +1,402 @@
+#include "core/output/metricsexport.h"
+
+#include "core/output/utf8text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+
+namespace kov {
+
+namespace {
+
+// ---- JSON
+
+JsonDocument peakJson(const CyclePeak &p)
+{
+    JsonDocument j = JsonDocument::object();
+    j["step"] = p.step;
+    j["x"] = jsonFloat(p.x);
+    j["y"] = jsonFloat(p.y);
+    return j;
+}
+
+JsonDocument cycleJson(const CycleMetrics &c)
+{
+    JsonDocument j = JsonDocument::object();
+    j["cycle"] = c.cycle;
+    j["start_step"] = c.startStep;
+    j["end_step"] = c.endStep;
+    j["peak1"] = peakJson(c.peak1);
+    j["peak2"] = peakJson(c.peak2);
+    j["energy"] = jsonFloat(c.energy);
+    j["total_energy"] = jsonFloat(c.totalEnergy);
+    j["strain_energy"] = jsonFloat(c.strainEnergy);
+    j["damping"] = jsonFloat(c.damping);
+    j["max_load"] = jsonOptional(c.maxLoad);
+    j["min_load"] = jsonOptional(c.minLoad);
+    j["secant_stiffness"] = jsonOptional(c.secantStiffness);
+    j["residual_pos"] = jsonOptional(c.residualPos);
+    j["residual_neg"] = jsonOptional(c.residualNeg);
+    j["level"] = jsonOptional(c.level);
+    const char *role = roleName(c.role);
+    j["role"] = role ? JsonDocument(role) : JsonDocument();
+    j["beta"] = jsonOptional(c.beta);
+    j["drift_pos"] = jsonOptional(c.driftPos);
+    j["drift_neg"] = jsonOptional(c.driftNeg);
+    j["inelastic_deformation"] = jsonOptional(c.inelasticDeformation);
+    j["cumulative_inelastic_deformation"] = jsonOptional(c.cumulativeInelasticDeformation);
+    return j;
+}
+
+JsonDocument loadsJson(const std::vector<std::optional<float>> &loads)
+{
+    JsonDocument j = JsonDocument::array();
+    for (const auto &f : loads)
+        j.push_back(jsonOptional(f));
+    return j;
+}
+
+JsonDocument levelJson(const LoadLevel &l)
+{
+    JsonDocument j = JsonDocument::object();
+    j["level"] = l.level;
+    j["first_cycle"] = l.firstCycle;
+    j["amplitude"] = jsonFloat(l.amplitude);
+    j["x_pos"] = jsonOptional(l.xPos);
+    j["x_neg"] = jsonOptional(l.xNeg);
+    j["cycles"] = l.cycles;
+    j["repeats"] = l.repeats;
+    j["trailing"] = l.trailing;
+    j["ratio"] = jsonOptional(l.ratio);
+    j["drift"] = jsonOptional(l.drift);
+    j["strength_pos"] = loadsJson(l.strengthPos);
+    j["strength_neg"] = loadsJson(l.strengthNeg);
+    j["loss_pos"] = jsonOptional(l.lossPos);
+    j["loss_neg"] = jsonOptional(l.lossNeg);
+    j["loss3_pos"] = jsonOptional(l.loss3Pos);
+    j["loss3_neg"] = jsonOptional(l.loss3Neg);
+    return j;
+}
+
+JsonDocument checkJson(const AcceptanceCheck &k)
+{
+    return {{"value", jsonOptional(k.value)}, {"limit", jsonOptional(k.limit)}, {"pass", jsonOptional(k.pass)}};
+}
+
+JsonDocument acceptanceJson(const std::optional<Acceptance> &a)
+{
+    if (!a)
+        return nullptr;
+    JsonDocument j = JsonDocument::object();
+    j["drift_limit"] = jsonDouble(a->driftLimit);
+    j["level"] = jsonOptional(a->level);
+    j["cycle"] = jsonOptional(a->cycle);
+    j["checks"] = {{"strength_pos", checkJson(a->strengthPos)},
+                   {"strength_neg", checkJson(a->strengthNeg)},
+                   {"beta", checkJson(a->beta)},
+                   {"stiffness", checkJson(a->stiffness)}};
+    j["pass"] = jsonOptional(a->pass);
+    return j;
+}
+
+JsonDocument sideJson(const EnvelopeSide &side)
+{
+    JsonDocument j = JsonDocument::object();
+    // The sides' points are stored floats, written as the floats they are;
+    // the average envelope's are derived doubles.
+    auto number = [&](double v) { return side.storedValues ? jsonFloat(static_cast<float>(v)) : jsonDouble(v); };
+    JsonDocument points = JsonDocument::array();
+    for (const EnvelopePoint &p : side.points)
+        points.push_back(JsonDocument::array({number(p.x), number(p.y)}));
+    j["points"] = std::move(points);
+    const auto &c = side.eeep;
+    auto field = [&](auto member) { return c ? jsonOptional(std::optional((*c).*member)) : JsonDocument(); };
+    j["peak_load"] = c ? number(c->peakLoad) : JsonDocument();
+    j["peak_disp"] = c ? number(c->peakDisp) : JsonDocument();
+    j["elastic_stiffness"] = field(&EeepCurve::elasticStiffness);
+    j["yield_load"] = field(&EeepCurve::yieldLoad);
+    j["yield_disp"] = field(&EeepCurve::yieldDisp);
+    j["ultimate_disp"] = field(&EeepCurve::ultimateDisp);
+    j["failure_reached"] = field(&EeepCurve::failureReached);
+    j["ductility"] = field(&EeepCurve::ductility);
+    j["yield_fallback"] = field(&EeepCurve::yieldFallback);
+    return j;
+}
+
+// ---- CSV
+
+/// A field as RFC 4180 wants it: quoted when it holds a comma, a quote or a
+/// line end, its quotes doubled; a byte that is not UTF-8 (of a name or a
+/// unit) becomes U+FFFD, so that strict readers take the file.
+std::string csvField(const std::string &raw)
+{
+    const std::string text = validUtf8(raw);
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+template <typename T>
+std::string csvNumber(T value)
+{
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value > 0 ? "Infinity" : "-Infinity";
+    return shortestText(value);
+}
+
+template <typename T>
+std::string csvNumber(const std::optional<T> &value)
+{
+    return value ? csvNumber(*value) : std::string();
+}
+
+std::string csvLine(const std::vector<std::string> &cells)
+{
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        line += (i ? "," : "") + csvField(cells[i]);
+    return line + "\r\n";
+}
+
+std::string csvCell(const CycleCell &cell)
+{
+    return std::visit(
+        [](const auto &v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return {};
+            else if constexpr (std::is_same_v<T, int>)
+                return std::to_string(v);
+            else if constexpr (std::is_same_v<T, const char *>)
+                return v;
+            else
+                return csvNumber(v);
+        },
+        cell);
+}
+
+template <typename T>
+CycleCell cell(const std::optional<T> &value)
+{
+    return value ? CycleCell(*value) : CycleCell();
+}
+
+} // namespace
+
+JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context)
+{
+    JsonDocument j = JsonDocument::object();
+    j["record"] = context.record;
+    j["version"] = KOV_VERSION;
+    j["record_sha256"] = context.sha256.empty() ? JsonDocument() : JsonDocument(context.sha256);
+    const MetricSettings &m = metrics.settings;
+    j["settings"] = {{"x_column", state.XColumn},
+                     {"y_column", state.YColumn},
+                     {"skip_lines", state.SkipLines},
+                     {"x_coef", jsonFloat(state.XCoef)},
+                     {"y_coef", jsonFloat(state.YCoef)},
+                     {"x_unit", context.xUnit},
+                     {"y_unit", context.yUnit},
+                     {"level_tolerance", jsonDouble(m.levelTolerance)},
+                     {"height", jsonOptional(m.height)},
+                     {"acceptance_drift", jsonDouble(m.acceptanceDrift)},
+                     {"yield_disp", jsonOptional(m.yieldDisp)}};
+    j["rows"] = static_cast<int>(state.RowCount); // a whole number, below 2^24
+    j["columns"] = state.ColumnCount;
+    j["truncated"] = context.truncated;
+    JsonDocument cycles = JsonDocument::array();
+    for (const CycleMetrics &c : metrics.cycles)
+        cycles.push_back(cycleJson(c));
+    j["cycles"] = std::move(cycles);
+    JsonDocument levels = JsonDocument::array();
+    for (const LoadLevel &l : metrics.levels)
+        levels.push_back(levelJson(l));
+    j["levels"] = std::move(levels);
+    JsonDocument envelope = JsonDocument::object();
+    envelope["positive"] = sideJson(metrics.positive);
+    envelope["negative"] = sideJson(metrics.negative);
+    envelope["average"] = sideJson(metrics.average);
+    j["envelope"] = std::move(envelope);
+    j["acceptance"] = acceptanceJson(metrics.acceptance);
+    return j;
+}
+
+std::string metricsJson(const SharedState &state, const RecordMetrics &metrics, const ExportContext &context)
+{
+    return jsonText(metricsDocument(state, metrics, context));
+}
+
+const std::vector<CycleColumn> &cycleColumns()
+{
+    using U = ColumnUnit;
+    using C = const CycleMetrics &;
+    static const std::vector<CycleColumn> columns = {
+        {"cycle", U::None, [](C c) { return CycleCell(c.cycle); }},
+        {"start_step", U::None, [](C c) { return CycleCell(c.startStep); }},
+        {"end_step", U::None, [](C c) { return CycleCell(c.endStep); }},
+        {"peak1_step", U::None, [](C c) { return CycleCell(c.peak1.step); }},
+        {"peak1_x", U::X, [](C c) { return CycleCell(c.peak1.x); }},
+        {"peak1_y", U::Y, [](C c) { return CycleCell(c.peak1.y); }},
+        {"peak2_step", U::None, [](C c) { return CycleCell(c.peak2.step); }},
+        {"peak2_x", U::X, [](C c) { return CycleCell(c.peak2.x); }},
+        {"peak2_y", U::Y, [](C c) { return CycleCell(c.peak2.y); }},
+        {"energy", U::Energy, [](C c) { return CycleCell(c.energy); }},
+        {"total_energy", U::Energy, [](C c) { return CycleCell(c.totalEnergy); }},
+        {"strain_energy", U::Energy, [](C c) { return CycleCell(c.strainEnergy); }},
+        {"damping", U::None, [](C c) { return CycleCell(c.damping); }},
+        {"max_load", U::Y, [](C c) { return cell(c.maxLoad); }},
+        {"min_load", U::Y, [](C c) { return cell(c.minLoad); }},
+        {"secant_stiffness", U::Stiffness, [](C c) { return cell(c.secantStiffness); }},
+        {"residual_pos", U::X, [](C c) { return cell(c.residualPos); }},
+        {"residual_neg", U::X, [](C c) { return cell(c.residualNeg); }},
+        {"level", U::None, [](C c) { return cell(c.level); }},
+        {"role", U::None, [](C c) { return c.role == CycleRole::None ? CycleCell() : CycleCell(roleName(c.role)); }},
+        {"beta", U::None, [](C c) { return cell(c.beta); }},
+        {"drift_pos", U::None, [](C c) { return cell(c.driftPos); }},
+        {"drift_neg", U::None, [](C c) { return cell(c.driftNeg); }},
+        {"inelastic_deformation", U::None, [](C c) { return cell(c.inelasticDeformation); }},
+        {"cumulative_inelastic_deformation", U::None, [](C c) { return cell(c.cumulativeInelasticDeformation); }},
+    };
+    return columns;
+}
+
+std::string columnUnitText(ColumnUnit unit, const std::string &xUnit, const std::string &yUnit)
+{
+    switch (unit) {
+    case ColumnUnit::X:
+        return xUnit;
+    case ColumnUnit::Y:
+        return yUnit;
+    case ColumnUnit::Energy:
+        return xUnit.empty() && yUnit.empty() ? std::string() : yUnit + "*" + xUnit;
+    case ColumnUnit::Stiffness:
+        return xUnit.empty() && yUnit.empty() ? std::string() : yUnit + "/" + xUnit;
+    case ColumnUnit::None:
+        break;
+    }
+    return {};
+}
+
+std::string metricsCsv(const RecordMetrics &metrics, const ExportContext &context)
+{
+    std::vector<std::string> cells;
+    for (const CycleColumn &column : cycleColumns()) {
+        const std::string unit = columnUnitText(column.unit, context.xUnit, context.yUnit);
+        cells.push_back(column.name + (unit.empty() ? "" : " (" + unit + ")"));
+    }
+    cells.insert(cells.end(), {"record_sha256", "version"});
+    std::string text = csvLine(cells);
+    for (const CycleMetrics &c : metrics.cycles) {
+        cells.clear();
+        for (const CycleColumn &column : cycleColumns())
+            cells.push_back(csvCell(column.value(c)));
+        cells.insert(cells.end(), {context.sha256, KOV_VERSION});
+        text += csvLine(cells);
+    }
+    return text;
+}
+
+std::string levelsCsv(const RecordMetrics &metrics, const ExportContext &context)
+{
+    auto head = [&](const std::string &name, ColumnUnit unit) {
+        const std::string text = columnUnitText(unit, context.xUnit, context.yUnit);
+        return name + (text.empty() ? "" : " (" + text + ")");
+    };
+    std::size_t repeats = 0;
+    for (const LoadLevel &l : metrics.levels)
+        repeats = std::max(repeats, l.strengthPos.size());
+    std::vector<std::string> cells = {"level", "first_cycle", head("amplitude", ColumnUnit::X),
+                                      head("x_pos", ColumnUnit::X), head("x_neg", ColumnUnit::X), "cycles",
+                                      "repeats", "trailing", "ratio", "drift", "loss_pos", "loss_neg", "loss3_pos",
+                                      "loss3_neg"};
+    // The strengths of the repeats come last, as many columns as the level
+    // with the most repeats needs, so that the others keep their place.
+    for (const char *side : {"strength_pos_", "strength_neg_"})
+        for (std::size_t k = 1; k <= repeats; ++k)
+            cells.push_back(head(side + std::to_string(k), ColumnUnit::Y));
+    std::string text = csvLine(cells);
+    for (const LoadLevel &l : metrics.levels) {
+        cells = {std::to_string(l.level), std::to_string(l.firstCycle), csvNumber(l.amplitude), csvNumber(l.xPos),
+                 csvNumber(l.xNeg), std::to_string(l.cycles), std::to_string(l.repeats), std::to_string(l.trailing),
+                 csvNumber(l.ratio), csvNumber(l.drift), csvNumber(l.lossPos), csvNumber(l.lossNeg),
+                 csvNumber(l.loss3Pos), csvNumber(l.loss3Neg)};
+        for (const auto *loads : {&l.strengthPos, &l.strengthNeg})
+            for (std::size_t k = 0; k < repeats; ++k)
+                cells.push_back(k < loads->size() ? csvNumber((*loads)[k]) : std::string());
+        text += csvLine(cells);
+    }
+    return text;
+}
+
+std::string acceptanceText(const std::optional<Acceptance> &a)
+{
+    if (!a)
+        return {};
+    if (!a->pass)
+        return "not reached";
+    return *a->pass ? "pass" : "fail";
+}
+
+SummaryRow summaryRow(const std::string &record, const SharedState &state, const RecordMetrics &metrics,
+                      int errorNumber)
+{
+    SummaryRow r;
+    r.record = record;
+    r.errorNumber = errorNumber;
+    r.rows = static_cast<int>(state.RowCount);
+    r.cycles = static_cast<int>(metrics.cycles.size());
+    if (!metrics.cycles.empty())
+        r.totalEnergy = metrics.cycles.back().totalEnergy;
+    r.meanDamping = metrics.meanDamping;
+    if (const auto &c = metrics.positive.eeep) {
+        r.peakLoadPos = static_cast<float>(c->peakLoad); // a stored float
+        r.ductilityPos = c->ductility;
+    }
+    if (const auto &c = metrics.negative.eeep) {
+        r.peakLoadNeg = static_cast<float>(c->peakLoad);
+        r.ductilityNeg = c->ductility;
+    }
+    r.levels = static_cast<int>(metrics.levels.size());
+    r.betaMin = metrics.betaMin;
+    r.acceptance = acceptanceText(metrics.acceptance);
+    return r;
+}
+
+SummaryRow failedSummaryRow(const std::string &record, int errorNumber)
+{
+    SummaryRow r;
+    r.record = record;
+    r.errorNumber = errorNumber;
+    return r;
+}
+
+std::string statusText(const SummaryRow &row)
+{
+    return row.skipped ? "skipped" : row.errorNumber ? "error " + std::to_string(row.errorNumber) : "ok";
+}
+
+std::string summaryCsv(const std::vector<SummaryRow> &rows)
+{
+    std::string text = csvLine({"record", "status", "rows", "cycles", "total_energy", "mean_damping", "peak_load_pos",
+                                "peak_load_neg", "ductility_pos", "ductility_neg", "levels", "beta_min",
+                                "acceptance", "noise_cycles", "record_sha256", "version"});
+    auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
+    for (const SummaryRow &r : rows)
+        text += csvLine({r.record, statusText(r), whole(r.rows),
+                         whole(r.cycles), csvNumber(r.totalEnergy), csvNumber(r.meanDamping),
+                         csvNumber(r.peakLoadPos), csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos),
+                         csvNumber(r.ductilityNeg), whole(r.levels), csvNumber(r.betaMin), r.acceptance,
+                         whole(r.noiseCycles), r.sha256, KOV_VERSION});
+    return text;
+}
+
+} // namespace kov

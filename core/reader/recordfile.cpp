@@ -1,0 +1,154 @@
+#include "core/reader/recordfile.h"
+
+#include "core/state/failure.h"
+#include "core/state/sharedstate.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kov {
+
+namespace {
+
+int openErrorNumber(const std::string &path, int e)
+{
+    if (e == ENOENT) {
+        // A missing file in an existing folder, or a missing folder?
+        const std::size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return err::PathNotFound;
+        return err::FileNotFound;
+    }
+    if (e == ENOTDIR)
+        return err::PathNotFound;
+    return errorNumberOfErrno(e, err::PathAccess);
+}
+
+} // namespace
+
+RecordFile::RecordFile(const std::string &path)
+{
+    // A NUL would cut the name short and open some other file.
+    if (path.empty() || path.find('\0') != std::string::npos)
+        throw Failure(err::BadFileName);
+    // O_NONBLOCK keeps a named pipe from hanging the open; it changes
+    // nothing for a regular file.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0) {
+        const int e = errno;
+        throw Failure(openErrorNumber(path, e));
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // A folder is refused like a file we may not read. A device, pipe
+        // or socket may not be read twice over (and /dev/zero would
+        // never end), so it is refused too.
+        const bool folder = S_ISDIR(st.st_mode);
+        ::close(m_fd);
+        m_fd = -1;
+        throw Failure(folder ? err::AccessDenied : err::PathAccess);
+    }
+    // The part of the buffer the file will fill, mapped at once.
+    prefaultPages(m_buffer.get(), static_cast<std::size_t>(std::min<off_t>(st.st_size, BufferSize)));
+}
+
+RecordFile::~RecordFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void RecordFile::rewind()
+{
+    if (::lseek(m_fd, 0, SEEK_SET) != 0)
+        throw Failure(err::DeviceIO);
+    m_pos = 0;
+    m_len = 0;
+    m_eof = false;
+    m_offset = 0;
+}
+
+void RecordFile::skipLines(int count)
+{
+    for (int k = 0; k < count; ++k) {
+        if (!available())
+            throw Failure(err::PastEnd);
+        for (;;) {
+            const unsigned char *begin = data();
+            const unsigned char *end = begin + (m_len - m_pos);
+            const unsigned char *p = begin;
+            while (p != end && *p != '\n' && *p != '\r')
+                ++p;
+            m_pos += static_cast<std::size_t>(p - begin);
+            if (p != end) {
+                ++m_pos;
+                // The LF of a CR LF may be the first byte of the next read.
+                if (*p == '\r' && available() && *data() == '\n')
+                    ++m_pos;
+                break;
+            }
+            if (!available())
+                break;
+        }
+    }
+}
+
+std::size_t RecordFile::readAt(unsigned long long offset, unsigned char *to, std::size_t count)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(m_fd, to + done, count - done, static_cast<off_t>(offset + done));
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int e = errno;
+            throw Failure(e == EISDIR ? err::AccessDenied : errorNumberOfErrno(e, err::DeviceIO));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool RecordFile::fill()
+{
+    if (m_eof)
+        return false;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, m_buffer.get(), BufferSize);
+        if (n > 0) {
+            m_pos = 0;
+            m_len = static_cast<std::size_t>(n);
+            m_offset += m_len;
+            // After a rewind, only the bytes beyond those passed on already.
+            if (m_sink && m_offset > m_passed) {
+                const std::size_t fresh = static_cast<std::size_t>(m_offset - m_passed);
+                m_sink->bytes(m_buffer.get() + (m_len - fresh), fresh);
+                m_passed = m_offset;
+            }
+            return true;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int e = errno;
+            throw Failure(e == EISDIR ? err::AccessDenied : errorNumberOfErrno(e, err::DeviceIO));
+        }
+        m_eof = true;
+        m_pos = m_len = 0;
+        if (m_sink && m_offset == m_passed) {
+            m_sink->end();
+            m_sink = nullptr;
+        }
+        return false;
+    }
+}
+
+} // namespace kov

@@ -1,0 +1,47 @@
+#pragma once
+
+// What the HTML report of a kov-batch call shows: plain core data (no Qt),
+// filled by kov-batch and drawn by its picture module, record by record.
+
+#include "core/analysis/metrics.h"
+#include "core/state/settings.h"
+#include "core/state/sharedstate.h"
+#include "core/output/metricsexport.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kov {
+
+/// The settings of the call, the same for every record: those of the
+/// analysis and of the metrics.
+struct ReportSettings : Settings, MetricSettings {};
+
+/// One record of the call, in the order of the call.
+struct ReportRecord {
+    std::string name;          ///< as named on the command line
+    SummaryRow summary;        ///< its summary row: absolute path, status, key figures
+    std::vector<std::string> errors;   ///< the error lines printed for it, in order
+    std::vector<std::string> warnings; ///< the warnings printed for it
+    /// The state the analysis left (data, cycles, results); null when the
+    /// record did not load.
+    std::shared_ptr<const SharedState> state;
+    RecordMetrics metrics;     ///< computed from state
+    bool truncated = false;    ///< the 100-cycle limit cut the analysis
+    /// The settings the record was read with, where they differ from the
+    /// call's (its header gave the columns, the header lines or the units).
+    std::optional<ReportSettings> readWith;
+};
+
+/// Everything the report shows.
+struct ReportRequest {
+    std::string path;          ///< the HTML file to write
+    std::string generated;     ///< date and time of the call, as shown
+    std::string program;       ///< "kov-batch 1.0.0"
+    ReportSettings settings;
+    std::vector<ReportRecord> records;
+};
+
+} // namespace kov
