@@ -1,8 +1,8 @@
 #include "batch/exports.h"
 
-#include "core/state/failure.h"
 #include "core/output/atomicfile.h"
 #include "core/output/resultsfile.h"
+#include "core/state/failure.h"
 
 namespace kov::batch {
 

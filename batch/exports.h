@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/analysis/metrics.h"
 #include "batch/options.h"
 #include "batch/plan.h"
+#include "core/analysis/metrics.h"
 #include "core/output/atomicfile.h"
 #include "core/output/metricsexport.h"
 

@@ -1,9 +1,9 @@
 #include "batch/pipeline.h"
 
-#include "core/analysis/course.h"
-#include "core/analysis/metrics.h"
 #include "batch/exports.h"
 #include "batch/plotoutput.h"
+#include "core/analysis/course.h"
+#include "core/analysis/metrics.h"
 #include "core/output/resultsfile.h"
 #include "core/reader/recorddigest.h"
 

@@ -1,7 +1,7 @@
 #include "batch/plan.h"
 
-#include "core/state/failure.h"
 #include "core/output/resultsfile.h"
+#include "core/state/failure.h"
 
 #include <filesystem>
 #include <map>

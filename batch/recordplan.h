@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/state/failure.h"
 #include "batch/options.h"
 #include "core/reader/recordfile.h"
 #include "core/reader/recordlayout.h"
+#include "core/state/failure.h"
 
 #include <optional>
 #include <ostream>

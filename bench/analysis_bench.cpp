@@ -2,10 +2,10 @@
 // load (17 and 3 columns), the automatic analysis, the results text, the
 // metrics with their JSON and CSV.
 
+#include "bench/benchrecord.h"
 #include "core/analysis/course.h"
 #include "core/analysis/cycle.h"
 #include "core/analysis/metrics.h"
-#include "bench/benchrecord.h"
 #include "core/output/metricsexport.h"
 #include "core/output/resultsfile.h"
 #include "core/reader/numberscan.h"

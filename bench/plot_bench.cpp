@@ -3,11 +3,11 @@
 // and the cycle view's animation of one cycle, at full speed and paced as
 // the program runs it (wall-clock time: a paced view mostly waits).
 
-#include "window/module11.h"
-#include "window/form1.h"
-#include "window/kovapp.h"
 #include "bench/benchrecord.h"
 #include "window/drawcommand.h"
+#include "window/form1.h"
+#include "window/kovapp.h"
+#include "window/module11.h"
 #include "window/picturebox.h"
 
 #include <QApplication>

@@ -10,9 +10,9 @@
 // option decimal exactly when it is one without D; cut into two pieces at
 // any point it scans as it does whole.
 
-#include "core/state/failure.h"
 #include "core/reader/numberscan.h"
 #include "core/reader/numtext.h"
+#include "core/state/failure.h"
 
 #include <clocale>
 #include <cmath>

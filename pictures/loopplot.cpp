@@ -1,10 +1,10 @@
 #include "pictures/loopplot.h"
 
 #include "core/analysis/cycle.h"
-#include "pictures/qtcolour.h"
 #include "core/drawing/pathsimplify.h"
-#include "pictures/plotcanvas.h"
 #include "core/reader/numtext.h"
+#include "pictures/plotcanvas.h"
+#include "pictures/qtcolour.h"
 
 #include <algorithm>
 #include <cmath>

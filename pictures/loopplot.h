@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/state/sharedstate.h"
 #include "core/drawing/loopgeometry.h"
+#include "core/state/sharedstate.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,9 +1,9 @@
 #include "pictures/render.h"
 
-#include "pictures/qtcolour.h"
 #include "core/output/atomicfile.h"
 #include "pictures/loopplot.h"
 #include "pictures/plotcanvas.h"
+#include "pictures/qtcolour.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/state/sharedstate.h"
 #include "core/drawing/design.h"
 #include "core/drawing/picturefile.h"
+#include "core/state/sharedstate.h"
 
 #include <string>
 

@@ -6,9 +6,9 @@
 // a GuiForCharts.
 
 #include "core/analysis/metrics.h"
-#include "core/state/sharedstate.h"
 #include "core/drawing/design.h"
 #include "core/drawing/plotmapping.h"
+#include "core/state/sharedstate.h"
 
 #include <memory>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "report/report.h"
 
-#include "core/state/failure.h"
 #include "core/output/atomicfile.h"
 #include "core/output/jsontext.h"
+#include "core/state/failure.h"
 #include "report/charts.h"
 #include "report/reportformat.h"
 

@@ -4,9 +4,9 @@
 // filled by kov-batch and drawn by its picture module, record by record.
 
 #include "core/analysis/metrics.h"
+#include "core/output/metricsexport.h"
 #include "core/state/settings.h"
 #include "core/state/sharedstate.h"
-#include "core/output/metricsexport.h"
 
 #include <memory>
 #include <optional>

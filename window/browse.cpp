@@ -1,8 +1,8 @@
 #include "window/browse.h"
 
+#include "pictures/loopplot.h"
 #include "window/form1.h"
 #include "window/frmopensave.h"
-#include "pictures/loopplot.h"
 #include "window/picturebox.h"
 
 #include <QLineEdit>

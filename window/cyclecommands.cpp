@@ -2,11 +2,11 @@
 
 #include "core/analysis/course.h"
 #include "core/analysis/cycle.h"
+#include "core/reader/numtext.h"
 #include "window/cycleview.h"
-#include "window/module11.h"
 #include "window/form1.h"
 #include "window/messages.h"
-#include "core/reader/numtext.h"
+#include "window/module11.h"
 
 #include <QLineEdit>
 #include <QPushButton>

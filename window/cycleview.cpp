@@ -1,11 +1,11 @@
 #include "window/cycleview.h"
 
 #include "core/analysis/cycle.h"
-#include "window/module11.h"
-#include "window/messages.h"
 #include "pictures/loopplot.h"
-#include "window/picturebox.h"
 #include "pictures/plotcanvas.h"
+#include "window/messages.h"
+#include "window/module11.h"
+#include "window/picturebox.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

@@ -2,12 +2,12 @@
 
 #include "core/analysis/course.h"
 #include "core/analysis/cycle.h"
-#include "window/form1.h"
-#include "window/messages.h"
-#include "pictures/loopplot.h"
-#include "window/picturebox.h"
 #include "core/reader/numtext.h"
 #include "core/reader/testrecord.h"
+#include "pictures/loopplot.h"
+#include "window/form1.h"
+#include "window/messages.h"
+#include "window/picturebox.h"
 
 #include <QComboBox>
 #include <QLineEdit>

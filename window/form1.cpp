@@ -1,13 +1,13 @@
 #include "window/form1.h"
 
 #include "core/analysis/course.h"
-#include "core/state/settings.h"
-#include "window/qtdesign.h"
-#include "window/messages.h"
-#include "window/textbox.h"
 #include "core/output/resultsfile.h"
-#include "window/picturebox.h"
 #include "core/reader/numtext.h"
+#include "core/state/settings.h"
+#include "window/messages.h"
+#include "window/picturebox.h"
+#include "window/qtdesign.h"
+#include "window/textbox.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 #include "window/frmopensave.h"
 
-#include "window/qtdesign.h"
-#include "window/form1.h"
-#include "window/messages.h"
 #include "window/drives.h"
 #include "window/filelists.h"
+#include "window/form1.h"
+#include "window/messages.h"
 #include "window/preview.h"
+#include "window/qtdesign.h"
 
 #include <QDir>
 #include <QFileInfo>

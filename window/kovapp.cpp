@@ -1,11 +1,11 @@
 #include "window/kovapp.h"
 
+#include "window/browse.h"
 #include "window/cyclecommands.h"
+#include "window/drawcommand.h"
+#include "window/form1.h"
 #include "window/module11.h"
 #include "window/qtdesign.h"
-#include "window/form1.h"
-#include "window/browse.h"
-#include "window/drawcommand.h"
 
 #include <QApplication>
 

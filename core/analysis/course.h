@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/reader/recordfile.h"
 #include "core/state/settings.h"
 #include "core/state/sharedstate.h"
-#include "core/reader/recordfile.h"
 
 #include <string>
 #include <vector>

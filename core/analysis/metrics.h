@@ -111,6 +111,12 @@ struct CycleMetrics {
     /// term 0, and its running sum over the cycles; none without D.
     std::optional<double> inelasticDeformation;
     std::optional<double> cumulativeInelasticDeformation;
+
+    /// The cycle ended at an upward zero crossing of the load; false for one
+    /// that ended at the last data row without one (the open tail of a
+    /// record), which no per-cycle statistic, protocol level or chart scale
+    /// takes.
+    bool closed = true;
 };
 
 /// A displacement level of the loading protocol: its first cycle and every

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/state/sharedstate.h"
 #include "core/output/atomicfile.h"
+#include "core/state/sharedstate.h"
 
 #include <ctime>
 #include <string>

@@ -1,7 +1,7 @@
 #include "core/reader/numtext.h"
 
-#include "core/state/failure.h"
 #include "core/reader/numberscan.h"
+#include "core/state/failure.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "core/reader/recordlayout.h"
 
-#include "core/state/failure.h"
 #include "core/reader/numberscan.h"
+#include "core/state/failure.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "core/reader/testrecord.h"
 
 #include "core/reader/numberscan.h"
-#include "core/reader/recordfile.h"
 #include "core/reader/numtext.h"
+#include "core/reader/recordfile.h"
 
 #include <algorithm>
 #include <array>

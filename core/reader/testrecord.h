@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/state/sharedstate.h"
 #include "core/reader/recordfile.h"
+#include "core/state/sharedstate.h"
 
 namespace kov {
 

@@ -14,9 +14,9 @@
 // through the file chooser, and runs "Draw", "Next cycle" until it is
 // disabled, and "Write to file". A new case is a new folder.
 
-#include "window/form1.h"
 #include "tests/support/files.h"
 #include "tests/support/windowtest.h"
+#include "window/form1.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -4,8 +4,8 @@
 // and settings and compares everything they leave behind. Shared by the
 // differential test and the differential fuzzer.
 
-#include "core/state/sharedstate.h"
 #include "core/reader/testrecord.h"
+#include "core/state/sharedstate.h"
 #include "tests/core/referencereader.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "core/state/failure.h"
 #include "core/reader/numberscan.h"
 #include "core/reader/numtext.h"
+#include "core/state/failure.h"
 
 #include <gtest/gtest.h>
 

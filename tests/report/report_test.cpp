@@ -4,8 +4,8 @@
 
 #include "core/analysis/course.h"
 #include "core/analysis/metrics.h"
-#include "pictures/loopplot.h"
 #include "core/drawing/picturefile.h"
+#include "pictures/loopplot.h"
 #include "report/charts.h"
 #include "report/report.h"
 #include "report/reportformat.h"

@@ -1,8 +1,8 @@
 #include "tests/support/windowtest.h"
 
-#include "window/qtdesign.h"
-#include "window/kovapp.h"
 #include "window/frmopensave.h"
+#include "window/kovapp.h"
+#include "window/qtdesign.h"
 
 #include <QLineEdit>
 #include <QPushButton>

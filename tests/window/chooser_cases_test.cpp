@@ -1,13 +1,13 @@
 #include "core/state/sharedstate.h"
-#include "window/form1.h"
-#include "window/messages.h"
+#include "tests/support/windowtest.h"
 #include "window/drives.h"
 #include "window/filelists.h"
 #include "window/folderscan.h"
+#include "window/form1.h"
 #include "window/frmopensave.h"
-#include "window/preview.h"
+#include "window/messages.h"
 #include "window/picturebox.h"
-#include "tests/support/windowtest.h"
+#include "window/preview.h"
 
 #include <QComboBox>
 #include <QDir>

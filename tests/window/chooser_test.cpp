@@ -1,12 +1,12 @@
 #include "core/state/sharedstate.h"
-#include "window/form1.h"
-#include "window/messages.h"
+#include "tests/support/files.h"
+#include "tests/support/windowtest.h"
 #include "window/drives.h"
 #include "window/filelists.h"
 #include "window/folderscan.h"
+#include "window/form1.h"
 #include "window/frmopensave.h"
-#include "tests/support/files.h"
-#include "tests/support/windowtest.h"
+#include "window/messages.h"
 
 #include <QAbstractItemView>
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "core/state/sharedstate.h"
-#include "window/form1.h"
-#include "window/messages.h"
-#include "window/textbox.h"
-#include "window/frmopensave.h"
-#include "window/picturebox.h"
 #include "tests/support/files.h"
 #include "tests/support/windowtest.h"
+#include "window/form1.h"
+#include "window/frmopensave.h"
+#include "window/messages.h"
+#include "window/picturebox.h"
+#include "window/textbox.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -12,10 +12,10 @@
 // KOV_MISUSE_SEED and KOV_MISUSE_ACTIONS override the seed and the count.
 
 #include "core/state/sharedstate.h"
-#include "window/form1.h"
-#include "window/messages.h"
 #include "tests/support/files.h"
 #include "tests/support/windowtest.h"
+#include "window/form1.h"
+#include "window/messages.h"
 
 #include <QApplication>
 #include <QComboBox>

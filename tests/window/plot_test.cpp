@@ -1,12 +1,12 @@
 #include "core/state/sharedstate.h"
-#include "window/form1.h"
-#include "window/messages.h"
-#include "window/drawcommand.h"
 #include "pictures/loopplot.h"
-#include "window/picturebox.h"
 #include "pictures/plotcanvas.h"
 #include "tests/support/files.h"
 #include "tests/support/windowtest.h"
+#include "window/drawcommand.h"
+#include "window/form1.h"
+#include "window/messages.h"
+#include "window/picturebox.h"
 
 #include <QLineEdit>
 #include <QDir>

@@ -8,10 +8,10 @@
 // Y column 3, 5 header lines and an X coefficient of 1000 (metres to mm).
 
 #include "core/state/sharedstate.h"
-#include "window/qtdesign.h"
 #include "window/form1.h"
 #include "window/kovapp.h"
 #include "window/messages.h"
+#include "window/qtdesign.h"
 
 #include <QApplication>
 #include <QComboBox>
