@@ -16,6 +16,7 @@ check_tree() {
               share/man/man1/kov.1.gz share/man/man1/kov-batch.1.gz \
               share/bash-completion/completions/kov-batch \
               share/doc/kov/README.md share/doc/kov/copyright share/doc/kov/changelog.gz \
+              share/doc/kov/docs/kov-batch.md share/doc/kov/docs/metrics.md share/doc/kov/docs/screenshot.png \
               share/doc/kov/examples/README.md share/doc/kov/examples/first-try.prn \
               share/doc/kov/examples/synthetic-three-cycles.prn; do
     [ -f "$root/$path" ] || fault "missing: $path"
