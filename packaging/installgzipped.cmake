@@ -1,8 +1,9 @@
 # Run by `cmake --install` and by cpack: fills in the man pages and the
 # changelog for this install and installs them compressed as Debian wants them
 # (gzip -9n: best compression, no file name or time stamp inside).
-# Set by the caller: KOV_SOURCE_DIR, KOV_WORK_DIR, KOV_VERSION, KOV_MAINTAINER,
-# KOV_MANDIR, KOV_DOCDIR_RELATIVE.
+# Set by the caller: KOV_SOURCE_DIR, KOV_BATCH_MAN (kov-batch's page as the
+# build wrote it), KOV_WORK_DIR, KOV_VERSION, KOV_MAINTAINER, KOV_MANDIR,
+# KOV_DOCDIR_RELATIVE.
 
 # The names the texts use.
 set(PROJECT_VERSION "${KOV_VERSION}")
@@ -16,16 +17,16 @@ set(kov_work "${KOV_WORK_DIR}/gzipped-${kov_tag}")
 
 # A macro, not a function: file(INSTALL) records what it installs in the
 # caller's scope, for install_manifest.txt.
-macro(kov_install_gzipped source destination)
-  configure_file("${KOV_SOURCE_DIR}/${source}" "${kov_work}/${source}" @ONLY)
-  execute_process(COMMAND gzip -9nf "${kov_work}/${source}" RESULT_VARIABLE kov_failed)
+macro(kov_install_gzipped source name destination)
+  configure_file("${source}" "${kov_work}/${name}" @ONLY)
+  execute_process(COMMAND gzip -9nf "${kov_work}/${name}" RESULT_VARIABLE kov_failed)
   if(kov_failed)
-    message(FATAL_ERROR "gzip failed on ${source}: ${kov_failed}")
+    message(FATAL_ERROR "gzip failed on ${name}: ${kov_failed}")
   endif()
-  file(INSTALL "${kov_work}/${source}.gz" DESTINATION "${CMAKE_INSTALL_PREFIX}/${destination}")
+  file(INSTALL "${kov_work}/${name}.gz" DESTINATION "${CMAKE_INSTALL_PREFIX}/${destination}")
 endmacro()
 
-kov_install_gzipped(kov.1 "${KOV_MANDIR}/man1")
-kov_install_gzipped(kov-batch.1 "${KOV_MANDIR}/man1")
-kov_install_gzipped(changelog "${KOV_DOCDIR_RELATIVE}")
+kov_install_gzipped("${KOV_SOURCE_DIR}/kov.1" kov.1 "${KOV_MANDIR}/man1")
+kov_install_gzipped("${KOV_BATCH_MAN}" kov-batch.1 "${KOV_MANDIR}/man1")
+kov_install_gzipped("${KOV_SOURCE_DIR}/changelog" changelog "${KOV_DOCDIR_RELATIVE}")
 file(REMOVE_RECURSE "${kov_work}")

@@ -10,6 +10,24 @@ fault() { echo "$*" >&2; fail=1; }
 # The text without its second line (the date and time of writing).
 without_line2() { sed '2d' "$1"; }
 
+# The long options that head the entries of a gzipped man page's OPTIONS, sorted.
+man_options() {
+  zcat "$1" | sed -n '/^\.SH OPTIONS/,/^\.SH /{/^\.TP/{n;p}}' | grep -oE '(\\-){2}[a-z](\\-|[a-z])*' |
+    sed 's/\\-/-/g' | sort
+}
+
+# The long options a completion file offers after "kov-batch --", sorted.
+completion_options() {
+  bash -c 'source /usr/share/bash-completion/bash_completion; source "$1"
+    COMP_WORDS=(kov-batch --) COMP_CWORD=1 COMP_LINE="kov-batch --" COMP_POINT=12
+    _kov_batch kov-batch -- kov-batch; printf "%s\n" "${COMPREPLY[@]}"' _ "$1" | grep -vx -- -- | sort
+}
+
+# same_options WHAT EXPECTED GOT: a fault naming the options only one has.
+same_options() {
+  [ "$2" = "$3" ] || fault "$1: options differ from --help: $(diff <(echo "$2") <(echo "$3") | grep '^[<>]' | tr '\n' ' ')"
+}
+
 check_tree() {
   local root=$1 prefix=$2 path
   for path in bin/kov-batch share/applications/kov.desktop share/icons/hicolor/scalable/apps/kov.svg \
@@ -61,6 +79,14 @@ check_tree() {
     zcat "$root/share/man/man1/kov-batch.1.gz" | grep -qF -- "${opt//-/\\-}" ||
       fault "man page does not describe $opt"
   done
+  # The options of the man page and of the completion are exactly those of
+  # the option table, as --help lists them: none missing, none stale.
+  local listed
+  listed=$("$root/bin/kov-batch" --help | grep -oE '^  (-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort)
+  same_options "man page" "$listed" "$(man_options "$root/share/man/man1/kov-batch.1.gz")"
+  if [ -r /usr/share/bash-completion/bash_completion ]; then
+    same_options completion "$listed" "$(completion_options "$root/share/bash-completion/completions/kov-batch")"
+  fi
 
   # The installed kov-batch on installed examples, in a writable copy:
   # first-try.prn needs no options; the synthetic record with its options
