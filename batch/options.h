@@ -1,8 +1,6 @@
 #pragma once
 
-#include "core/analysis/course.h"
-#include "core/analysis/metrics.h"
-#include "core/state/settings.h"
+#include "core/output/recordanalysis.h"
 
 #include <optional>
 #include <string>
@@ -10,11 +8,10 @@
 
 namespace kov::batch {
 
-/// The options of one kov-batch run: the settings of the analysis (their
-/// defaults are the window's start values), those of the metrics
-/// (--level-tolerance, --height, --acceptance-drift, --yield-disp) and what
-/// to write.
-struct Options : Settings, MetricSettings {
+/// The options of one kov-batch run: those of every record's reading,
+/// analysis and metrics (their defaults are the window's start values and
+/// rules), and what to write.
+struct Options : RecordOptions {
     bool toStdout = false;
     bool help = false;
     bool version = false;
@@ -26,20 +23,8 @@ struct Options : Settings, MetricSettings {
     std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm)
     int jobs = 0;             ///< --jobs, -j: records run at once; 0: the cores the process may use
     bool quiet = false;       ///< --quiet: no progress line, no path lines
-    bool windowLimits = false; ///< --window-limits: the window's 2000 rows and 100 cycles
-    Deadband deadband;         ///< --deadband F or P%
     bool inspect = false;     ///< --inspect: show how each record reads, analyse nothing
-    bool skipLinesAuto = false;  ///< --skip-lines auto (also implied by a column name)
-    bool skipLinesGiven = false; ///< --skip-lines N was given
-    std::string xColumnName;  ///< --x-column NAME: the column of that name (instead of xColumn)
-    std::string yColumnName;  ///< --y-column NAME
-    bool xUnitGiven = false;  ///< --x-unit was given: a units line does not replace it
-    bool yUnitGiven = false;
-    bool decimalComma = false; ///< --decimal-comma: semicolons between fields, commas before decimals
     std::vector<std::string> records;
-
-    /// The header must be read to know how to read the record.
-    bool readsHeader() const { return skipLinesAuto || !xColumnName.empty() || !yColumnName.empty(); }
 };
 
 /// Parses the arguments after the program name. Returns the options, or

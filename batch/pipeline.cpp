@@ -2,10 +2,8 @@
 
 #include "batch/exports.h"
 #include "batch/plotoutput.h"
-#include "core/analysis/course.h"
-#include "core/analysis/metrics.h"
+#include "core/output/recordanalysis.h"
 #include "core/output/resultsfile.h"
-#include "core/reader/recorddigest.h"
 
 #include <ctime>
 #include <memory>
@@ -14,26 +12,6 @@
 namespace kov::batch {
 
 namespace {
-
-/// "3, 5-7, 9": the cycle numbers, runs of three or more joined.
-std::string cycleList(const std::vector<int> &cycles)
-{
-    std::string text;
-    for (std::size_t i = 0; i < cycles.size();) {
-        std::size_t j = i;
-        while (j + 1 < cycles.size() && cycles[j + 1] == cycles[j] + 1)
-            ++j;
-        if (!text.empty())
-            text += ", ";
-        text += std::to_string(cycles[i]);
-        if (j >= i + 2)
-            text += "-" + std::to_string(cycles[j]);
-        else if (j == i + 1)
-            text += ", " + std::to_string(cycles[j]);
-        i = j + 1;
-    }
-    return text;
-}
 
 std::string failureLine(const Failure &f)
 {
@@ -59,50 +37,19 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
         return outcome;
     }
 
-    // Every record starts from a fresh state, as if the program had just started.
-    auto state = std::make_shared<SharedState>();
-    applyStartValues(*state);
-    const RecordReading &reading = plan.reading;
-    applySettings(*state, reading.settings);
-    state->setLimits(options.windowLimits ? WindowLimits : RecordLimits);
-    // Opened exactly as named; only line 2 and the results name use the
-    // normalised absolute path.
-    state->DataFileName = plan.record;
-
-    AutomaticCourse course;
-    RecordDigest digest; // the record's SHA-256, in the reader's one pass
-    try {
-        if (reading.failure)
-            throw *reading.failure;
-        // Only the JSON and CSV files, the summary and the report show the
-        // digest: a call without them does not compute it.
-        const bool shown = options.json || options.csv || !options.summaryFile.empty() || !options.reportFile.empty();
-        course = analyseRecord(*state, reading.convention, shown ? &digest : nullptr, options.deadband);
-    } catch (const Failure &f) {
-        // A header that could not be read says why; the reader's failures
-        // keep the window's message.
-        entry.errors.push_back(reading.failure
-                                   ? std::string(f.what()) + " (" + std::to_string(f.number()) + ")"
-                                   : "This file includes error data or you may mistake column or skip indication. (" +
-                                         std::to_string(f.number()) + ")");
-        if (const std::string hint = decimalCommaHint(options, reading, plan.record); !hint.empty())
-            entry.errors.push_back(hint);
-        entry.summary = failedSummaryRow(plan.absolute, f.number());
-        entry.summary.sha256 = digest.sha256().value_or("");
+    // Only the JSON and CSV files, the summary and the report show the
+    // digest and the metrics: a call without them computes neither.
+    const bool shown = options.json || options.csv || !options.summaryFile.empty() || !options.reportFile.empty();
+    RecordAnalysis analysis = analyseRecordFile(plan.record, options, plan.reading, {shown, shown});
+    if (analysis.failed()) {
+        entry.errors = std::move(analysis.errors);
+        entry.summary = failedSummaryRow(plan.absolute, analysis.errorNumber);
+        entry.summary.sha256 = analysis.context.sha256;
         return outcome;
     }
-    if (course.truncated)
-        entry.warnings.push_back("only the first 100 cycles were analysed; the record goes on");
-    if (course.noiseCycles > 0)
-        entry.warnings.push_back(std::to_string(course.noiseCycles) +
-                                 (course.noiseCycles == 1 ? " cycle looks" : " cycles look") +
-                                 " like noise: the load stays above -5% of its largest absolute value before an "
-                                 "upward zero crossing ends it (--deadband 5% joins such cycles to their neighbours)");
-    if (!course.beyondFloatRange.empty())
-        entry.warnings.push_back((course.beyondFloatRange.size() == 1 ? "cycle " : "cycles ") +
-                                 cycleList(course.beyondFloatRange) +
-                                 ": an energy is beyond the float range (written as Infinity, -Infinity or NaN; "
-                                 "damping 0)");
+    entry.warnings = std::move(analysis.warnings);
+    std::shared_ptr<SharedState> state = std::move(analysis.state);
+    const AutomaticCourse &course = analysis.course;
 
     int recordError = 0; // the number of the record's first failure after loading
     auto fail = [&](const std::string &line, int number) {
@@ -130,16 +77,15 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
         }
     }
 
-    // The metrics are computed once from the state the course left, for
+    // The metrics were computed once from the state the course left, for
     // the JSON and CSV files, the summary and the report.
-    if (!options.json && !options.csv && options.summaryFile.empty() && options.reportFile.empty()) {
+    if (!shown) {
         if (!options.plotFile.empty())
             entry.state = std::move(state);
         return outcome;
     }
-    auto metrics = computeMetrics(*state, options);
-    const ExportContext context{plan.absolute, reading.settings.xUnit, reading.settings.yUnit, course.truncated,
-                                digest.sha256().value_or("")};
+    RecordMetrics &metrics = *analysis.metrics;
+    const ExportContext &context = analysis.context;
     // With --stdout, standard output carries the results tables only.
     std::string paths;
     writeMetricFiles(*state, metrics, context, options, plan, writes, options.toStdout ? nullptr : &paths,
@@ -149,7 +95,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
     entry.summary.noiseCycles = course.noiseCycles;
     entry.summary.sha256 = context.sha256;
     ReportSettings readWith;
-    static_cast<Settings &>(readWith) = reading.settings;
+    static_cast<Settings &>(readWith) = plan.reading.settings;
     static_cast<MetricSettings &>(readWith) = options;
     entry.readWith = readWith;
     entry.truncated = course.truncated;

@@ -10,88 +10,6 @@ namespace kov::batch {
 
 namespace {
 
-bool sameIgnoringCase(std::string_view a, std::string_view b)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-bool containsIgnoringCase(std::string_view text, std::string_view word)
-{
-    for (std::size_t i = 0; i + word.size() <= text.size(); ++i)
-        if (sameIgnoringCase(text.substr(i, word.size()), word))
-            return true;
-    return false;
-}
-
-/// "1 Time, 2 Force, 3 Disp": the columns a header names.
-std::string columnList(const RecordLayout &layout)
-{
-    std::string text;
-    for (std::size_t i = 0; i < layout.names.size(); ++i)
-        text += (i ? ", " : "") + std::to_string(i + 1) + " " + layout.names[i];
-    return text;
-}
-
-/// The column (from 1) named name in the layout; sets error when no column
-/// or several have that name.
-std::optional<std::int16_t> columnNamed(const RecordLayout &layout, const std::string &name, const std::string &record,
-                                        std::string &error)
-{
-    if (layout.names.empty()) {
-        error = "kov-batch: " + record + ": no header line names its " + std::to_string(layout.columns) +
-                " columns, so there is no column '" + name + "'";
-        return std::nullopt;
-    }
-    std::vector<std::size_t> found;
-    for (std::size_t i = 0; i < layout.names.size(); ++i)
-        if (sameIgnoringCase(layout.names[i], name))
-            found.push_back(i + 1);
-    if (found.size() == 1)
-        return static_cast<std::int16_t>(found[0]);
-    error = "kov-batch: " + record + ": " +
-            (found.empty() ? "no column is named '" + name + "'"
-                           : std::to_string(found.size()) + " columns are named '" + name + "'") +
-            "; the columns are: " + columnList(layout);
-    return std::nullopt;
-}
-
-/// The unit the header gives a column (from 1), or "".
-std::string headerUnit(const RecordLayout &layout, long long column)
-{
-    if (layout.unitsLine == 0 || column < 1 || column > static_cast<long long>(layout.units.size()))
-        return {};
-    return layout.units[static_cast<std::size_t>(column - 1)];
-}
-
-/// Resolves the options against a record's layout; false (with error set)
-/// for a name no column or several have.
-bool applyLayout(const Options &options, const RecordLayout &layout, const std::string &record, Settings &settings,
-                 std::string &error)
-{
-    if (options.skipLinesAuto)
-        settings.skipLines = static_cast<std::int16_t>(layout.header.size());
-    for (auto [name, column] : {std::pair{&options.xColumnName, &settings.xColumn},
-                                std::pair{&options.yColumnName, &settings.yColumn}}) {
-        if (name->empty())
-            continue;
-        const auto found = columnNamed(layout, *name, record, error);
-        if (!found)
-            return false;
-        *column = *found;
-    }
-    if (const std::string unit = headerUnit(layout, settings.xColumn); !unit.empty() && !options.xUnitGiven)
-        settings.xUnit = unit;
-    if (const std::string unit = headerUnit(layout, settings.yColumn); !unit.empty() && !options.yUnitGiven)
-        settings.yUnit = unit;
-    return true;
-}
-
-RecordConvention conventionOf(const Options &options)
-{
-    return RecordConvention{.decimalComma = options.decimalComma};
-}
-
 /// A line of the record as it may be shown on a terminal: control
 /// characters (but tabs) as '?'.
 std::string shown(std::string_view line)
@@ -174,7 +92,7 @@ std::string shellWord(const std::string &text)
 
 void inspectRecord(const Options &options, const std::string &record, std::ostream &out)
 {
-    const RecordConvention convention = conventionOf(options);
+    const RecordConvention convention = options.convention();
     const RecordLayout layout = readLayout(record, options.skipLinesGiven ? options.skipLines : -1, convention);
     const auto [rows, lastRow] = dataRows(record, static_cast<int>(layout.header.size()));
 
@@ -246,18 +164,10 @@ std::optional<std::vector<RecordReading>> planReadings(const Options &options, s
 {
     std::vector<RecordReading> readings;
     for (const std::string &record : options.records) {
-        RecordReading r{options, conventionOf(options), std::nullopt};
-        if (options.readsHeader()) {
-            try {
-                const RecordLayout layout =
-                    readLayout(record, options.skipLinesAuto ? -1 : options.skipLines, r.convention);
-                if (!applyLayout(options, layout, record, r.settings, error))
-                    return std::nullopt;
-            } catch (const Failure &f) {
-                r.failure = f;
-            }
-        }
-        readings.push_back(std::move(r));
+        auto reading = resolveReading(options, record, error);
+        if (!reading)
+            return std::nullopt;
+        readings.push_back(std::move(*reading));
     }
     return readings;
 }
@@ -277,13 +187,6 @@ int inspectRecords(const Options &options, std::ostream &out, std::ostream &err)
         }
     }
     return status;
-}
-
-std::string decimalCommaHint(const Options &options, const RecordReading &reading, const std::string &record)
-{
-    if (options.decimalComma || !dataRowsHoldSemicolons(record, reading.failure ? 0 : reading.settings.skipLines))
-        return {};
-    return "the data rows hold semicolons: for decimal commas, add --decimal-comma";
 }
 
 } // namespace kov::batch

@@ -12,40 +12,37 @@ namespace {
 
 // ---- JSON
 
-JsonDocument peakJson(const CyclePeak &p)
+/// A cell of a table as a JSON value: null, a whole number, a float as the
+/// float it is, a derived double, a text or true/false.
+JsonDocument cellJson(const CycleCell &cell)
 {
-    JsonDocument j = JsonDocument::object();
-    j["step"] = p.step;
-    j["x"] = jsonFloat(p.x);
-    j["y"] = jsonFloat(p.y);
-    return j;
+    return std::visit(
+        [](const auto &v) -> JsonDocument {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return nullptr;
+            else if constexpr (std::is_same_v<T, float>)
+                return jsonFloat(v);
+            else if constexpr (std::is_same_v<T, double>)
+                return jsonDouble(v);
+            else
+                return v;
+        },
+        cell);
 }
 
+/// A cycle as its CSV row has it, but the peaks' columns (peak1_step,
+/// peak1_x, peak1_y...) as one object each ("peak1": {"step", "x", "y"}).
 JsonDocument cycleJson(const CycleMetrics &c)
 {
     JsonDocument j = JsonDocument::object();
-    j["cycle"] = c.cycle;
-    j["start_step"] = c.startStep;
-    j["end_step"] = c.endStep;
-    j["peak1"] = peakJson(c.peak1);
-    j["peak2"] = peakJson(c.peak2);
-    j["energy"] = jsonFloat(c.energy);
-    j["total_energy"] = jsonFloat(c.totalEnergy);
-    j["strain_energy"] = jsonFloat(c.strainEnergy);
-    j["damping"] = jsonFloat(c.damping);
-    j["max_load"] = jsonOptional(c.maxLoad);
-    j["min_load"] = jsonOptional(c.minLoad);
-    j["secant_stiffness"] = jsonOptional(c.secantStiffness);
-    j["residual_pos"] = jsonOptional(c.residualPos);
-    j["residual_neg"] = jsonOptional(c.residualNeg);
-    j["level"] = jsonOptional(c.level);
-    const char *role = roleName(c.role);
-    j["role"] = role ? JsonDocument(role) : JsonDocument();
-    j["beta"] = jsonOptional(c.beta);
-    j["drift_pos"] = jsonOptional(c.driftPos);
-    j["drift_neg"] = jsonOptional(c.driftNeg);
-    j["inelastic_deformation"] = jsonOptional(c.inelasticDeformation);
-    j["cumulative_inelastic_deformation"] = jsonOptional(c.cumulativeInelasticDeformation);
+    for (const CycleColumn &column : cycleColumns()) {
+        const std::string name = column.name;
+        if (name.starts_with("peak") && name.size() > 6 && name[5] == '_')
+            j[name.substr(0, 5)][name.substr(6)] = cellJson(column.value(c));
+        else
+            j[name] = cellJson(column.value(c));
+    }
     return j;
 }
 
@@ -57,25 +54,54 @@ JsonDocument loadsJson(const std::vector<std::optional<float>> &loads)
     return j;
 }
 
+/// A column of the levels' table besides the strengths of the repeats.
+struct LevelColumn {
+    const char *name;
+    ColumnUnit unit;
+    CycleCell (*value)(const LoadLevel &);
+};
+
+template <typename T>
+CycleCell cell(const std::optional<T> &value)
+{
+    return value ? CycleCell(*value) : CycleCell();
+}
+
+/// The levels' columns in order; the strengths of the repeats follow
+/// "drift" in the JSON and end the CSV rows.
+const std::vector<LevelColumn> &levelColumns()
+{
+    using U = ColumnUnit;
+    using L = const LoadLevel &;
+    static const std::vector<LevelColumn> columns = {
+        {"level", U::None, [](L l) { return CycleCell(l.level); }},
+        {"first_cycle", U::None, [](L l) { return CycleCell(l.firstCycle); }},
+        {"amplitude", U::X, [](L l) { return CycleCell(l.amplitude); }},
+        {"x_pos", U::X, [](L l) { return cell(l.xPos); }},
+        {"x_neg", U::X, [](L l) { return cell(l.xNeg); }},
+        {"cycles", U::None, [](L l) { return CycleCell(l.cycles); }},
+        {"repeats", U::None, [](L l) { return CycleCell(l.repeats); }},
+        {"trailing", U::None, [](L l) { return CycleCell(l.trailing); }},
+        {"ratio", U::None, [](L l) { return cell(l.ratio); }},
+        {"drift", U::None, [](L l) { return cell(l.drift); }},
+        {"loss_pos", U::None, [](L l) { return cell(l.lossPos); }},
+        {"loss_neg", U::None, [](L l) { return cell(l.lossNeg); }},
+        {"loss3_pos", U::None, [](L l) { return cell(l.loss3Pos); }},
+        {"loss3_neg", U::None, [](L l) { return cell(l.loss3Neg); }},
+    };
+    return columns;
+}
+
 JsonDocument levelJson(const LoadLevel &l)
 {
     JsonDocument j = JsonDocument::object();
-    j["level"] = l.level;
-    j["first_cycle"] = l.firstCycle;
-    j["amplitude"] = jsonFloat(l.amplitude);
-    j["x_pos"] = jsonOptional(l.xPos);
-    j["x_neg"] = jsonOptional(l.xNeg);
-    j["cycles"] = l.cycles;
-    j["repeats"] = l.repeats;
-    j["trailing"] = l.trailing;
-    j["ratio"] = jsonOptional(l.ratio);
-    j["drift"] = jsonOptional(l.drift);
-    j["strength_pos"] = loadsJson(l.strengthPos);
-    j["strength_neg"] = loadsJson(l.strengthNeg);
-    j["loss_pos"] = jsonOptional(l.lossPos);
-    j["loss_neg"] = jsonOptional(l.lossNeg);
-    j["loss3_pos"] = jsonOptional(l.loss3Pos);
-    j["loss3_neg"] = jsonOptional(l.loss3Neg);
+    for (const LevelColumn &column : levelColumns()) {
+        if (std::string_view(column.name) == "loss_pos") {
+            j["strength_pos"] = loadsJson(l.strengthPos);
+            j["strength_neg"] = loadsJson(l.strengthNeg);
+        }
+        j[column.name] = cellJson(column.value(l));
+    }
     return j;
 }
 
@@ -182,12 +208,6 @@ std::string csvCell(const CycleCell &cell)
                 return csvNumber(v);
         },
         cell);
-}
-
-template <typename T>
-CycleCell cell(const std::optional<T> &value)
-{
-    return value ? CycleCell(*value) : CycleCell();
 }
 
 } // namespace
@@ -314,10 +334,9 @@ std::string levelsCsv(const RecordMetrics &metrics, const ExportContext &context
     std::size_t repeats = 0;
     for (const LoadLevel &l : metrics.levels)
         repeats = std::max(repeats, l.strengthPos.size());
-    std::vector<std::string> cells = {"level", "first_cycle", head("amplitude", ColumnUnit::X),
-                                      head("x_pos", ColumnUnit::X), head("x_neg", ColumnUnit::X), "cycles",
-                                      "repeats", "trailing", "ratio", "drift", "loss_pos", "loss_neg", "loss3_pos",
-                                      "loss3_neg"};
+    std::vector<std::string> cells;
+    for (const LevelColumn &column : levelColumns())
+        cells.push_back(head(column.name, column.unit));
     // The strengths of the repeats come last, as many columns as the level
     // with the most repeats needs, so that the others keep their place.
     for (const char *side : {"strength_pos_", "strength_neg_"})
@@ -325,10 +344,9 @@ std::string levelsCsv(const RecordMetrics &metrics, const ExportContext &context
             cells.push_back(head(side + std::to_string(k), ColumnUnit::Y));
     std::string text = csvLine(cells);
     for (const LoadLevel &l : metrics.levels) {
-        cells = {std::to_string(l.level), std::to_string(l.firstCycle), csvNumber(l.amplitude), csvNumber(l.xPos),
-                 csvNumber(l.xNeg), std::to_string(l.cycles), std::to_string(l.repeats), std::to_string(l.trailing),
-                 csvNumber(l.ratio), csvNumber(l.drift), csvNumber(l.lossPos), csvNumber(l.lossNeg),
-                 csvNumber(l.loss3Pos), csvNumber(l.loss3Neg)};
+        cells.clear();
+        for (const LevelColumn &column : levelColumns())
+            cells.push_back(csvCell(column.value(l)));
         for (const auto *loads : {&l.strengthPos, &l.strengthNeg})
             for (std::size_t k = 0; k < repeats; ++k)
                 cells.push_back(k < loads->size() ? csvNumber((*loads)[k]) : std::string());

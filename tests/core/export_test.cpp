@@ -2,6 +2,8 @@
 // round trip, null and non-finite values, CSV quoting and units, summary.
 
 #include "core/output/metricsexport.h"
+#include "core/output/recordanalysis.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -279,6 +281,45 @@ TEST(SummaryCsv, OkAndFailedRecords)
                    "/data/missing.prn,error 53,,,,,,,,,,,,,9f86d0," KOV_VERSION "\r\n"
                    "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,,,," KOV_VERSION "\r\n"
                    "/data/\xef\xbf\xbd.prn,error 53,,,,,,,,,,,,,," KOV_VERSION "\r\n");
+}
+
+// ---- One record through the core's analysis, as kov-batch runs it
+
+TEST(RecordAnalysis, GivesTheResultsOfTheCommandLine)
+{
+    RecordOptions options;
+    options.xColumn = 2;
+    options.yColumn = 3;
+    options.xCoef = 1000.0f;
+    options.yUnit = "kN";
+    const std::string record = (test::examplesFolder() / "rc-column-soesianawati1986.prn").string();
+    std::string error;
+    const auto reading = resolveReading(options, record, error);
+    ASSERT_TRUE(reading) << error;
+    const RecordAnalysis a = analyseRecordFile(record, options, *reading);
+    ASSERT_FALSE(a.failed()) << a.errors.at(0);
+    const std::tm now{};
+    const std::string text = recordResultsText(a, now);
+    EXPECT_EQ(recordResultsText(a, now), text); // the units stay as they were
+    EXPECT_EQ(test::withoutLine2(text),
+              test::withoutLine2(test::readAll(test::dataFolder() / "cases/rc-column/expected-kov.prn")));
+    EXPECT_EQ(a.context.sha256.size(), 64u);
+    EXPECT_NE(recordJson(a).find("\"record\": \"" + record + "\""), std::string::npos);
+    EXPECT_EQ(recordCsv(a).substr(0, 6), "cycle,");
+}
+
+TEST(RecordAnalysis, ARecordThatDoesNotLoadFailsWithTheWindowsMessage)
+{
+    test::ScratchFolder folder;
+    test::writeAll(folder / "semi.prn", "h\nh\nh\nh\nh\n1,5;2,5\n2,5;x\n");
+    const RecordOptions options;
+    std::string error;
+    const auto reading = resolveReading(options, (folder / "semi.prn").string(), error);
+    const RecordAnalysis a = analyseRecordFile((folder / "semi.prn").string(), options, *reading);
+    EXPECT_EQ(a.errorNumber, 13);
+    EXPECT_EQ(a.errors, (std::vector<std::string>{
+                            "This file includes error data or you may mistake column or skip indication. (13)",
+                            "the data rows hold semicolons: for decimal commas, add --decimal-comma"}));
 }
 
 } // namespace

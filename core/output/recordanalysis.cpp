@@ -1,0 +1,126 @@
+#include "core/output/recordanalysis.h"
+
+#include "core/output/resultsfile.h"
+#include "core/reader/recorddigest.h"
+
+namespace kov {
+
+namespace {
+
+/// "3, 5-7, 9": the cycle numbers, runs of three or more joined.
+std::string cycleList(const std::vector<int> &cycles)
+{
+    std::string text;
+    for (std::size_t i = 0; i < cycles.size();) {
+        std::size_t j = i;
+        while (j + 1 < cycles.size() && cycles[j + 1] == cycles[j] + 1)
+            ++j;
+        if (!text.empty())
+            text += ", ";
+        text += std::to_string(cycles[i]);
+        if (j >= i + 2)
+            text += "-" + std::to_string(cycles[j]);
+        else if (j == i + 1)
+            text += ", " + std::to_string(cycles[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+std::vector<std::string> courseWarnings(const AutomaticCourse &course)
+{
+    std::vector<std::string> lines;
+    if (course.truncated)
+        lines.push_back("only the first 100 cycles were analysed; the record goes on");
+    if (course.noiseCycles > 0)
+        lines.push_back(std::to_string(course.noiseCycles) +
+                        (course.noiseCycles == 1 ? " cycle looks" : " cycles look") +
+                        " like noise: the load stays above -5% of its largest absolute value before an "
+                        "upward zero crossing ends it (--deadband 5% joins such cycles to their neighbours)");
+    if (!course.beyondFloatRange.empty())
+        lines.push_back((course.beyondFloatRange.size() == 1 ? "cycle " : "cycles ") +
+                        cycleList(course.beyondFloatRange) +
+                        ": an energy is beyond the float range (written as Infinity, -Infinity or NaN; "
+                        "damping 0)");
+    return lines;
+}
+
+} // namespace
+
+RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions &options,
+                                 const RecordReading &reading, const AnalysisParts &parts)
+{
+    RecordAnalysis a;
+    a.context = {normalisedAbsolutePath(record), reading.settings.xUnit, reading.settings.yUnit, false, {}};
+    // Every record starts from a fresh state, as if the program had just started.
+    a.state = std::make_shared<SharedState>();
+    SharedState &state = *a.state;
+    applyStartValues(state);
+    applySettings(state, reading.settings);
+    state.setLimits(options.windowLimits ? WindowLimits : RecordLimits);
+    // Opened exactly as named; only line 2 and the results name use the
+    // normalised absolute path.
+    state.DataFileName = record;
+
+    RecordDigest digest; // the record's SHA-256, in the reader's one pass
+    try {
+        if (reading.failure)
+            throw *reading.failure;
+        a.course = analyseRecord(state, reading.convention, parts.digest ? &digest : nullptr, options.deadband);
+    } catch (const Failure &f) {
+        // A header that could not be read says why; the reader's failures
+        // keep the window's message.
+        a.errors.push_back((reading.failure ? std::string(f.what())
+                                            : "This file includes error data or you may mistake column or skip "
+                                              "indication.") +
+                           " (" + std::to_string(f.number()) + ")");
+        if (const std::string hint = decimalCommaHint(options, reading, record); !hint.empty())
+            a.errors.push_back(hint);
+        a.errorNumber = f.number();
+        a.context.sha256 = digest.sha256().value_or("");
+        return a;
+    }
+    a.context.truncated = a.course.truncated;
+    a.context.sha256 = digest.sha256().value_or("");
+    a.warnings = courseWarnings(a.course);
+    if (parts.metrics)
+        a.metrics = computeMetrics(state, options);
+    return a;
+}
+
+std::string recordResultsText(const RecordAnalysis &analysis, const std::tm &now)
+{
+    // The results text turns the state's units into its labels, as the
+    // window does when it writes; they are put back so that the text comes
+    // out the same however often it is asked for.
+    SharedState &state = *analysis.state;
+    const std::string xUnit = state.XUnit, yUnit = state.YUnit;
+    std::string text;
+    try {
+        text = resultsText(state, now);
+    } catch (...) {
+        state.XUnit = xUnit;
+        state.YUnit = yUnit;
+        throw;
+    }
+    state.XUnit = xUnit;
+    state.YUnit = yUnit;
+    return text;
+}
+
+std::string recordJson(const RecordAnalysis &analysis)
+{
+    return metricsJson(*analysis.state, *analysis.metrics, analysis.context);
+}
+
+std::string recordCsv(const RecordAnalysis &analysis)
+{
+    return metricsCsv(*analysis.metrics, analysis.context);
+}
+
+std::string recordLevelsCsv(const RecordAnalysis &analysis)
+{
+    return levelsCsv(*analysis.metrics, analysis.context);
+}
+
+} // namespace kov
