@@ -9,7 +9,7 @@
 // `.\" kov-batch-docs: options` in the man page, `# kov-batch-docs: value
 // cases` and `# kov-batch-docs: options` in the completion.
 
-#include "batch/optiontable.h"
+#include "batch/options.h"
 
 #include <fstream>
 #include <iostream>

@@ -1,10 +1,13 @@
 #include "batch/options.h"
 
-#include "batch/optiontable.h"
+#include "core/drawing/picturefile.h"
 #include "core/reader/numberscan.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string_view>
 
 namespace kov::batch {
@@ -52,6 +55,676 @@ std::string pictureName(const std::string &pattern, const std::string &baseName)
         }
     }
     return name;
+}
+
+namespace {
+
+/// More threads than this help no machine kov-batch runs on.
+constexpr long long MaxJobs = 1024;
+
+/// A whole number in low..32767 into target.
+bool setWhole16(std::int16_t &target, const std::string &v, long long low)
+{
+    const auto n = parseWhole(v);
+    if (!n || *n < low || *n > 32767)
+        return false;
+    target = static_cast<std::int16_t>(*n);
+    return true;
+}
+
+/// A column by number, or by name: any value that is not a whole number.
+bool setColumn(std::int16_t &number, std::string &name, const std::string &v)
+{
+    // A sign and digits are a number, also when out of range.
+    const std::size_t start = !v.empty() && (v[0] == '+' || v[0] == '-') ? 1 : 0;
+    if (v.size() > start && v.find_first_not_of("0123456789", start) == std::string::npos) {
+        name.clear();
+        return setWhole16(number, v, 1);
+    }
+    name = v;
+    return !v.empty();
+}
+
+/// Any value that rounds to a finite float; a tiny one becomes 0.
+bool setCoef(float &target, const std::string &v)
+{
+    const auto d = parseDecimal(v);
+    if (!d || !std::isfinite(static_cast<float>(*d)))
+        return false;
+    target = static_cast<float>(*d);
+    return true;
+}
+
+/// A length the metrics divide by: finite and above 0.
+bool setPositive(std::optional<double> &target, const std::string &v)
+{
+    const auto d = parseDecimal(v);
+    if (!d || !(*d > 0.0 && std::isfinite(*d)))
+        return false;
+    target = *d;
+    return true;
+}
+
+bool setXColumn(Options &o, const std::string &v)
+{
+    return setColumn(o.xColumn, o.xColumnName, v);
+}
+
+bool setYColumn(Options &o, const std::string &v)
+{
+    return setColumn(o.yColumn, o.yColumnName, v);
+}
+
+bool setSkipLines(Options &o, const std::string &v)
+{
+    o.skipLinesAuto = v == "auto";
+    o.skipLinesGiven = !o.skipLinesAuto;
+    return o.skipLinesAuto || setWhole16(o.skipLines, v, 0);
+}
+
+bool setDecimalComma(Options &o, const std::string &)
+{
+    return o.decimalComma = true;
+}
+
+bool setXCoef(Options &o, const std::string &v)
+{
+    return setCoef(o.xCoef, v);
+}
+
+bool setYCoef(Options &o, const std::string &v)
+{
+    return setCoef(o.yCoef, v);
+}
+
+bool setXUnit(Options &o, const std::string &v)
+{
+    o.xUnit = v;
+    return o.xUnitGiven = true;
+}
+
+bool setYUnit(Options &o, const std::string &v)
+{
+    o.yUnit = v;
+    return o.yUnitGiven = true;
+}
+
+bool setInspect(Options &o, const std::string &)
+{
+    return o.inspect = true;
+}
+
+bool setStdout(Options &o, const std::string &)
+{
+    return o.toStdout = true;
+}
+
+bool setPlot(Options &o, const std::string &v)
+{
+    // The kind of picture follows the name, so a name that is neither (a
+    // record's, say) is refused rather than overwritten.
+    o.plotFile = v;
+    return hasPictureExtension(v);
+}
+
+bool setPlotScale(Options &o, const std::string &v)
+{
+    // The picture must be at least one pixel each way (the height is the
+    // smaller).
+    const auto d = parseDecimal(v);
+    if (!d || *d > 20.0 || pictureHeight(*d) < 1)
+        return false;
+    o.plotScale = *d;
+    return true;
+}
+
+bool setJson(Options &o, const std::string &)
+{
+    return o.json = true;
+}
+
+bool setCsv(Options &o, const std::string &)
+{
+    return o.csv = true;
+}
+
+bool setSummary(Options &o, const std::string &v)
+{
+    o.summaryFile = v;
+    return !v.empty();
+}
+
+bool setReport(Options &o, const std::string &v)
+{
+    // Like a picture, the page is only written under a name of its kind, so
+    // that it can never replace a record or a results file.
+    o.reportFile = v;
+    return endsWithNoCase(v, ".html") || endsWithNoCase(v, ".htm");
+}
+
+bool setLevelTolerance(Options &o, const std::string &v)
+{
+    const auto d = parseDecimal(v);
+    if (!d || !(*d >= 0.0 && *d <= 1.0))
+        return false;
+    o.levelTolerance = *d == 0.0 ? 0.0 : *d; // -0 is 0
+    return true;
+}
+
+bool setHeight(Options &o, const std::string &v)
+{
+    return setPositive(o.height, v);
+}
+
+bool setAcceptanceDrift(Options &o, const std::string &v)
+{
+    const auto d = parseDecimal(v);
+    if (!d || !(*d > 0.0 && std::isfinite(*d)))
+        return false;
+    o.acceptanceDrift = *d;
+    return true;
+}
+
+bool setYieldDisp(Options &o, const std::string &v)
+{
+    return setPositive(o.yieldDisp, v);
+}
+
+bool setJobs(Options &o, const std::string &v)
+{
+    const auto n = parseWhole(v);
+    if (!n || *n < 1 || *n > MaxJobs)
+        return false;
+    o.jobs = static_cast<int>(*n);
+    return true;
+}
+
+bool setQuiet(Options &o, const std::string &)
+{
+    return o.quiet = true;
+}
+
+bool setDeadband(Options &o, const std::string &v)
+{
+    // A load of 0 or more, or a percentage of 0 to 100.
+    const bool percent = !v.empty() && v.back() == '%';
+    const auto d = parseDecimal(percent ? v.substr(0, v.size() - 1) : v);
+    if (!d || !(*d >= 0.0 && *d <= (percent ? 100.0 : std::numeric_limits<double>::max())))
+        return false;
+    o.deadband = {*d == 0.0 ? 0.0 : *d, percent}; // -0 is 0
+    return true;
+}
+
+bool setWindowLimits(Options &o, const std::string &)
+{
+    return o.windowLimits = true;
+}
+
+bool setHelp(Options &o, const std::string &)
+{
+    return o.help = true;
+}
+
+bool setVersion(Options &o, const std::string &)
+{
+    return o.version = true;
+}
+
+// The texts keep the line breaks they are shown with: --help's lines fit an
+// 80-column terminal, and the man page's follow roff's one sentence a line
+// where it can. A row names only the fields it sets; the others keep their
+// defaults, which GCC would warn about for each row.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+constexpr OptionDef Table[] = {
+    {
+        .name = "--x-column",
+        .argument = "N",
+        .manArgument = "N|NAME",
+        .defaultValue = "1",
+        .help = R"(column of the displacement X (default {default}), or NAME: the
+column whose header names it (ignoring case; implies
+--skip-lines auto unless --skip-lines N is given))",
+        .man = R"(column of the displacement X, counted from 1 (default {default}).
+Any value that is not a whole number is a name: the column whose name in the
+header, without the blanks and quotes around it, is
+.I NAME
+ignoring case.
+A name that no column or several columns have is a usage error listing the
+columns found. A name implies
+.B \-\-skip\-lines auto
+unless
+.BI \-\-skip\-lines " N"
+is given.)",
+        .completion = ValueCompletion::Free,
+        .set = setXColumn,
+    },
+    {
+        .name = "--y-column",
+        .argument = "N",
+        .manArgument = "N|NAME",
+        .defaultValue = "2",
+        .help = R"(column of the load Y (default {default}), or NAME)",
+        .man = R"(column of the load Y, counted from 1 (default {default}), or its name.)",
+        .completion = ValueCompletion::Free,
+        .set = setYColumn,
+    },
+    {
+        .name = "--skip-lines",
+        .argument = "N",
+        .manArgument = "N|auto",
+        .defaultValue = "5",
+        .help = R"(header lines before the first data row (default {default}), or
+auto: every line before the first row of numbers)",
+        .man = R"(header lines before the first data row, 0 or more (default {default}).
+.B auto
+takes every line before the first line that reads as a complete data row
+(every field a number, as many fields as the line after it), looked for in
+the record's first 64 KiB; a longer header fails the record (error 62) and
+needs
+.BI \-\-skip\-lines " N".
+With
+.B auto
+or a column name, the header's last line gives the column names and, when
+the line after the names is the last header line and holds short texts
+without digits, that line gives the units of X and Y unless
+.B \-\-x\-unit
+or
+.B \-\-y\-unit
+is given.)",
+        .completion = ValueCompletion::Words,
+        .completionWords = "auto",
+        .set = setSkipLines,
+    },
+    {
+        .name = "--decimal-comma",
+        .help = R"(fields separated by semicolons, blanks or tabs, with a
+comma before the decimals (1,5E-3))",
+        .man = R"(the fields are separated by semicolons, blanks or tabs, and a comma is the
+decimal point
+.RB ( 1,5E\-3 ).
+Without it, a record that fails to load and whose data rows hold semicolons
+gets one more line suggesting this option.)",
+        .completion = ValueCompletion::Flag,
+        .set = setDecimalComma,
+    },
+    {
+        .name = "--x-coef",
+        .argument = "F",
+        .defaultValue = "1",
+        .help = R"(factor applied to every X value (default {default}))",
+        .man = R"(factor applied to every X value (default {default}).)",
+        .completion = ValueCompletion::Free,
+        .set = setXCoef,
+    },
+    {
+        .name = "--y-coef",
+        .argument = "F",
+        .defaultValue = "1",
+        .help = R"(factor applied to every Y value (default {default}))",
+        .man = R"(factor applied to every Y value (default {default}).)",
+        .completion = ValueCompletion::Free,
+        .set = setYCoef,
+    },
+    {
+        .name = "--x-unit",
+        .argument = "TEXT",
+        .defaultValue = "mm",
+        .help = R"(unit of X for the results table (default {default}; with auto or
+a name, the header's units line where it has one))",
+        .man = R"(unit of X for the results table (default {default}).)",
+        .completion = ValueCompletion::Words,
+        .completionWords = "mm cm m % μ",
+        .set = setXUnit,
+    },
+    {
+        .name = "--y-unit",
+        .argument = "TEXT",
+        .defaultValue = "tonf",
+        .help = R"(unit of Y for the results table (default {default}))",
+        .man = R"(unit of Y for the results table (default {default}).)",
+        .completion = ValueCompletion::Words,
+        .completionWords = "tonf kgf kN MPa GPa",
+        .set = setYUnit,
+    },
+    {
+        .name = "--inspect",
+        .help = R"(show for each record its header lines, columns with
+names and units, data rows, and the options that read it;
+analyse and write nothing)",
+        .man = R"(analyse and write nothing: for each record print its header lines, numbered,
+the number of columns with each column's name and unit where the header gives
+them, the number of data rows, the first and last data rows, and the
+options that would read it (with
+.B \-\-x\-column
+and
+.B \-\-y\-column
+only where the names say which column is the displacement, disp, stroke,
+drift, deflection, and which the load, force or load), with where each unit
+comes from. Exit status 0 when every record can be read.)",
+        .completion = ValueCompletion::Flag,
+        .set = setInspect,
+    },
+    {
+        .name = "--stdout",
+        .help = R"(write the results to standard output instead of a file)",
+        .man = R"(write the results table to standard output instead of a file.
+Standard output then carries the tables only: files of
+.B \-\-json
+and
+.B \-\-csv
+are still written, but their paths are not printed.)",
+        .completion = ValueCompletion::Flag,
+        .set = setStdout,
+    },
+    {
+        .name = "--plot",
+        .argument = "FILE",
+        .help = R"(also draw the loop of each record into FILE, a name ending
+in .png or .svg (%n in FILE stands for the record's base
+name); never over a record of the run)",
+        .man = R"(also draw the loop of each record into
+.IR FILE ,
+a name ending in .png or .svg (any other name is a usage error);
+.B %n
+in
+.I FILE
+stands for the record's base name.
+A picture that would replace a record of the run is a usage error.
+The picture is written whole or not at all, like the results file.
+Pictures are drawn by the window's drawing code in kov's picture module
+.RI ( LIBDIR /kov/plugins/kov\-pictures.so ),
+which only this option and
+.B \-\-report
+load; where it is missing, each picture fails with a message naming it
+(exit status 1), and the results are still written.
+The module is looked for only beside the program's own path; where that path
+cannot be read, pictures and the report fail the same way and nothing is
+loaded.
+A record longer than the window shows (more than 2000 steps or 100 cycles) is
+drawn light: the path leaves out only steps within half a pixel of the line
+drawn, and a step's marker is drawn only one marker diameter apart from the
+markers before it, except at the peak and end steps of the cycles, which are
+always on the path and marked.)",
+        .completion = ValueCompletion::Files,
+        .completionWords = "@(png|svg)",
+        .set = setPlot,
+    },
+    {
+        .name = "--plot-scale",
+        .argument = "K",
+        .defaultValue = "3",
+        .help = R"(size factor of the picture, at least one pixel, at most 20
+(default {default}))",
+        .man = R"(size factor of the picture (default {default}): the plot area of 273 \(mu 249 pixels
+times
+.IR K ,
+at least one pixel, at most 20.)",
+        .completion = ValueCompletion::Free,
+        .set = setPlotScale,
+    },
+    {
+        .name = "--json",
+        .help = R"(also write NAME-kov.json: settings, per-cycle results and
+metrics (stiffness, strength, residual displacement,
+energy dissipation ratio), the loading protocol's levels
+with their strength degradation, the positive, negative
+and average envelopes with their EEEP curves and
+ductility, and the acceptance (with --height))",
+        .man = R"(also write
+.I NAME\-kov.json
+beside the results file: the version and the settings, the cycle table with
+the metrics of every cycle (among them the level, role, relative energy
+dissipation ratio, drift and inelastic deformation), the levels of the loading
+protocol with their strength degradation, the positive, negative and average
+envelopes with their EEEP curves, and the acceptance (see
+.BR METRICS ).)",
+        .completion = ValueCompletion::Flag,
+        .set = setJson,
+    },
+    {
+        .name = "--csv",
+        .help = R"(also write NAME-kov.csv, the per-cycle table of --json,
+and NAME-kov-levels.csv, one row per level)",
+        .man = R"(also write
+.IR NAME\-kov.csv :
+the cycle table of
+.B \-\-json
+as CSV, and
+.IR NAME\-kov\-levels.csv ,
+one row per level.)",
+        .completion = ValueCompletion::Flag,
+        .set = setCsv,
+    },
+    {
+        .name = "--summary",
+        .argument = "FILE",
+        .help = R"(write one CSV row per record of the call into FILE, never
+over a record of the run)",
+        .man = R"(write one CSV row per record of the call into
+.IR FILE ,
+also for records that fail.
+The JSON, the CSV, the summary and the report record each record's SHA-256
+(of its bytes as read, computed in the same reading) and the program's version
+.RB ( record_sha256 ,
+.BR program ),
+so that a result can be traced to the exact file.
+A summary that would replace a record of the run is a usage error.)",
+        .completion = ValueCompletion::Files,
+        .completionWords = "csv",
+        .set = setSummary,
+    },
+    {
+        .name = "--report",
+        .argument = "FILE",
+        .help = R"(write one HTML page for all records of the call into FILE,
+a name ending in .html or .htm: a summary table, and per
+record the loop with its envelope and EEEP curves, charts
+of energy, damping and stiffness per cycle, and the
+per-cycle table; never over a record of the run)",
+        .man = R"(write one HTML page for all records of the call into
+.IR FILE ,
+a name ending in
+.B .html
+or
+.BR .htm :
+a summary table (a row per record, named by the shortest ending of its path
+that tells it from the other records, a failed one with its error lines), and
+for every record that loads a section with the loop (cycle end steps red, peak
+steps 1 blue and 2 green, the envelope of each side and its EEEP curve dashed),
+charts of the energy, cumulative energy, damping, secant stiffness, loading
+protocol (amplitude by role) and energy dissipation ratio per cycle, the
+envelope figures, the levels with their strength degradation, the acceptance
+checks (with
+.BR \-\-height ),
+the per\-cycle table of
+.B \-\-csv
+and the settings (see
+.BR REPORT ).
+A report that would replace a record of the run or the summary is a usage
+error.
+The report is drawn by kov's picture module, as the pictures of
+.BR \-\-plot ;
+where it is missing, the report fails with a message naming it (exit status 1).)",
+        .completion = ValueCompletion::Files,
+        .completionWords = "@(html|htm)",
+        .set = setReport,
+    },
+    {
+        .name = "--level-tolerance",
+        .argument = "F",
+        .defaultValue = "0.05",
+        .help = R"(a cycle's peak joins the envelope when it goes beyond
+(1 + F) times the farthest peak before (0 to 1, default 0.05);
+the same rule splits the loading protocol into levels)",
+        .man = R"(a cycle's peak starts a new displacement level of the envelope when it goes
+beyond (1 +
+.IR F )
+times the farthest peak before it; 0 to 1 (default {default}).
+The same rule starts a level of the loading protocol; a later cycle of a
+level is a repeat when its amplitude is at least (1 \-
+.IR F )
+times the level's, else trailing.)",
+        .completion = ValueCompletion::Free,
+        .set = setLevelTolerance,
+    },
+    {
+        .name = "--height",
+        .argument = "H",
+        .help = R"(lever arm or story height in X units: adds the drift X/H
+of every peak and level, and the acceptance at a drift)",
+        .man = R"(the lever arm or story height, in the unit of X (positive): adds the drift
+X /
+.I H
+of both peaks of every cycle and of every level, and the acceptance at the
+third repeat of the first level whose drift reaches the acceptance drift.)",
+        .completion = ValueCompletion::Free,
+        .set = setHeight,
+    },
+    {
+        .name = "--acceptance-drift",
+        .argument = "D",
+        .defaultValue = "0.035",
+        .help = R"(drift of the level whose third repeat is judged for
+acceptance (default {default}))",
+        .man = R"(the drift at which acceptance is judged (positive, default 0.035).)",
+        .completion = ValueCompletion::Free,
+        .set = setAcceptanceDrift,
+    },
+    {
+        .name = "--yield-disp",
+        .argument = "D",
+        .help = R"(yield displacement in X units: adds the cumulative
+inelastic deformation in multiples of D)",
+        .man = R"(the yield displacement, in the unit of X (positive): adds each cycle's
+inelastic deformation in multiples of
+.I D
+and its running sum.)",
+        .completion = ValueCompletion::Free,
+        .set = setYieldDisp,
+    },
+    {
+        .name = "--jobs",
+        .shortName = "-j",
+        .argument = "N",
+        .help = R"(analyse N records at once (1 to 1024; default: the cores
+this process may use); everything printed and written is
+the same for any N, in the order of the records)",
+        .man = R"(analyse
+.I N
+records at once, 1 to 1024 (default: the number of cores the process may run
+on).
+Everything printed and written is the same for any
+.IR N :
+standard output and standard error in the order of the records, the same
+files, the same exit status.
+At most
+.I N
+records are in memory at once, besides those waiting for their files to
+reach the disk, which hold only their lines.)",
+        .completion = ValueCompletion::Free,
+        .set = setJobs,
+    },
+    {
+        .name = "--quiet",
+        .help = R"(print neither the progress line (shown when standard
+error is a terminal) nor the paths of the files written)",
+        .man = R"(print neither the progress line nor the paths of the files written.
+When standard error is a terminal and the call has more than one record, a
+progress line there shows the records done, the failures so far, the records
+per second and the time left; it is cleared at the end.)",
+        .completion = ValueCompletion::Flag,
+        .set = setQuiet,
+    },
+    {
+        .name = "--deadband",
+        .argument = "F",
+        .defaultValue = "0",
+        .help = R"(an upward zero crossing of the load ends a cycle only once
+a load of that cycle before it reached -F (F in Y units,
+after --y-coef), or -P % of the record's largest absolute
+load when given as P%; {default}, the default, takes every
+crossing. With --deadband 5 a load running -0.2, 0.3,
+-0.1, 0.4 ... starts no new cycle until it has been at
+-5 or below)",
+        .man = R"(an upward zero crossing of the load ends a cycle only once a load of that
+cycle before it has reached
+.RI \- F
+.RI ( F
+in the record's Y units, after
+.BR \-\-y\-coef );
+given as
+.IR P %,
+.I F
+is
+.I P
+percent of the record's largest absolute load.
+{default}, the default, takes every crossing, as the window does.
+With
+.B \-\-deadband 5
+a load running 40, 12, 3, \-0.2, 0.3, \-0.1, 0.4, 6 stays in one cycle until
+it has been at \-5 or below.
+When cycles ended by a crossing never had a load below \-5 % of the record's
+largest absolute load, a warning names how many look like noise and suggests
+.BR "\-\-deadband 5%" ;
+the summary's column
+.B noise_cycles
+and the report show the count.)",
+        .completion = ValueCompletion::Free,
+        .set = setDeadband,
+    },
+    {
+        .name = "--window-limits",
+        .help = R"(hold to the window's limits: a record of more than 2000
+rows fails with error 9, and the analysis stops after
+cycle 100 (without it, records of any length and any
+number of cycles are analysed))",
+        .man = R"(hold to the window's limits, so that a window analysis can be checked byte for
+byte: a record of more than 2000 data rows fails with error 9 (at the first
+chosen field of row 2001, as the window reads it), and the analysis stops after
+cycle 100 with the warning
+.RI \(lq "only the first 100 cycles were analysed; the record goes on" \(rq.
+A record within both limits gives the same files with and without it.)",
+        .completion = ValueCompletion::Flag,
+        .set = setWindowLimits,
+    },
+    {
+        .name = "--help",
+        .help = R"(show this help and exit)",
+        .man = R"(show a short help and exit.)",
+        .completion = ValueCompletion::Final,
+        .set = setHelp,
+    },
+    {
+        .name = "--version",
+        .help = R"(show the version and exit)",
+        .man = R"(show the version and exit.)",
+        .completion = ValueCompletion::Final,
+        .set = setVersion,
+    },
+};
+#pragma GCC diagnostic pop
+
+} // namespace
+
+std::span<const OptionDef> optionTable()
+{
+    return Table;
+}
+
+std::string withDefault(std::string_view text, const OptionDef &option)
+{
+    constexpr std::string_view Placeholder = "{default}";
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.substr(i, Placeholder.size()) == Placeholder) {
+            out += option.defaultValue;
+            i += Placeholder.size();
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
 }
 
 std::string usageText()
@@ -104,7 +777,7 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
 {
     const auto table = optionTable();
     auto find = [&](std::string_view name) {
-        return std::find_if(table.begin(), table.end(), [&](const OptionDef &o) { return o.name == name; });
+        return std::find_if(table.begin(), table.end(), [&](const OptionDef &def) { return def.name == name; });
     };
     Options o;
     bool onlyRecords = false;
@@ -125,8 +798,8 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         }
         std::string name = a;
         std::optional<std::string> value;
-        const auto shortForm = std::find_if(table.begin(), table.end(), [&](const OptionDef &o) {
-            return !o.shortName.empty() && a.starts_with(o.shortName);
+        const auto shortForm = std::find_if(table.begin(), table.end(), [&](const OptionDef &def) {
+            return !def.shortName.empty() && a.starts_with(def.shortName);
         });
         const std::size_t eq = a.find('=');
         if (shortForm != table.end()) {
