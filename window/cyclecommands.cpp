@@ -12,7 +12,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 
 namespace kov {
@@ -95,7 +94,7 @@ void Command6_Click(Form1 &form)
         return;
     // The new cycle starts where the current one ends; a start typed outside
     // the record cannot be searched from.
-    if (!MODULE11::stepWithinRecord(form, "Start step", s.CycleEndStep(s.CycleNo), s.CycleNo + 1))
+    if (!stepWithinRecord(form, "Start step", s.CycleEndStep(s.CycleNo), s.CycleNo + 1))
         return;
     form.applyButtonEvent(ButtonEvent::NextCycleStarts);
     bool atEnd = false;
@@ -143,7 +142,6 @@ void connectCycleCommands(Form1 &form)
         form.onField(Field::PeakStep, static_cast<std::size_t>(i), FieldSignal::Changed,
                      [&form, i] { Text15_Change(form, i); });
     form.onClicked(Button::NextCycle, 0, [&form] { Command6_Click(form); });
-    form.setCycleView(std::make_unique<CycleView>(form));
     // A typed step takes effect when the user leaves its field (Enter, Tab,
     // a click elsewhere), not at every keystroke. The animated analysis runs
     // just after the focus change, not inside it: a click that moved the

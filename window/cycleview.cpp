@@ -4,17 +4,23 @@
 #include "pictures/loopplot.h"
 #include "pictures/plotcanvas.h"
 #include "window/messages.h"
-#include "window/module11.h"
-#include "window/picturebox.h"
 
 #include <QElapsedTimer>
-#include <QLineEdit>
+#include <QString>
 
 #include <algorithm>
 
 namespace kov {
 
 namespace {
+
+constexpr std::chrono::microseconds AnimationTime{500'000};
+
+/// The highest step the analysis may use: the last data row, at most 2000.
+int lastStep(const SharedState &s)
+{
+    return static_cast<int>(std::min(static_cast<double>(s.RowCount), static_cast<double>(MaxStep)));
+}
 
 /// Spreads the steps of one animation over time: step k is shown no sooner
 /// than k step times after the start. The wait is taken in whole
@@ -31,7 +37,6 @@ public:
     void yield()
     {
         using namespace std::chrono;
-        using MODULE11::MaxStepTime;
         yieldEvents();
         if (m_step.count() == 0)
             return;
@@ -52,9 +57,9 @@ private:
 };
 
 /// Warns about the first step of the cycle outside the record; true when all fit.
-bool stepsFit(Form1 &form, int n)
+bool stepsFit(CycleViewHost &host, int n)
 {
-    SharedState &s = form.state();
+    SharedState &s = host.state();
     const struct {
         const char *what;
         long long step;
@@ -63,7 +68,7 @@ bool stepsFit(Form1 &form, int n)
                  {"Peak step 1", s.PeakStep(0, n)},
                  {"Peak step 2", s.PeakStep(1, n)}};
     for (const auto &st : steps) {
-        if (!MODULE11::stepWithinRecord(form, st.what, st.step, n))
+        if (!stepWithinRecord(host, st.what, st.step, n))
             return false;
     }
     return true;
@@ -71,10 +76,28 @@ bool stepsFit(Form1 &form, int n)
 
 } // namespace
 
-CycleView &CycleView::of(Form1 &form)
+std::chrono::microseconds pacedStepTime(int steps)
 {
-    return static_cast<CycleView &>(*form.cycleView());
+    if (steps <= 0)
+        return std::chrono::microseconds{0};
+    return std::min(AnimationTime / steps, MaxStepTime);
 }
+
+bool stepWithinRecord(CycleViewHost &host, const char *what, long long step, int cycle)
+{
+    const int last = lastStep(host.state());
+    if (step >= 0 && step <= last)
+        return true;
+    showMessage(host.messageParent(),
+                QStringLiteral("%1 (%2) lies outside the record of cycle %3: steps 0 to %4 can be analysed.")
+                    .arg(QString::fromLatin1(what))
+                    .arg(step)
+                    .arg(cycle)
+                    .arg(last),
+                MessageIcon::Exclamation);
+    return false;
+}
+
 
 bool CycleView::settleRunningAnalysis(TypedSteps typed)
 {
@@ -89,7 +112,7 @@ bool CycleView::settleRunningAnalysis(TypedSteps typed)
 
 void CycleView::settle()
 {
-    SharedState &s = m_form.state();
+    SharedState &s = m_host.state();
     if (m_announced != 0) {
         // A command changed this cycle and has not analysed it yet.
         const int cycle = m_announced;
@@ -97,17 +120,17 @@ void CycleView::settle()
         const int current = s.CycleNo;
         // Steps outside the record are refused as the analysis itself would
         // refuse them: with a warning, the cycle's results left as they were.
-        if (cycle >= 1 && cycle <= MaxCycle && stepsFit(m_form, cycle)) {
+        if (cycle >= 1 && cycle <= MaxCycle && stepsFit(m_host, cycle)) {
             if (m_typed == cycle)
                 m_typed = 0;
-            runGuarded(&m_form, [&] {
+            runGuarded(m_host.messageParent(), [&] {
                 s.CycleNo = static_cast<std::int16_t>(cycle);
                 runCycleComputation(s);
                 // The fields show what was computed, though the picture is
                 // not redrawn.
                 if (s.CycleEndStep(cycle) > s.CycleEndStep(cycle - 1))
-                    m_form.setFieldText(Field::Energy, numberField(s.CycleEnergy(cycle)));
-                m_form.setFieldText(Field::Damping, numberField(s.CycleDamping(cycle)));
+                    m_host.showEnergy(s.CycleEnergy(cycle));
+                m_host.showDamping(s.CycleDamping(cycle));
             });
         }
         s.CycleNo = current;
@@ -117,11 +140,11 @@ void CycleView::settle()
     m_active = false;
     ++m_generation; // the paused run stops when it resumes
     const int current = s.CycleNo;
-    runGuarded(&m_form, [&] {
+    runGuarded(m_host.messageParent(), [&] {
         s.CycleNo = static_cast<std::int16_t>(m_cycle);
         finishCycleFrom(s, m_nextStep, m_end);
-        m_form.setFieldText(Field::Energy, numberField(s.CycleEnergy(m_cycle)));
-        m_form.setFieldText(Field::Damping, numberField(s.CycleDamping(m_cycle)));
+        m_host.showEnergy(s.CycleEnergy(m_cycle));
+        m_host.showDamping(s.CycleDamping(m_cycle));
     });
     s.CycleNo = current;
 }
@@ -132,24 +155,24 @@ void CycleView::analyseAfterYield(int cycle)
     yieldEvents();
     const bool pending = m_announced == cycle;
     m_announced = 0;
-    if (pending && m_form.state().CycleNo == cycle)
+    if (pending && m_host.state().CycleNo == cycle)
         analyse(true);
 }
 
 void CycleView::analyse(bool animate)
 {
     settle();
-    SharedState &s = m_form.state();
+    SharedState &s = m_host.state();
     const int n = s.CycleNo;
-    if (n < 1 || n > MaxCycle || !stepsFit(m_form, n))
+    if (n < 1 || n > MaxCycle || !stepsFit(m_host, n))
         return;
     if (m_typed == n)
         m_typed = 0; // this analysis uses the typed steps
 
-    runGuarded(&m_form, [&] {
+    runGuarded(m_host.messageParent(), [&] {
         // Held across the per-step yields: the plot area's canvas is never
         // replaced (PictureBox).
-        PlotCanvas &canvas = m_form.plotCanvas();
+        PlotCanvas &canvas = m_host.plotCanvas();
         drawEmptyPlot(canvas, s);
 
         const int start = s.CycleEndStep(n - 1);
@@ -158,7 +181,7 @@ void CycleView::analyse(bool animate)
         m_cycle = n;
         m_end = s.CycleEndStep(n);
         m_nextStep = start + 1;
-        StepPacer pacer(m_paced && animate ? MODULE11::pacedStepTime(m_end - start) : std::chrono::microseconds{0});
+        StepPacer pacer(m_paced && animate ? pacedStepTime(m_end - start) : std::chrono::microseconds{0});
 
         // The path of the cycle, as DrawStepPath draws it, one step at a time.
         beginStepPath(canvas, s, start);
@@ -166,7 +189,7 @@ void CycleView::analyse(bool animate)
         hooks.drawStep = [&](int i) { drawPathStep(canvas, s, i); };
         hooks.segmentAdded = [&](int i) {
             m_nextStep = i + 1;
-            m_form.setFieldText(Field::Energy, numberField(s.CycleEnergy(n)));
+            m_host.showEnergy(s.CycleEnergy(n));
             if (animate)
                 pacer.yield();
             return m_generation == mine;
@@ -175,11 +198,11 @@ void CycleView::analyse(bool animate)
         if (!finished || m_generation != mine)
             return; // a newer command took over and settled this cycle
         m_active = false;
-        m_form.setFieldText(Field::Damping, numberField(s.CycleDamping(n)));
+        m_host.showDamping(s.CycleDamping(n));
 
         DrawCycleMarkers(canvas, s, n);
         if (cycleResultsBeyondFloatRange(s))
-            showMessage(&m_form,
+            showMessage(m_host.messageParent(),
                         QStringLiteral("An energy of cycle %1 is beyond the float range: it is shown and written as "
                                        "Infinity, -Infinity or NaN, and the damping factor as 0.")
                             .arg(n),
@@ -193,12 +216,12 @@ void CycleView::analyse(bool animate)
 
 void CycleView::noteTypedStep()
 {
-    m_typed = m_form.state().CycleNo;
+    m_typed = m_host.state().CycleNo;
 }
 
 bool CycleView::typedStepsPending() const
 {
-    return m_typed != 0 && m_typed == m_form.state().CycleNo;
+    return m_typed != 0 && m_typed == m_host.state().CycleNo;
 }
 
 void CycleView::analyseTypedSteps(bool animate)

@@ -244,7 +244,7 @@ bool Form1::beginCommand(Command command)
     for (const CommandRule &rule : CommandRules) {
         if (rule.command != command)
             continue;
-        if (m_cycleView && !m_cycleView->settleRunningAnalysis(rule.typed))
+        if (!m_cycleView.settleRunningAnalysis(rule.typed))
             return false;
         if (rule.starts)
             applyButtonEvent(*rule.starts);
@@ -253,9 +253,14 @@ bool Form1::beginCommand(Command command)
     return true;
 }
 
-void Form1::setCycleView(std::unique_ptr<AnalysisInProgress> view)
+void Form1::showEnergy(float energy)
 {
-    m_cycleView = std::move(view);
+    setFieldText(Field::Energy, numberField(energy));
+}
+
+void Form1::showDamping(float damping)
+{
+    setFieldText(Field::Damping, numberField(damping));
 }
 
 void Form1::showRange()

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "core/state/sharedstate.h"
+#include "window/cycleview.h"
 
 #include <QWidget>
 
 #include <array>
 #include <cstddef>
 #include <functional>
-#include <memory>
 
 class QCloseEvent;
 class QComboBox;
@@ -33,14 +33,6 @@ enum class ButtonEvent {
     WriteFailed,        ///< the results file could not be written: the user may write again
 };
 
-/// What a command does with steps the user typed into the step fields but
-/// that no analysis has used yet.
-enum class TypedSteps {
-    Analyse, ///< analyse the cycle with them first (the command carries its results on)
-    Drop,    ///< forget them (the command starts the analysis over)
-    Keep,    ///< leave them (the command analyses the cycle itself, or is the typing)
-};
-
 /// The commands of the window that read or change the analysis, as the
 /// command entry (Form1::beginCommand) knows them.
 enum class Command {
@@ -50,17 +42,6 @@ enum class Command {
     StepButton,  ///< one of the seven step buttons
     PeakField,   ///< a change of "Peak step 1" or "Peak step 2"
     WriteToFile, ///< "Write to file"
-};
-
-/// An analysis in progress, as the commands of the window see it: the cycle
-/// view (analysis/cycleview.h), which the window owns.
-class AnalysisInProgress {
-public:
-    virtual ~AnalysisInProgress() = default;
-    /// Finishes an analysis paused at one of its yields (or announced and not
-    /// run yet), then handles typed steps as asked. False when a typed step
-    /// was analysed and refused: the command then stops.
-    virtual bool settleRunningAnalysis(TypedSteps typed) = 0;
 };
 
 /// Field texts of numbers: integer text, and short number text.
@@ -117,7 +98,7 @@ enum class FieldSignal {
 };
 
 /// The main window "kov". Its controls, their kinds, captions, positions,
-/// colours and fonts are the table design::Form1Controls (app/design), which
+/// colours and fonts are the table design::Form1Controls (core/drawing/design.h), which
 /// createControls() loops over. Every control carries the name it has in the
 /// program's vocabulary as its objectName, so tests can find it; an element
 /// of a control array is named with its index in parentheses ("Command1(3)",
@@ -130,14 +111,14 @@ enum class FieldSignal {
 /// Building is split in two: the constructor creates the controls, the other
 /// subsystems then connect their handlers, and Form_Load() runs the start-up,
 /// whose field writes already go through every change handler.
-class Form1 : public QWidget, private Form1Widgets {
+class Form1 : public QWidget, public CycleViewHost, private Form1Widgets {
     Q_OBJECT
 
 public:
     explicit Form1(SharedState &state, QWidget *parent = nullptr);
     ~Form1() override;
 
-    SharedState &state() { return m_state; }
+    SharedState &state() override { return m_state; }
 
     /// Start-up: centres the window and writes the start values into the
     /// fields, each write running its change handler.
@@ -153,9 +134,8 @@ public:
     /// False when the command is not to go on (a typed step was refused).
     bool beginCommand(Command command);
 
-    /// The cycle view; set once, when the cycle commands are connected.
-    void setCycleView(std::unique_ptr<AnalysisInProgress> view);
-    AnalysisInProgress *cycleView() { return m_cycleView.get(); }
+    /// The cycle view, which runs the analysis of a cycle on this window.
+    CycleView &cycleView() override { return m_cycleView; }
 
     /// Shows the plot range's maxima in the range fields (X in Text12(0), Y
     /// in Text12(1)); their change handlers store them back and derive the
@@ -176,7 +156,10 @@ public:
     /// Writes a field; its change handlers run.
     void setFieldText(Field field, const QString &text, std::size_t index = 0);
     /// The canvas of the plot area.
-    PlotCanvas &plotCanvas();
+    PlotCanvas &plotCanvas() override;
+    void showEnergy(float energy) override;
+    void showDamping(float damping) override;
+    QWidget *messageParent() override { return this; }
     /// Connects a handler to a button's click, for as long as the window lives.
     void onClicked(Button button, std::size_t index, std::function<void()> handler);
     /// Connects a handler to edits of a text field.
@@ -203,7 +186,7 @@ private:
     void closeEvent(QCloseEvent *event) override;
 
     SharedState &m_state;
-    std::unique_ptr<AnalysisInProgress> m_cycleView;
+    CycleView m_cycleView{*this};
 
 signals:
     /// A command passed the command entry.
