@@ -1,6 +1,5 @@
 #include "batch/callfiles.h"
 
-#include "batch/plotoutput.h"
 #include "core/output/atomicfile.h"
 
 #include <ctime>
@@ -25,8 +24,7 @@ std::string nowText()
 CallFiles::CallFiles(const Options &options) : m_options(options)
 {
     if (!m_options.reportFile.empty())
-        m_report = std::make_unique<CallReport>(m_options.reportFile, ReportSettings{m_options, m_options},
-                                                !m_options.plotFile.empty());
+        m_report = std::make_unique<ReportWriter>(m_options.reportFile, ReportSettings{m_options, m_options});
 }
 
 CallFiles::~CallFiles() = default;

@@ -5,7 +5,7 @@
 // as the records come and whose page is written at the end.
 
 #include "batch/options.h"
-#include "report/reportrequest.h"
+#include "report/report.h"
 
 #include <memory>
 #include <ostream>
@@ -13,17 +13,13 @@
 
 namespace kov::batch {
 
-class CallReport;
-
 class CallFiles {
 public:
-    /// Opens the report, when one is asked for: before the records start to
-    /// run, as it may start the picture module's Qt.
     explicit CallFiles(const Options &options);
     ~CallFiles();
 
     /// Adds the next record of the call, in the order of the call. Of a
-    /// record the report keeps only its summary row.
+    /// record the report keeps only what its summary shows.
     void add(ReportRecord &&entry);
 
     /// Writes the summary and the report of the records added. Returns false
@@ -33,7 +29,7 @@ public:
 private:
     const Options &m_options;
     std::vector<SummaryRow> m_summary;
-    std::unique_ptr<CallReport> m_report;
+    std::unique_ptr<ReportWriter> m_report;
 };
 
 } // namespace kov::batch

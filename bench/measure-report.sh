@@ -4,12 +4,14 @@
 # steps (a usual test) and 100 cycles of 20 steps (the most cycles kov
 # analyses, so the most markers and table rows). Each call is timed whole
 # (wall clock, best of RUNS) with and without --report, so the difference is
-# what the page costs. Targets: under 2 s and under 10 MB.
-# Usage: bench/measure-report.sh [path/to/kov-batch] [runs]
+# what the page costs. Several programs may be given (a build of main beside
+# this one): their runs take turns, so that both see the same load. Targets:
+# under 2 s and under 10 MB, and no slower nor larger than the program before.
+# Usage: bench/measure-report.sh [path/to/kov-batch ...]   (RUNS=3 by default)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-exe=${1:-$top/build/batch/kov-batch}
-runs=${2:-3}
+[ $# -gt 0 ] || set -- "$top/build/batch/kov-batch"
+runs=${RUNS:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -35,16 +37,28 @@ for kind in 100 20; do
   done
 done
 
-best() { python3 "$top/bench/best_wall.py" "$runs" "$@"; } # best wall time of RUNS runs, in seconds
+once() { python3 "$top/bench/best_wall.py" 1 "$@"; } # the wall time of one run, in seconds
+min() { python3 -c "import sys; print('%.3f' % min(map(float, sys.argv[1:])))" "$@"; }
 
 for kind in 100 20; do
   cycles=$((2000 / kind))
   records=("$work/$kind"/specimen-*.prn)
-  plain=$(best "$exe" --x-column 2 --y-column 3 --y-unit kN "${records[@]}")
-  with=$(best "$exe" --x-column 2 --y-column 3 --y-unit kN --report "$work/$kind/report.html" "${records[@]}")
-  size=$(stat -c %s "$work/$kind/report.html")
   echo "100 records x 2000 steps, $cycles cycles each:"
-  echo "  kov-batch without --report: ${plain} s"
-  echo "  kov-batch with --report:    ${with} s (the page: $(python3 -c "print('%.3f' % ($with - $plain))") s)"
-  echo "  report.html: $size bytes ($(python3 -c "print('%.2f' % ($size / 1e6))") MB)"
+  declare -A plain=() with=()
+  for _ in $(seq "$runs"); do
+    for k in $(seq $#); do
+      exe=${!k}
+      plain[$k]+=" $(once "$exe" --x-column 2 --y-column 3 --y-unit kN "${records[@]}")"
+      with[$k]+=" $(once "$exe" --x-column 2 --y-column 3 --y-unit kN --report "$work/$kind/report-$k.html" "${records[@]}")"
+    done
+  done
+  for k in $(seq $#); do
+    p=$(min ${plain[$k]}) w=$(min ${with[$k]})
+    size=$(stat -c %s "$work/$kind/report-$k.html")
+    echo "  ${!k}"
+    echo "    without --report: ${p} s"
+    echo "    with --report:    ${w} s (the page: $(python3 -c "print('%.3f' % ($w - $p))") s)"
+    echo "    report.html:      $size bytes ($(python3 -c "print('%.2f' % ($size / 1e6))") MB)"
+  done
+  unset plain with
 done

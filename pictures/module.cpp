@@ -1,14 +1,12 @@
-// kov-batch's picture module: the window's drawing code (Qt) and the report
-// behind one C entry, loaded at run time only when they are asked for.
+// kov-batch's picture module: the window's drawing code (Qt) behind one C
+// entry, loaded at run time only when a picture is asked for.
 
 #include "pictures/module.h"
 
 #include "pictures/render.h"
-#include "report/report.h"
 
 #include <cstring>
 #include <exception>
-#include <memory>
 #include <string>
 
 namespace {
@@ -74,26 +72,6 @@ extern "C" __attribute__((visibility("default"))) int kov_make_picture(KovPictur
                 return 0;
             fail(request, error, request->path);
             return 1;
-        case KovReportOpen:
-            // The handle comes back also when the report fails to open: its
-            // failure is the finish's.
-            request->report = new kov::ReportWriter(request->path, *request->settings, request->picturesBetween != 0);
-            return 0;
-        case KovReportAdd:
-            static_cast<kov::ReportWriter *>(request->report)->add(*request->record);
-            return 0;
-        case KovReportFinish: {
-            const std::unique_ptr<kov::ReportWriter> report(static_cast<kov::ReportWriter *>(request->report));
-            request->report = nullptr;
-            if (report->finish(request->generated, request->program, error))
-                return 0;
-            fail(request, error, request->path);
-            return 1;
-        }
-        case KovReportClose:
-            delete static_cast<kov::ReportWriter *>(request->report);
-            request->report = nullptr;
-            return 0;
         default:
             fail(request, "the picture module cannot make pictures of kind " + std::to_string(request->kind));
             return 1;

@@ -1,39 +1,24 @@
 #pragma once
 
-// The charts of the HTML report, drawn with QPainter into QSvgGenerator and
-// returned as SVG elements to put inline into the page (no XML prolog, no
-// size of their own: the page scales them by their viewBox). Drawing needs
-// a GuiForCharts.
+// The charts of the HTML report as SVG elements to put inline into the page
+// (no XML prolog, no size of their own: the page scales them by their
+// viewBox), written as text (svgwriter.h). No Qt: the loop is mapped by the
+// window's PlotMapping and drawn light, when long, as the window draws it.
+//
+// A cycle that is not closed (CycleMetrics::closed, the open tail of a
+// record) is drawn in a style of its own, hollow and dashed, and no scale
+// takes its values: a value beyond a chart's scale is drawn at the edge with
+// a mark and the value beside it.
 
 #include "core/analysis/metrics.h"
 #include "core/drawing/design.h"
 #include "core/drawing/plotmapping.h"
 #include "core/state/sharedstate.h"
 
-#include <memory>
 #include <optional>
 #include <string>
 
 namespace kov::report {
-
-/// The charts measure their text with the fonts of a QGuiApplication. While
-/// one of these lives, there is one: the caller's, or when the process has
-/// none (kov-batch), one of its own on the offscreen platform, whose start-up
-/// messages are kept quiet and which puts back at once the locale that the
-/// application changes.
-class GuiForCharts {
-public:
-    GuiForCharts();
-    ~GuiForCharts();
-    GuiForCharts(const GuiForCharts &) = delete;
-    GuiForCharts &operator=(const GuiForCharts &) = delete;
-
-private:
-    void restoreLocale();
-
-    struct Own;
-    std::unique_ptr<Own> m_own;
-};
 
 /// The colours of the charts, "#rrggbb". The steps' markers are those of
 /// the window's cycle view (design::plotcolour): cycle end step red, peak
@@ -57,10 +42,21 @@ inline constexpr const char *Primary = "#1f5f99";
 inline constexpr const char *Repeat = "#8eb4d6";
 inline constexpr const char *Trailing = "#f2c48d";
 inline constexpr const char *NoLevel = "#cccccc";
+inline constexpr const char *Text = "#333333";
+inline constexpr const char *Frame = "#999999";
+inline constexpr const char *Grid = "#e6e6e6";
 } // namespace colour
+
+/// The dashes of an open cycle's lines and outlines.
+inline constexpr const char *OpenDashes = "3 2";
 
 /// The loop chart shows the window's plot area at this many times its size.
 inline constexpr int LoopScale = 2;
+
+/// A path longer than this many points, after its light drawing, is drawn
+/// coarser until it fits, so that a chart's size is bounded whatever the
+/// record.
+inline constexpr std::size_t MaxPathPoints = 16000;
 
 /// Where the loop chart puts its plot area: the window's plot area times
 /// LoopScale, its upper-left corner at (left, top) of the chart, in the user
@@ -75,13 +71,14 @@ struct LoopFrame {
 };
 LoopFrame loopFrame(const SharedState &state);
 
-/// A coordinate as the charts write it: rounded to a tenth of a unit.
-double svgCoordinate(double v);
-
 /// The whole X-Y path of a loaded record with the peak steps 1 (blue) and 2
 /// (green) and the end step (red) of every cycle marked, each side's
 /// envelope points joined (the points ringed) and its EEEP curve dashed,
-/// grid, ticks and axis titles with the units.
+/// grid, ticks and axis titles with the units. The steps of an open cycle
+/// are drawn dashed, and its end step (the record's last) hollow. A long
+/// record (isLongLoop) is drawn light: every step left out lies within half
+/// a unit of the path drawn, the cycles' steps stay on it, and markers of a
+/// kind that fall on the same unit are drawn once.
 std::string loopChart(const SharedState &state, const RecordMetrics &metrics, const std::string &xUnit,
                       const std::string &yUnit);
 
@@ -93,8 +90,8 @@ std::string energyChart(const RecordMetrics &metrics, const std::string &energyU
 std::string dampingChart(const RecordMetrics &metrics);
 
 /// The cycle whose secant stiffness the stiffness chart divides by: the
-/// first with a finite positive one (cycle 1 as a rule); none when no cycle
-/// has one. An index into metrics.cycles.
+/// first closed one with a finite positive one (cycle 1 as a rule); none
+/// when no closed cycle has one. An index into metrics.cycles.
 std::optional<std::size_t> stiffnessReference(const RecordMetrics &metrics);
 
 /// Each cycle's secant stiffness divided by that of cycles[reference]: the

@@ -5,9 +5,9 @@
 #include "core/state/failure.h"
 #include "report/charts.h"
 #include "report/reportformat.h"
+#include "report/svgwriter.h"
 
-#include <QString>
-
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -30,7 +30,7 @@ using report::NumberFormat;
 /// into U+FFFD.
 std::string esc(const std::string &text)
 {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toHtmlEscaped().toStdString();
+    return report::escapeText(text);
 }
 
 std::string withUnit(const std::string &title, const std::string &unit)
@@ -70,18 +70,32 @@ std::string sectionId(std::size_t index)
     return "record-" + std::to_string(index + 1);
 }
 
-/// What the summary table shows of a record: all the page keeps of it once
-/// its section is drawn.
+/// The settings a record's section shows: those it was read with.
+const ReportSettings &settingsOf(const ReportRecord &r, const ReportSettings &call)
+{
+    return r.readWith ? *r.readWith : call;
+}
+
+/// What the call's own sections show of a record: all the page keeps of it
+/// once its section is drawn. A section of the call that needs more of each
+/// record (its envelope, say) adds it here and in listing().
 struct Listed {
     std::string name;
     SummaryRow summary;
     std::vector<std::string> errors;
-    bool loaded = false; ///< it has a section
+    bool loaded = false;  ///< it has a section
+    std::string xUnit;    ///< the units it was read with
+    std::string yUnit;
+    std::size_t openCycles = 0;
 };
 
-Listed listing(const ReportRecord &r)
+Listed listing(const ReportRecord &r, const ReportSettings &call)
 {
-    return {r.name, r.summary, r.errors, r.state != nullptr};
+    const ReportSettings &s = settingsOf(r, call);
+    Listed l{r.name, r.summary, r.errors, r.state != nullptr, s.xUnit, s.yUnit};
+    for (const CycleMetrics &c : r.metrics.cycles)
+        l.openCycles += c.closed ? 0 : 1;
+    return l;
 }
 
 /// The names the page gives the records: the shortest ending of each
@@ -101,93 +115,230 @@ std::string energyUnit(const ReportSettings &s)
 
 // ---- Style
 
-std::string styleSheet()
+/// Rules of the page's style sheet: selectors (a list with commas) and the
+/// declarations they get.
+struct Rule {
+    std::string selectors;
+    std::string declarations;
+};
+
+/// The rules, in order, each block under its at-rule (none for the top level,
+/// "@page" for a rule of its own).
+std::vector<std::pair<std::string, std::vector<Rule>>> styleRules()
 {
     using namespace report::colour;
-    auto dot = [](const char *name, const char *colour) {
-        return std::string(".key.") + name + "::before{border:.32em solid " + colour + ";border-radius:50%}";
+    std::vector<Rule> keys = {
+        {".key", "white-space:nowrap;margin-right:.9em"},
+        {".key::before", "content:'';display:inline-block;width:0;height:0;margin-right:.35em;vertical-align:middle"},
     };
-    auto line = [](const char *name, const char *colour, const char *style) {
-        return std::string(".key.") + name + "::before{width:1.4em;border-top:2px " + style + " " + colour + "}";
+    auto dot = [&](const char *name, const char *colour) {
+        keys.push_back({std::string(".key.") + name + "::before",
+                        std::string("border:.32em solid ") + colour + ";border-radius:50%"});
     };
-    return "*{box-sizing:border-box}"
-           "html{-webkit-text-size-adjust:100%;print-color-adjust:exact;-webkit-print-color-adjust:exact}"
-           "body{margin:0 auto;max-width:1280px;padding:0 16px 32px;color:#222;background:#fff;"
-           "font:15px/1.45 system-ui,-apple-system,'Segoe UI',Roboto,'Noto Sans','DejaVu Sans',sans-serif}"
-           "h1{font-size:1.6em;margin:.8em 0 .2em}h2{font-size:1.3em;margin:1.6em 0 .2em;"
-           "border-bottom:2px solid #ccc;padding-bottom:.15em}h3{font-size:1.05em;margin:1em 0 .3em}"
-           ".meta,.location{color:#555;margin:.2em 0;overflow-wrap:anywhere}"
-           ".location{font-family:ui-monospace,'DejaVu Sans Mono',monospace;font-size:.9em}"
-           ".scroll{overflow-x:auto;max-width:100%}"
-           "table{border-collapse:collapse;font-size:.9em}"
-           "th,td{padding:.2em .55em;border-bottom:1px solid #e3e3e3;vertical-align:top}"
-           "th{text-align:left;background:#f4f4f4;font-weight:600}"
-           "thead th{vertical-align:bottom}"
-           "td,th.num{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
-           "td.text{text-align:left;white-space:normal}td.none{color:#999}.unit{font-weight:400;color:#555}"
-           "tr.failed td{background:#fff3f3}.errline{color:#a40000;font-size:.92em;white-space:normal}"
-           "ul.messages{margin:.4em 0;padding-left:1.2em}li.error{color:#a40000}li.warning{color:#8a5a00}"
-           ".top{display:grid;grid-template-columns:minmax(0,11fr) minmax(0,9fr);gap:20px;align-items:start}"
-           ".cyclecharts{display:grid;grid-template-columns:repeat(3,minmax(0,1fr));gap:14px;margin-top:10px}"
-           "figure{margin:0;break-inside:avoid}svg.chart{display:block;width:100%;height:auto}"
-           "figcaption{font-size:.85em;color:#444;margin-top:.2em}"
-           ".key{white-space:nowrap;margin-right:.9em}"
-           ".key::before{content:'';display:inline-block;width:0;height:0;margin-right:.35em;vertical-align:middle}" +
-           dot("end", EndStep) + dot("peak1", PeakStep1) + dot("peak2", PeakStep2) + line("path", Path, "solid") +
-           line("envelope", Envelope, "solid") + line("eeep", Eeep, "dashed") + line("cumulative", Cumulative, "solid") +
-           line("series", Series, "solid") +
-           ".key.bars::before{border:.4em solid " + Bars + "}" + ".key.primary::before{border:.4em solid " +
-           Primary + "}" + ".key.repeat::before{border:.4em solid " + Repeat + "}" +
-           ".key.trailing::before{border:.4em solid " + Trailing + "}" + ".key.nolevel::before{border:.4em solid " +
-           NoLevel + "}" + line("limit", "#999999", "dashed") +
-           "td.pass{background:#e3f4e1;color:#1b5e20;font-weight:600}"
-           "td.fail{background:#fde2e1;color:#a40000;font-weight:600}" +
-           "dl.figures{display:grid;grid-template-columns:max-content 1fr;gap:.1em 1em;margin:.3em 0}"
-           "dl.figures dt{color:#555}dl.figures dd{margin:0;font-variant-numeric:tabular-nums}"
-           "p.empty{color:#666;font-style:italic}"
-           "@media screen and (max-width:900px){.top,.cyclecharts{grid-template-columns:minmax(0,1fr)}"
-           "body{padding:0 10px 24px;font-size:14px}}"
-           "@page{size:A4;margin:12mm}"
-           "@media print{body{max-width:none;padding:0;font-size:9pt}"
-           "section.record{break-before:page}.scroll{overflow:visible}a{color:inherit;text-decoration:none}"
-           "h2{margin-top:0}.top{gap:10px}table{font-size:.85em}thead{display:table-header-group}"
-           "tr{break-inside:avoid}}";
+    auto line = [&](const char *name, const char *colour, const char *style) {
+        keys.push_back({std::string(".key.") + name + "::before",
+                        std::string("width:1.4em;border-top:2px ") + style + " " + colour});
+    };
+    auto box = [&](const char *name, const char *colour) {
+        keys.push_back({std::string(".key.") + name + "::before", std::string("border:.4em solid ") + colour});
+    };
+    dot("end", EndStep);
+    dot("peak1", PeakStep1);
+    dot("peak2", PeakStep2);
+    line("path", Path, "solid");
+    line("envelope", Envelope, "solid");
+    line("eeep", Eeep, "dashed");
+    line("cumulative", Cumulative, "solid");
+    line("series", Series, "solid");
+    box("bars", Bars);
+    box("primary", Primary);
+    box("repeat", Repeat);
+    box("trailing", Trailing);
+    box("nolevel", NoLevel);
+    line("limit", "#999999", "dashed");
+    line("open", Path, "dotted");
+
+    std::vector<Rule> top = {
+        {"*", "box-sizing:border-box"},
+        {"html", "-webkit-text-size-adjust:100%;print-color-adjust:exact;-webkit-print-color-adjust:exact"},
+        {"body", "margin:0 auto;max-width:1280px;padding:0 16px 32px;color:#222;background:#fff;"
+                 "font:15px/1.45 system-ui,-apple-system,'Segoe UI',Roboto,'Noto Sans','DejaVu Sans',sans-serif"},
+        {"h1", "font-size:1.6em;margin:.8em 0 .2em"},
+        {"h2", "font-size:1.3em;margin:1.6em 0 .2em;border-bottom:2px solid #ccc;padding-bottom:.15em"},
+        {"h3", "font-size:1.05em;margin:1em 0 .3em"},
+        {".meta,.location", "color:#555;margin:.2em 0;overflow-wrap:anywhere"},
+        {".location", "font-family:ui-monospace,'DejaVu Sans Mono',monospace;font-size:.9em"},
+        {".scroll", "overflow-x:auto;max-width:100%"},
+        {"table", "border-collapse:collapse;font-size:.9em"},
+        {"th,td", "padding:.2em .55em;border-bottom:1px solid #e3e3e3;vertical-align:top"},
+        {"th", "text-align:left;background:#f4f4f4;font-weight:600"},
+        {"thead th", "vertical-align:bottom"},
+        {"td,th.num", "text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap"},
+        {"td.text", "text-align:left;white-space:normal"},
+        {"td.none", "color:#999"},
+        {".unit", "font-weight:400;color:#555"},
+        {"tr.failed td", "background:#fff3f3"},
+        {".errline", "color:#a40000;font-size:.92em;white-space:normal"},
+        {"ul.messages", "margin:.4em 0;padding-left:1.2em"},
+        {"li.error", "color:#a40000"},
+        {"li.warning", "color:#8a5a00"},
+        {"tr.open td", "color:#666;font-style:italic"},
+        {".tag", "font-size:.8em;font-style:normal;color:#8a5a00;margin-left:.3em"},
+        {".top", "display:grid;grid-template-columns:minmax(0,11fr) minmax(0,9fr);gap:20px;align-items:start"},
+        {".cyclecharts", "display:grid;grid-template-columns:repeat(3,minmax(0,1fr));gap:14px;margin-top:10px"},
+        {"figure", "margin:0;break-inside:avoid"},
+        {"svg.chart", "display:block;width:100%;height:auto"},
+        {"figcaption", "font-size:.85em;color:#444;margin-top:.2em"},
+    };
+    top.insert(top.end(), keys.begin(), keys.end());
+    const std::vector<Rule> rest = {
+        {"td.pass", "background:#e3f4e1;color:#1b5e20;font-weight:600"},
+        {"td.fail", "background:#fde2e1;color:#a40000;font-weight:600"},
+        {"dl.figures", "display:grid;grid-template-columns:max-content 1fr;gap:.1em 1em;margin:.3em 0"},
+        {"dl.figures dt", "color:#555"},
+        {"dl.figures dd", "margin:0;font-variant-numeric:tabular-nums"},
+        {"p.empty", "color:#666;font-style:italic"},
+    };
+    top.insert(top.end(), rest.begin(), rest.end());
+    return {
+        {"", top},
+        {"@media screen and (max-width:900px)",
+         {{".top,.cyclecharts", "grid-template-columns:minmax(0,1fr)"}, {"body", "padding:0 10px 24px;font-size:14px"}}},
+        {"@page", {{"", "size:A4;margin:12mm"}}},
+        {"@media print",
+         {{"body", "max-width:none;padding:0;font-size:9pt"},
+          {"section.record", "break-before:page"},
+          {".scroll", "overflow:visible"},
+          {"a", "color:inherit;text-decoration:none"},
+          {"h2", "margin-top:0"},
+          {".top", "gap:10px"},
+          {"table", "font-size:.85em"},
+          {"thead", "display:table-header-group"},
+          {"tr", "break-inside:avoid"}}},
+    };
 }
 
-// ---- Summary
-
-std::string summaryTable(const ReportSettings &s, const std::vector<Listed> &records,
-                         const std::vector<std::string> &names)
+/// The style sheet of the page; with a scope (".kov-report"), the same
+/// rules for a fragment inside another page: each selector within the scope,
+/// html and body the scope itself, and no page rule.
+std::string styleSheet(const std::string &scope = {})
 {
-    std::vector<std::optional<double>> energy, damping, loadPos, loadNeg, ductPos, ductNeg, betaMin;
-    auto d = [](const auto &v) { return v ? std::optional<double>(*v) : std::nullopt; };
-    for (const Listed &r : records) {
-        energy.push_back(d(r.summary.totalEnergy));
-        damping.push_back(r.summary.meanDamping);
-        loadPos.push_back(d(r.summary.peakLoadPos));
-        loadNeg.push_back(d(r.summary.peakLoadNeg));
-        ductPos.push_back(r.summary.ductilityPos);
-        ductNeg.push_back(r.summary.ductilityNeg);
-        betaMin.push_back(r.summary.betaMin);
+    std::string css;
+    for (const auto &[at, rules] : styleRules()) {
+        if (at == "@page") {
+            if (scope.empty())
+                css += "@page{" + rules.front().declarations + "}";
+            continue;
+        }
+        if (!at.empty())
+            css += at + "{";
+        for (const Rule &r : rules) {
+            std::string selectors;
+            for (std::size_t from = 0; from <= r.selectors.size();) {
+                const std::size_t to = std::min(r.selectors.find(',', from), r.selectors.size());
+                const std::string one = r.selectors.substr(from, to - from);
+                selectors += (selectors.empty() ? "" : ",") +
+                             (scope.empty() ? one : one == "html" || one == "body" ? scope : scope + " " + one);
+                from = to + 1;
+            }
+            css += selectors + "{" + r.declarations + "}";
+        }
+        if (!at.empty())
+            css += "}";
     }
-    const std::vector<std::vector<std::string>> columns = {numberCells(energy), numberCells(damping),
-                                                           numberCells(loadPos), numberCells(loadNeg),
-                                                           numberCells(ductPos), numberCells(ductNeg)};
+    return css;
+}
+
+// ---- The call's sections
+
+/// What every section of the call draws from: the call's settings, and each
+/// record's listing and name on the page.
+struct CallView {
+    const ReportSettings &settings;
+    const std::vector<Listed> &records;
+    const std::vector<std::string> &names;
+};
+
+/// Where a record's section is, for a link to it: the index counts the
+/// records that have one.
+std::string sectionHref(std::size_t section)
+{
+    return "#" + sectionId(section);
+}
+
+/// The summary table's columns of numbers, each printed alike, with the
+/// unit of the records' quantity.
+struct SummaryColumn {
+    const char *head;
+    ColumnUnit unit;
+    std::optional<double> (*value)(const SummaryRow &);
+};
+
+template <typename T>
+std::optional<double> asDouble(const std::optional<T> &v)
+{
+    return v ? std::optional<double>(*v) : std::nullopt;
+}
+
+const SummaryColumn SummaryColumns[] = {
+    {"Total energy", ColumnUnit::Energy, [](const SummaryRow &r) { return asDouble(r.totalEnergy); }},
+    {"Mean damping", ColumnUnit::None, [](const SummaryRow &r) { return r.meanDamping; }},
+    {"Peak load +", ColumnUnit::Y, [](const SummaryRow &r) { return asDouble(r.peakLoadPos); }},
+    {"Peak load \u2212", ColumnUnit::Y, [](const SummaryRow &r) { return asDouble(r.peakLoadNeg); }},
+    {"Ductility +", ColumnUnit::None, [](const SummaryRow &r) { return r.ductilityPos; }},
+    {"Ductility \u2212", ColumnUnit::None, [](const SummaryRow &r) { return r.ductilityNeg; }},
+};
+
+/// The summary: a row per record. Each number is in its record's own units:
+/// in the column's head when the records with a value there share them,
+/// else beside every value.
+std::string summaryTable(const CallView &call)
+{
+    const std::vector<Listed> &records = call.records;
+    struct Column {
+        std::string head;
+        std::vector<std::string> cells;
+    };
+    std::vector<Column> columns;
+    for (const SummaryColumn &c : SummaryColumns) {
+        std::vector<std::optional<double>> values;
+        std::vector<std::string> units;
+        std::optional<std::string> shared;
+        bool mixed = false;
+        for (const Listed &r : records) {
+            values.push_back(c.value(r.summary));
+            units.push_back(columnUnitText(c.unit, r.xUnit, r.yUnit));
+            if (values.back()) {
+                mixed = mixed || (shared && *shared != units.back());
+                shared = units.back();
+            }
+        }
+        Column column{withUnit(c.head, mixed ? std::string()
+                                             : shared.value_or(columnUnitText(c.unit, call.settings.xUnit,
+                                                                              call.settings.yUnit))),
+                      numberCells(values)};
+        for (std::size_t i = 0; mixed && i < records.size(); ++i)
+            if (values[i] && !units[i].empty())
+                column.cells[i] += " <span class=\"unit\">" + esc(units[i]) + "</span>";
+        columns.push_back(std::move(column));
+    }
+    std::vector<std::optional<double>> betaMin;
+    for (const Listed &r : records)
+        betaMin.push_back(r.summary.betaMin);
     const std::vector<std::string> betaCells = numberCells(betaMin);
+
     std::string html = "<div class=\"scroll\"><table class=\"summary\"><thead><tr><th>Record</th><th>Status</th>"
-                       "<th class=\"num\">Steps</th><th class=\"num\">Cycles</th><th class=\"num\">" +
-                       withUnit("Total energy", energyUnit(s)) + "</th><th class=\"num\">Mean damping</th>"
-                       "<th class=\"num\">" + withUnit("Peak load +", s.yUnit) + "</th><th class=\"num\">" +
-                       withUnit("Peak load \u2212", s.yUnit) + "</th><th class=\"num\">Ductility +</th>"
-                       "<th class=\"num\">Ductility \u2212</th><th class=\"num\">Levels</th>"
-                       "<th class=\"num\">\u03b2 min</th><th>Acceptance</th></tr></thead><tbody>";
+                       "<th class=\"num\">Steps</th><th class=\"num\">Cycles</th>";
+    for (const Column &c : columns)
+        html += "<th class=\"num\">" + c.head + "</th>";
+    html += "<th class=\"num\">Levels</th><th class=\"num\">\u03b2 min</th><th>Acceptance</th></tr></thead><tbody>";
     std::size_t section = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Listed &r = records[i];
         const bool failed = r.summary.errorNumber != 0;
         html += failed ? "<tr class=\"failed\">" : "<tr>";
-        const std::string name = esc(names[i]);
-        html += "<td class=\"text\">" + (r.loaded ? "<a href=\"#" + sectionId(section++) + "\">" + name + "</a>" : name);
+        const std::string name = esc(call.names[i]);
+        html += "<td class=\"text\">" + (r.loaded ? "<a href=\"" + sectionHref(section++) + "\">" + name + "</a>" : name);
         html += "<td class=\"text\">" + statusText(r.summary);
         for (const std::string &e : r.errors)
             html += "<div class=\"errline\">" + esc(e) + "</div>";
@@ -195,8 +346,10 @@ std::string summaryTable(const ReportSettings &s, const std::vector<Listed> &rec
             return v ? "<td>" + std::to_string(*v) : NoneCell;
         };
         html += whole(r.summary.rows) + whole(r.summary.cycles);
-        for (const auto &column : columns)
-            html += column[i];
+        if (r.openCycles > 0)
+            html += "<span class=\"tag\">" + std::to_string(r.openCycles) + " open</span>";
+        for (const Column &c : columns)
+            html += c.cells[i];
         const std::string &a = r.summary.acceptance;
         html += whole(r.summary.levels) + betaCells[i] +
                 (a.empty() ? NoneCell
@@ -206,6 +359,20 @@ std::string summaryTable(const ReportSettings &s, const std::vector<Listed> &rec
     }
     return html + "</tbody></table></div>";
 }
+
+/// A section of the whole call, before the records' sections: its id, its
+/// heading and its body.
+struct CallSection {
+    const char *id;
+    const char *title;
+    std::string (*body)(const CallView &);
+};
+
+/// The call's sections in page order. A section that sets the records side
+/// by side is one more entry (what it needs of each record goes into Listed).
+const CallSection CallSections[] = {
+    {"summary", "Summary", summaryTable},
+};
 
 // ---- A record's section
 
@@ -226,8 +393,13 @@ std::string figures(const ReportRecord &r, const ReportSettings &s)
     std::string html = "<dl class=\"figures\">";
     html += row("Steps", std::to_string(static_cast<int>(r.state->RowCount)));
     const int noise = r.summary.noiseCycles.value_or(0);
+    std::string open;
+    for (const CycleMetrics &c : m.cycles)
+        if (!c.closed)
+            open += (open.empty() ? "cycle " : ", ") + std::to_string(c.cycle);
     html += row("Cycles", std::to_string(m.cycles.size()) + (r.truncated ? " (the first 100; the record goes on)" : "") +
-                              (noise > 0 ? " (" + std::to_string(noise) + " look like noise)" : ""));
+                              (noise > 0 ? " (" + std::to_string(noise) + " look like noise)" : "") +
+                              (open.empty() ? "" : " (" + open + " open: no upward zero crossing ends it)"));
     if (!m.cycles.empty()) {
         const float total = m.cycles.back().totalEnergy;
         html += row(withUnit("Total energy", energyUnit(s)),
@@ -281,20 +453,43 @@ std::string envelopeTable(const RecordMetrics &m, const ReportSettings &s)
     return html + "</tbody></table>";
 }
 
+/// A row of a section's settings list: its term, and its value as the page
+/// shows it (escaped), none where the setting does not apply to the call.
+struct SettingRow {
+    const char *term;
+    std::optional<std::string> (*value)(const ReportSettings &);
+};
+
+/// The settings rows in order; a new setting is one more entry.
+const SettingRow SettingRows[] = {
+    {"X column", [](const ReportSettings &s) -> std::optional<std::string> { return std::to_string(s.xColumn); }},
+    {"Y column", [](const ReportSettings &s) -> std::optional<std::string> { return std::to_string(s.yColumn); }},
+    {"Skip lines", [](const ReportSettings &s) -> std::optional<std::string> { return std::to_string(s.skipLines); }},
+    {"X coefficient", [](const ReportSettings &s) -> std::optional<std::string> { return shortestText(s.xCoef); }},
+    {"Y coefficient", [](const ReportSettings &s) -> std::optional<std::string> { return shortestText(s.yCoef); }},
+    {"X unit", [](const ReportSettings &s) -> std::optional<std::string> { return esc(s.xUnit); }},
+    {"Y unit", [](const ReportSettings &s) -> std::optional<std::string> { return esc(s.yUnit); }},
+    {"Level tolerance",
+     [](const ReportSettings &s) -> std::optional<std::string> { return shortestText(s.levelTolerance); }},
+    {"Height",
+     [](const ReportSettings &s) -> std::optional<std::string> {
+         return s.height ? shortestText(*s.height) + " " + esc(s.xUnit) : "none (no drift, no acceptance)";
+     }},
+    {"Acceptance drift",
+     [](const ReportSettings &s) -> std::optional<std::string> { return shortestText(s.acceptanceDrift); }},
+    {"Yield displacement",
+     [](const ReportSettings &s) -> std::optional<std::string> {
+         return s.yieldDisp ? shortestText(*s.yieldDisp) + " " + esc(s.xUnit) : "none";
+     }},
+};
+
 std::string settingsList(const ReportSettings &s)
 {
-    auto row = [](const char *term, const std::string &value) {
-        return std::string("<dt>") + term + "</dt><dd>" + value + "</dd>";
-    };
-    return "<dl class=\"figures settings\">" + row("X column", std::to_string(s.xColumn)) +
-           row("Y column", std::to_string(s.yColumn)) + row("Skip lines", std::to_string(s.skipLines)) +
-           row("X coefficient", shortestText(s.xCoef)) + row("Y coefficient", shortestText(s.yCoef)) +
-           row("X unit", esc(s.xUnit)) + row("Y unit", esc(s.yUnit)) +
-           row("Level tolerance", shortestText(s.levelTolerance)) +
-           row("Height", s.height ? shortestText(*s.height) + " " + esc(s.xUnit) : "none (no drift, no acceptance)") +
-           row("Acceptance drift", shortestText(s.acceptanceDrift)) +
-           row("Yield displacement", s.yieldDisp ? shortestText(*s.yieldDisp) + " " + esc(s.xUnit) : "none") +
-           "</dl>";
+    std::string html = "<dl class=\"figures settings\">";
+    for (const SettingRow &row : SettingRows)
+        if (const auto value = row.value(s))
+            html += std::string("<dt>") + row.term + "</dt><dd>" + *value + "</dd>";
+    return html + "</dl>";
 }
 
 std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
@@ -345,10 +540,12 @@ std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
             cells.push_back(numberCells(values));
         }
     }
+    // An open cycle's row is set apart, its first cell marked.
     for (std::size_t i = 0; i < m.cycles.size(); ++i) {
-        html += "<tr>";
-        for (const auto &column : cells)
-            html += column[i];
+        const bool open = !m.cycles[i].closed;
+        html += open ? "<tr class=\"open\">" : "<tr>";
+        for (std::size_t k = 0; k < cells.size(); ++k)
+            html += cells[k][i] + (open && k == 0 ? "<span class=\"tag\">open</span>" : "");
         html += "</tr>";
     }
     return html + "</tbody></table></div>";
@@ -442,26 +639,38 @@ std::string acceptanceTable(const Acceptance &a, const ReportSettings &s)
     return html + "</tbody></table></div>";
 }
 
+bool anyOpen(const RecordMetrics &m)
+{
+    return std::any_of(m.cycles.begin(), m.cycles.end(), [](const CycleMetrics &c) { return !c.closed; });
+}
+
 std::string cycleCharts(const RecordMetrics &m, const ReportSettings &s)
 {
     if (m.cycles.empty())
         return "<p class=\"empty\">No cycle was analysed: the record has no upward zero crossing of the load.</p>";
+    // Where a cycle is open, every chart's key says how it is drawn.
+    using Keys = std::vector<std::pair<const char *, std::string>>;
+    auto keys = [&](Keys k) {
+        if (anyOpen(m))
+            k.emplace_back("open", "open cycle (hollow, dashed; not in the scale)");
+        return legend(k);
+    };
     std::string html = "<div class=\"cyclecharts\">";
     html += "<figure>" + report::protocolChart(m, s.xUnit) + "<figcaption>" +
-            legend({{"primary", "primary"}, {"repeat", "repeat"}, {"trailing", "trailing"}, {"nolevel", "no level"},
-                    {"limit", "level starts"}}) +
+            keys({{"primary", "primary"}, {"repeat", "repeat"}, {"trailing", "trailing"}, {"nolevel", "no level"},
+                  {"limit", "level starts"}}) +
             "</figcaption></figure>";
     html += "<figure>" + report::betaChart(m) + "<figcaption>" +
-            legend({{"series", "relative energy dissipation ratio"}, {"limit", "1/8"}}) + "</figcaption></figure>";
+            keys({{"series", "relative energy dissipation ratio"}, {"limit", "1/8"}}) + "</figcaption></figure>";
     html += "<figure>" + report::energyChart(m, energyUnit(s)) + "<figcaption>" +
-            legend({{"bars", "energy per cycle (left)"}, {"cumulative", "cumulative energy (right)"}}) +
+            keys({{"bars", "energy per cycle (left)"}, {"cumulative", "cumulative energy (right)"}}) +
             "</figcaption></figure>";
-    html += "<figure>" + report::dampingChart(m) + "<figcaption>" +
-            legend({{"series", "equivalent damping factor"}}) + "</figcaption></figure>";
+    html += "<figure>" + report::dampingChart(m) + "<figcaption>" + keys({{"series", "equivalent damping factor"}}) +
+            "</figcaption></figure>";
     html += "<figure>";
     if (const auto ref = report::stiffnessReference(m))
         html += report::stiffnessChart(m, *ref) + "<figcaption>" +
-                legend({{"series", "secant stiffness / that of cycle " + std::to_string(m.cycles[*ref].cycle)}}) +
+                keys({{"series", "secant stiffness / that of cycle " + std::to_string(m.cycles[*ref].cycle)}}) +
                 "</figcaption>";
     else
         html += "<p class=\"empty\">No cycle has a secant stiffness (a peak step is 0, or both peaks have the "
@@ -480,6 +689,19 @@ std::string sectionStart(std::size_t section)
     return "<section class=\"record\" id=\"" + sectionId(section) + "\"><h2>" + std::to_string(section + 1) + ". ";
 }
 
+std::vector<std::pair<const char *, std::string>> loopKeys(const RecordMetrics &m)
+{
+    std::vector<std::pair<const char *, std::string>> keys = {{"path", "path"},
+                                                              {"end", "cycle end step"},
+                                                              {"peak1", "peak step 1"},
+                                                              {"peak2", "peak step 2"},
+                                                              {"envelope", "envelope (points ringed)"},
+                                                              {"eeep", "EEEP curve"}};
+    if (anyOpen(m))
+        keys.emplace_back("open", "open cycle (its last step hollow)");
+    return keys;
+}
+
 /// The rest of a section after the record's name, and the line's end.
 std::string sectionRest(const ReportRecord &r, const ReportSettings &s)
 {
@@ -496,12 +718,7 @@ std::string sectionRest(const ReportRecord &r, const ReportSettings &s)
     }
     html += "<div class=\"top\"><figure class=\"loop\">" +
             report::loopChart(*r.state, r.metrics, s.xUnit, s.yUnit) + "<figcaption>" +
-            legend({{"path", "path"},
-                    {"end", "cycle end step"},
-                    {"peak1", "peak step 1"},
-                    {"peak2", "peak step 2"},
-                    {"envelope", "envelope (points ringed)"},
-                    {"eeep", "EEEP curve"}}) +
+            legend(loopKeys(r.metrics)) +
             "</figcaption></figure><div class=\"facts\">" + figures(r, s) +
             "<h3>Envelope and EEEP curve</h3><div class=\"scroll\">" + envelopeTable(r.metrics, s) +
             "</div><h3>Settings</h3>" + settingsList(s) + "</div></div>";
@@ -515,10 +732,13 @@ std::string sectionRest(const ReportRecord &r, const ReportSettings &s)
     return html + "</section>\n";
 }
 
-/// The page up to the first section: the head and the summary table.
+std::string callSections(const CallView &call);
+
+/// The page up to the records' sections: the head and the call's sections.
 std::string pageTop(const ReportSettings &settings, const std::vector<Listed> &records,
                     const std::vector<std::string> &names, const std::string &generated, const std::string &program)
 {
+    const CallView call{settings, records, names};
     const std::size_t n = records.size();
     std::size_t notLoaded = 0;
     for (const Listed &r : records)
@@ -530,11 +750,19 @@ std::string pageTop(const ReportSettings &settings, const std::vector<Listed> &r
            styleSheet() + "</style></head><body><header><h1>kov report</h1><p class=\"meta\">" + std::to_string(n) +
            (n == 1 ? " record" : " records") +
            (notLoaded ? " (" + std::to_string(notLoaded) + " not loaded)" : std::string()) + ", written " +
-           esc(generated) + " by " + esc(program) + "</p></header>\n<section id=\"summary\"><h2>Summary</h2>" +
-           summaryTable(settings, records, names) + "</section>\n";
+           esc(generated) + " by " + esc(program) + "</p></header>\n" + callSections(call);
 }
 
 const std::string PageEnd = "</body></html>\n";
+
+std::string callSections(const CallView &call)
+{
+    std::string html;
+    for (const CallSection &section : CallSections)
+        html += std::string("<section id=\"") + section.id + "\"><h2>" + section.title + "</h2>" + section.body(call) +
+                "</section>\n";
+    return html;
+}
 
 /// The failure of writing the report, as a line: "Cannot write r.html: Disk full (61)".
 std::string failureText(const std::string &path)
@@ -552,13 +780,12 @@ std::string failureText(const std::string &path)
 
 std::string reportHtml(const ReportRequest &request)
 {
-    const report::GuiForCharts gui;
     std::vector<Listed> records;
     std::vector<std::string> sections;
     for (const ReportRecord &r : request.records) {
-        records.push_back(listing(r));
+        records.push_back(listing(r, request.settings));
         if (r.state)
-            sections.push_back(sectionRest(r, r.readWith ? *r.readWith : request.settings));
+            sections.push_back(sectionRest(r, settingsOf(r, request.settings)));
     }
     const std::vector<std::string> names = recordNames(records);
     std::string html = pageTop(request.settings, records, names, request.generated, request.program);
@@ -571,8 +798,24 @@ std::string reportHtml(const ReportRequest &request)
     return html + PageEnd;
 }
 
+std::string recordSectionHtml(const ReportRecord &record, const ReportSettings &settings)
+{
+    const std::string path = record.summary.record.empty() ? record.name : record.summary.record;
+    const std::string name = esc(report::distinguishingNames({path}).front());
+    std::string html = "<div class=\"kov-report\"><style>" + styleSheet(".kov-report") + "</style>";
+    if (record.state) {
+        html += "<section class=\"record\"><h2>" + name + sectionRest(record, settingsOf(record, settings));
+    } else {
+        html += "<section class=\"record\"><h2>" + name + "</h2><p class=\"location\">" + esc(path) +
+                "</p><ul class=\"messages\">";
+        for (const std::string &e : record.errors)
+            html += "<li class=\"error\">" + esc(e) + "</li>";
+        html += "</ul></section>";
+    }
+    return html + "</div>";
+}
+
 struct ReportWriter::Page {
-    std::optional<report::GuiForCharts> gui; ///< for the writer's life, unless pictures are drawn between sections
     std::string path;
     ReportSettings settings;
     std::vector<Listed> records;
@@ -601,19 +844,11 @@ int openSections(const std::string &path)
 
 } // namespace
 
-ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings, bool picturesBetween)
+ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings)
     : m_page(std::make_unique<Page>())
 {
     m_page->path = path;
     m_page->settings = settings;
-    // The first QGuiApplication of a process sets the locale from the
-    // environment, and so it is made here, before the records' threads
-    // start. A loop picture drawn while one lives comes out otherwise (its
-    // fonts), so with pictures between the sections one lives only while a
-    // section is drawn.
-    m_page->gui.emplace();
-    if (picturesBetween)
-        m_page->gui.reset();
     try {
         m_page->sections = openSections(path);
     } catch (...) {
@@ -633,14 +868,10 @@ void ReportWriter::add(const ReportRecord &record)
     if (!p.error.empty())
         return;
     try {
-        p.records.push_back(listing(record));
+        p.records.push_back(listing(record, p.settings));
         if (!record.state)
             return;
-        std::string html;
-        {
-            const report::GuiForCharts gui;
-            html = sectionRest(record, record.readWith ? *record.readWith : p.settings);
-        }
+        const std::string html = sectionRest(record, settingsOf(record, p.settings));
         std::size_t done = 0;
         while (done < html.size()) {
             const ssize_t n = ::write(p.sections, html.data() + done, html.size() - done);

@@ -1,7 +1,9 @@
 #pragma once
 
 // The HTML report of a kov-batch call: one self-contained page for all its
-// records, drawn from a request of plain core data (output/reportrequest.h).
+// records, drawn from a request of plain core data (report/reportrequest.h)
+// as text. No Qt, no display, no fonts: anything that links the core can
+// write it.
 
 #include "report/reportrequest.h"
 
@@ -10,31 +12,36 @@
 
 namespace kov {
 
-/// The page: a summary table with a row per record (its name linking to the
-/// record's section, a failed record with its error lines), then for every
-/// record that loaded a section that starts a new printed page, with the
-/// loop (cycle end and peak steps marked, the envelope and its EEEP curves),
-/// the per-cycle charts (energy and cumulative energy, damping, secant
-/// stiffness relative to the first cycle), the envelope figures, the
-/// per-cycle table and the settings. Charts are inline SVG; the page refers
-/// to nothing outside itself. Every text from the user (names, paths,
-/// units, messages) is escaped, and a byte that is not UTF-8 becomes U+FFFD.
-/// Makes a QGuiApplication (offscreen) for the call when there is none.
+/// The page: the call's own sections (a summary table with a row per
+/// record, its name linking to the record's section, a failed record with
+/// its error lines), then for every record that loaded a section that
+/// starts a new printed page, with the loop (cycle end and peak steps
+/// marked, the envelope and its EEEP curves), the per-cycle charts (energy
+/// and cumulative energy, damping, secant stiffness relative to the first
+/// cycle), the envelope figures, the per-cycle table and the settings.
+/// Charts are inline SVG; the page refers to nothing outside itself. Every
+/// text from the user (names, paths, units, messages) is escaped, and a
+/// byte that is not UTF-8 becomes U+FFFD. Numbers are written the same in
+/// every locale.
 std::string reportHtml(const ReportRequest &request);
+
+/// One record's section on its own, as an HTML fragment to show inside
+/// another page (a notebook's cell): a <div class="kov-report"> holding the
+/// page's style, scoped to that element, and the section as the page has
+/// it, headed by the record's file name. A record that did not load gives
+/// its name and error lines.
+std::string recordSectionHtml(const ReportRecord &record, const ReportSettings &settings);
 
 /// The page of reportHtml written as its records come, byte for byte the
 /// same: each record's section is drawn when it is added and put into an
 /// unnamed scratch file (in the report's folder, else in $TMPDIR or /tmp),
-/// so that of a record only its summary row stays in memory. finish() writes
-/// the head and the summary table, then the sections, whole or not at all
-/// (AtomicFile). Where there is no QGuiApplication, makes one (offscreen) at
-/// once, which sets the locale (make the writer before other threads start),
-/// and keeps it for its life; or with picturesBetween, while each section is
-/// drawn, so that pictures drawn between the sections are drawn without one.
+/// so that of a record only what the call's own sections show of it stays
+/// in memory. finish() writes the head and the call's sections, then the
+/// records' sections, whole or not at all (AtomicFile).
 class ReportWriter {
 public:
     /// The report of a call to path with the call's settings.
-    ReportWriter(const std::string &path, const ReportSettings &settings, bool picturesBetween = false);
+    ReportWriter(const std::string &path, const ReportSettings &settings);
     ~ReportWriter();
     ReportWriter(const ReportWriter &) = delete;
     ReportWriter &operator=(const ReportWriter &) = delete;

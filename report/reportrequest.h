@@ -1,7 +1,7 @@
 #pragma once
 
 // What the HTML report of a kov-batch call shows: plain core data (no Qt),
-// filled by kov-batch and drawn by its picture module, record by record.
+// filled by kov-batch (or any caller of the core) and drawn record by record.
 
 #include "core/analysis/metrics.h"
 #include "core/output/metricsexport.h"

@@ -1,23 +1,29 @@
 // The HTML report: the page's structure (sections, rows, one SVG per chart,
-// nothing from outside), the data its loop chart draws, mapped back through
-// the plot's mapping, and the numbers of its axes and tables.
+// nothing from outside), the data its charts draw, read back from the SVG
+// text and mapped back through the plot's mapping, and the numbers of its
+// axes and tables.
 
 #include "core/analysis/course.h"
 #include "core/analysis/metrics.h"
+#include "core/drawing/loopgeometry.h"
 #include "core/drawing/picturefile.h"
-#include "pictures/loopplot.h"
 #include "report/charts.h"
 #include "report/report.h"
 #include "report/reportformat.h"
+#include "report/svgwriter.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <clocale>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,10 +32,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/// A record analysed as kov-batch analyses it, with its summary row.
+/// A record analysed as kov-batch analyses it (without the window's limits),
+/// with its summary row.
 ReportRecord analysed(const std::string &path, const ReportSettings &s)
 {
     auto state = std::make_unique<SharedState>();
+    state->setLimits(RecordLimits);
     applyStartValues(*state);
     applySettings(*state, s);
     state->DataFileName = path;
@@ -71,29 +79,86 @@ std::size_t count(const std::string &text, const std::string &what)
     return n;
 }
 
-/// The point lists of the polylines that QSvgGenerator wrote in groups
-/// whose attributes hold every one of the given texts (a stroke colour, a
-/// dash pattern), in drawing order.
-std::vector<std::vector<std::pair<double, double>>> polylines(const std::string &svg,
-                                                              const std::vector<std::string> &attributes)
+using Line = std::vector<std::pair<double, double>>;
+
+/// The lines of path data: a new line at every M x y, then relative lines
+/// l dx dy, h dx and v dy; points rounded to the tenth the charts draw.
+std::vector<Line> pathLines(const std::string &d)
 {
-    std::vector<std::vector<std::pair<double, double>>> lines;
+    static const std::regex token(R"([Mlhv]|-?(\d+(\.\d*)?|\.\d+))");
+    std::vector<Line> lines;
+    char command = 'M';
+    std::vector<double> n;
+    double x = 0, y = 0;
+    auto apply = [&] {
+        for (std::size_t i = 0; i < n.size();) {
+            if (command == 'M') {
+                x = n[i], y = n[i + 1], i += 2;
+                lines.emplace_back();
+            } else if (command == 'l') {
+                x += n[i], y += n[i + 1], i += 2;
+            } else {
+                (command == 'h' ? x : y) += n[i++];
+            }
+            lines.back().emplace_back(std::round(x * 10) / 10, std::round(y * 10) / 10);
+        }
+        n.clear();
+    };
+    for (auto it = std::sregex_iterator(d.begin(), d.end(), token); it != std::sregex_iterator(); ++it) {
+        if (std::isalpha(static_cast<unsigned char>(it->str()[0]))) {
+            apply();
+            command = it->str()[0];
+        } else {
+            n.push_back(std::stod(it->str()));
+        }
+    }
+    apply();
+    return lines;
+}
+
+/// The points of a polyline: "x,y x,y ...".
+Line pointsLine(const std::string &points)
+{
+    Line line;
+    std::istringstream in(points);
+    double x = 0, y = 0;
+    char comma = 0;
+    while (in >> x >> comma >> y)
+        line.emplace_back(x, y);
+    return line;
+}
+
+/// The lines of the paths and polylines in the chart's groups whose
+/// attributes hold every one of the given texts (a stroke colour, a dash
+/// pattern), in drawing order.
+std::vector<Line> polylines(const std::string &svg, const std::vector<std::string> &attributes)
+{
+    std::vector<Line> lines;
     for (const std::string &group : pieces(svg, "<g ", "</g>")) {
         const std::string head = group.substr(0, group.find('>'));
         if (!std::all_of(attributes.begin(), attributes.end(),
                          [&](const std::string &a) { return head.find(a) != std::string::npos; }))
             continue;
-        for (const std::string &line : pieces(group, "points=\"", "\"")) {
-            std::vector<std::pair<double, double>> points;
-            std::istringstream in(line.substr(8, line.size() - 9));
-            double x = 0, y = 0;
-            char comma = 0;
-            while (in >> x >> comma >> y)
-                points.emplace_back(x, y);
-            lines.push_back(points);
+        for (const std::string &element : pieces(group, "<p", "/>")) {
+            const std::size_t from = element.find('"') + 1;
+            const std::string data = element.substr(from, element.find('"', from) - from);
+            if (element.rfind("<path", 0) == 0)
+                for (const Line &l : pathLines(data))
+                    lines.push_back(l);
+            else
+                lines.push_back(pointsLine(data));
         }
     }
     return lines;
+}
+
+/// The texts of the chart's labels, in drawing order.
+std::vector<std::string> labels(const std::string &svg)
+{
+    std::vector<std::string> texts;
+    for (const std::string &t : pieces(svg, "<text ", "</text>"))
+        texts.push_back(t.substr(t.find('>') + 1, t.size() - t.find('>') - 8));
+    return texts;
 }
 
 class Report : public ::testing::Test {
@@ -102,7 +167,7 @@ protected:
     {
         request = new ReportRequest;
         request->settings = damperSettings();
-        request->generated = "09-12-2026, 10:00:00";
+        request->generated = "2026-12-09 10:00:00";
         request->program = "kov-batch test";
         for (const char *name : {"ufp-damper-ganey2015.prn", "slit-damper-chan-albermani.prn"})
             request->records.push_back(analysed(std::string(KOV_EXAMPLES_DIR "/") + name, request->settings));
@@ -254,7 +319,6 @@ TEST_F(Report, LoopLandsWhereTheWindowDrawsItsPointsAndCarriesTheEnvelope)
 TEST_F(Report, CycleChartsDrawABarAndAPointPerCycle)
 {
     const RecordMetrics &m = request->records[2].metrics; // the slit damper: energies grow
-    const report::GuiForCharts gui;
     const std::string energy = report::energyChart(m, "kN*mm");
     const std::size_t n = m.cycles.size();
     EXPECT_EQ(count(pieces(energy, std::string("<g fill=\"") + report::colour::Bars + "\"", "</g>").at(0), "<rect"), n);
@@ -310,6 +374,167 @@ TEST(ReportText, UserTextIsEscapedAndStrayBytesReplaced)
     EXPECT_EQ(count(empty, "<svg"), 1u);
     EXPECT_NE(empty.find("<p class=\"empty\">No cycle was analysed"), std::string::npos);
     EXPECT_EQ(empty.find("<table class=\"cycles\">"), std::string::npos);
+}
+
+// ---- Open cycles, units, settings, long records
+
+TEST_F(Report, AnOpenCycleIsDrawnApartAndStaysOutOfTheScales)
+{
+    const RecordMetrics &closed = request->records[2].metrics;
+    RecordMetrics m = closed; // the tail as an open cycle with a damping far beyond the others
+    m.cycles.back().closed = false;
+    m.cycles.back().damping = 15.28f;
+    RecordMetrics without = closed;
+    without.cycles.pop_back();
+
+    const std::string damping = report::dampingChart(m);
+    const auto ticks = [](const std::string &svg) {
+        const auto all = labels(svg);
+        return std::vector<std::string>(all.begin(), std::find(all.begin(), all.end(), "1"));
+    };
+    EXPECT_EQ(ticks(damping), ticks(report::dampingChart(without))) << "the scale of the closed cycles";
+    EXPECT_NE(std::find(labels(damping).begin(), labels(damping).end(), "15.28"), labels(damping).end());
+    const auto open = pieces(damping, std::string("<g fill=\"#ffffff\" stroke=\"") + report::colour::Series, "</g>");
+    ASSERT_EQ(open.size(), 1u);
+    const auto grid = polylines(damping, {std::string("stroke=\"") + report::colour::Grid});
+    const double top = std::min_element(grid.begin(), grid.end())->front().second; // the highest grid line
+    EXPECT_NE(open[0].find("cy=\"" + std::to_string(int(top)) + "\""), std::string::npos) << "clipped at the top";
+    EXPECT_EQ(polylines(damping, {std::string("stroke=\"") + report::colour::Series, "stroke-dasharray"}).size(), 1u);
+
+    // No scale or reference is an open cycle's: with cycle 1 open, cycle 2 is the reference.
+    RecordMetrics first = closed;
+    first.cycles.front().closed = false;
+    EXPECT_EQ(report::stiffnessReference(first), std::optional<std::size_t>(1));
+
+    ReportRecord r = analysed(request->records[2].name, request->settings);
+    r.metrics = m;
+    const std::string section = recordSectionHtml(r, request->settings);
+    EXPECT_EQ(count(section, "<tr class=\"open\"><td>" + std::to_string(m.cycles.back().cycle) +
+                                 "<span class=\"tag\">open</span>"),
+              1u);
+    EXPECT_NE(section.find("<span class=\"key open\">"), std::string::npos);
+    ReportRequest page;
+    page.records.push_back(std::move(r));
+    EXPECT_NE(reportHtml(page).find("<span class=\"tag\">1 open</span>"), std::string::npos);
+}
+
+TEST(ReportSummary, GivesEachRecordItsOwnUnits)
+{
+    struct Case {
+        std::vector<std::string> loadUnits; ///< of each record, as read
+        std::string head;                   ///< the peak load column's head
+        std::size_t unitsInCells;
+    };
+    for (const Case &c : {Case{{"kN", "kN"}, "Peak load + <span class=\"unit\">(kN)</span>", 0},
+                          Case{{"kN", "tonf"}, "Peak load +</th>", 2 * 2 + 2}}) {
+        ReportRequest request;
+        request.settings.yUnit = "tonf";
+        for (const std::string &unit : c.loadUnits) {
+            ReportRecord r;
+            r.name = unit + ".prn";
+            r.summary.record = "/d/" + r.name;
+            r.summary.totalEnergy = 1.0f;
+            r.summary.peakLoadPos = 2.0f;
+            r.summary.peakLoadNeg = -2.0f;
+            r.readWith = request.settings;
+            r.readWith->yUnit = unit;
+            request.records.push_back(r);
+        }
+        const std::string html = reportHtml(request);
+        EXPECT_NE(html.find(c.head), std::string::npos) << c.loadUnits[1];
+        EXPECT_EQ(count(html, "</span></td>") + count(html, "</span><td"), c.unitsInCells) << c.loadUnits[1];
+        EXPECT_EQ(html.find("(tonf)"), std::string::npos);
+    }
+}
+
+TEST(ReportSection, StandsAloneWithItsStyleScoped)
+{
+    ReportSettings s = damperSettings();
+    const ReportRecord r = analysed(KOV_EXAMPLES_DIR "/slit-damper-chan-albermani.prn", s);
+    const std::string fragment = recordSectionHtml(r, s);
+    EXPECT_EQ(fragment.rfind("<div class=\"kov-report\"><style>.kov-report *{box-sizing:border-box}", 0), 0u);
+    EXPECT_NE(fragment.find(".kov-report h2{"), std::string::npos);
+    for (const char *page : {"@page", "html{", "body{", "<body"})
+        EXPECT_EQ(fragment.find(page), std::string::npos) << page;
+    ReportRequest request;
+    request.settings = s;
+    request.records.push_back(r);
+    const std::string html = reportHtml(request);
+    const std::string body = "<h2>slit-damper-chan-albermani.prn</h2>";
+    const std::size_t at = fragment.find(body);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_NE(html.find(fragment.substr(at + body.size() - 5, fragment.size() - at - body.size() - 1)),
+              std::string::npos)
+        << "the page's section";
+    EXPECT_NE(fragment.find("<dt>Height</dt><dd>100 mm</dd><dt>Acceptance drift</dt><dd>0.035</dd>"),
+              std::string::npos);
+}
+
+TEST(ReportLoop, ALongRecordIsDrawnLightAndBounded)
+{
+    const test::ScratchFolder folder;
+    for (const bool noisy : {false, true}) {
+        // 6,000 steps of 30 growing cycles; noisy: 200,000 whose load jitters at every
+        // step, more points than a chart holds even when drawn light.
+        std::string text = "h\nh\nh\nh\nh\n";
+        const int rows = noisy ? 200000 : 6000;
+        for (int i = 0; i < rows; ++i) {
+            const double phase = 2 * M_PI * 30 * i / rows, a = 1 + 3.0 * i / rows;
+            text += std::to_string(a * std::sin(phase)) + " " +
+                    std::to_string(a * std::sin(phase + 0.3) + (noisy ? 0.3 * ((i * 7919) % 13 - 6) / 6 : 0.0)) + "\n";
+        }
+        test::writeAll(folder / "long.prn", text);
+        ReportSettings s;
+        const ReportRecord r = analysed((folder / "long.prn").string(), s);
+        ASSERT_TRUE(isLongLoop(*r.state));
+        const auto path = polylines(report::loopChart(*r.state, r.metrics, "mm", "kN"),
+                                    {std::string("stroke=\"") + report::colour::Path + "\""});
+        ASSERT_EQ(path.size(), 1u);
+        EXPECT_LT(path[0].size(), static_cast<std::size_t>(rows) / 4) << noisy;
+        EXPECT_LE(path[0].size(), report::MaxPathPoints) << noisy;
+        // Every cycle's start, peaks and end stay on it, where the mapping puts them.
+        const report::LoopFrame frame = report::loopFrame(*r.state);
+        for (const std::size_t i : cycleSteps(*r.state)) {
+            const int step = static_cast<int>(i) + 1;
+            const std::pair<double, double> at(
+                report::svgCoordinate(frame.left + frame.mapping.toPixelX(r.state->XData(step))),
+                report::svgCoordinate(frame.top + frame.mapping.toPixelY(-r.state->YData(step))));
+            EXPECT_NE(std::find(path[0].begin(), path[0].end(), at), path[0].end()) << noisy << " step " << step;
+        }
+    }
+}
+
+// ---- SVG text
+
+TEST(SvgText, EscapesAndReplacesWhatIsNotUtf8)
+{
+    const std::string R = "\xef\xbf\xbd";
+    const std::pair<std::string, std::string> cases[] = {
+        {"a&b<c>\"d'", "a&amp;b&lt;c&gt;&quot;d'"},
+        {"\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+        {"x\xb5", "x" + R},
+        {"\xe2\x82", R + R},                         // cut short
+        {"\xc0\xaf", R + R},                         // overlong
+        {"\xed\xa0\x80", R + R + R},                // a surrogate
+        {"\xf4\x90\x80\x80", R + R + R + R},       // beyond U+10FFFF
+        {std::string("\x01\t\n", 3), R + "\t\n"}, // no control character but blanks
+    };
+    for (const auto &[text, escaped] : cases)
+        EXPECT_EQ(report::escapeText(text), escaped) << text;
+}
+
+TEST(SvgText, NumbersArePathStepsOfTenths)
+{
+    std::string numbers;
+    for (const double v : {12.0, -3.45, 0.04, -0.04, 1e12, 123.456})
+        report::appendNumber(numbers, v), numbers += ' ';
+    EXPECT_EQ(numbers, "12 -3.5 0 0 1000000000 123.5 ");
+    report::PathData d;
+    d.polyline({{64, 261}, {65.2, 260.7}, {65.2, 262.7}, {61.2, 262.7}, {61.24, 262.66}, {60.8, 263}});
+    d.moveTo(0.05, -0.05);
+    d.lineTo(1, 1);
+    EXPECT_EQ(d.text(), "M64 261l1.2-.3v2h-4v0l-.4 .3M0.1 -0.1l.9 1.1");
+    EXPECT_NEAR(report::textWidth("-10.5", 12), 12.0 * (739 + 3 * 1303 + 651) / 2048, 1e-9);
 }
 
 // ---- Numbers of axes and tables
