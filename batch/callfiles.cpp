@@ -3,20 +3,30 @@
 #include "core/output/atomicfile.h"
 
 #include <ctime>
+#include <filesystem>
 
 namespace kov::batch {
 
 namespace {
 
-/// Date and time as line 2 of the results file gives them.
+/// Date and time of the call as the report shows them: ISO 8601, local
+/// time ("2026-12-09 14:03:27").
 std::string nowText()
 {
     std::time_t t = std::time(nullptr);
     std::tm now{};
     localtime_r(&t, &now);
     char text[32];
-    std::strftime(text, sizeof text, "%d-%m-%Y, %H:%M:%S", &now);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &now);
     return text;
+}
+
+/// A file's path as the records' files are listed: absolute and normal.
+std::string listedPath(const std::string &path)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 } // namespace
@@ -37,7 +47,7 @@ void CallFiles::add(ReportRecord &&entry)
         m_report->add(entry);
 }
 
-bool CallFiles::write(std::ostream &err)
+bool CallFiles::write(std::ostream &out, std::ostream &err)
 {
     bool ok = true;
     if (!m_options.summaryFile.empty()) {
@@ -55,6 +65,8 @@ bool CallFiles::write(std::ostream &err)
         if (!written) {
             err << "kov-batch: " << reportError << '\n';
             ok = false;
+        } else if (!m_options.quiet && !m_options.toStdout) {
+            out << listedPath(m_options.reportFile) << '\n';
         }
     }
     return ok;

@@ -22,9 +22,11 @@ public:
     /// record the report keeps only what its summary shows.
     void add(ReportRecord &&entry);
 
-    /// Writes the summary and the report of the records added. Returns false
-    /// when one of them could not be written, its reason printed on err.
-    bool write(std::ostream &err);
+    /// Writes the summary and the report of the records added, and lists the
+    /// report's path on out as the records' files are listed (not with
+    /// --quiet or --stdout). Returns false when one of them could not be
+    /// written, its reason printed on err.
+    bool write(std::ostream &out, std::ostream &err);
 
 private:
     const Options &m_options;

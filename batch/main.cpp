@@ -56,11 +56,14 @@ int main(int argc, char *argv[])
         files.add(std::move(outcome.entry));
         ++handed;
     });
-    if (!complete)
-        std::cerr << "kov-batch: interrupted: " << handed << " of " << plans->size()
-                  << " records done\n";
-    if (!files.write(std::cerr))
+    // The files of the records done are written also when interrupted; the
+    // last line then says so.
+    if (!files.write(std::cout, std::cerr))
         status = 1;
+    if (!complete) {
+        std::cout.flush();
+        std::cerr << "kov-batch: interrupted: " << handed << " of " << plans->size() << " records done\n";
+    }
 
     // A failed write to standard output (a full disk, for one) is a
     // failure, never a success.

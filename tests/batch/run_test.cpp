@@ -523,9 +523,10 @@ TEST_F(BatchRun, ReportShowsEveryRecordAndItsFailures)
     fs::create_directory(dir / "blocked-kov.prn");
     const RunResult r = run({"--report", "all.HTML", "good.prn", "text.prn", "blocked.prn"});
     EXPECT_EQ(r.status, 1);
-    // Standard output carries the results paths alone.
-    EXPECT_EQ(r.out, (dir / "good-kov.prn").string() + "\n");
+    // Standard output lists the files written: the results file, then the page.
+    EXPECT_EQ(r.out, (dir / "good-kov.prn").string() + "\n" + (dir / "all.HTML").string() + "\n");
     const std::string html = readAll(dir / "all.HTML");
+    EXPECT_TRUE(std::regex_search(html, std::regex(R"(, written \d{4}-\d\d-\d\d \d\d:\d\d:\d\d by kov-batch )")));
     const std::size_t sections = html.find("<section class=\"record\"");
     ASSERT_NE(sections, std::string::npos);
     const std::string summary = html.substr(0, sections);
