@@ -122,6 +122,12 @@ bool setSkipLines(Options &o, const std::string &v)
     return o.skipLinesAuto || setWhole16(o.skipLines, v, 0);
 }
 
+bool setSheet(Options &o, const std::string &v)
+{
+    o.sheet = v;
+    return !v.empty();
+}
+
 bool setDecimalComma(Options &o, const std::string &)
 {
     return o.decimalComma = true;
@@ -335,6 +341,18 @@ is given.)",
         .completion = ValueCompletion::Words,
         .completionWords = "auto",
         .set = setSkipLines,
+    },
+    {
+        .name = "--sheet",
+        .argument = "NAME|N",
+        .help = R"(the sheet of a workbook record that is read: its name
+(ignoring case) or its number from 1 (default: the first))",
+        .man = R"(the sheet of a workbook record (.xlsx or .xls) that is read: the sheet of
+that name, ignoring case, or failing that the sheet of that number, counted
+from 1 (default: the first). A workbook that has no such sheet is a usage
+error that lists its sheets; the option does not concern text records.)",
+        .completion = ValueCompletion::Free,
+        .set = setSheet,
     },
     {
         .name = "--decimal-comma",
@@ -736,6 +754,8 @@ std::string usageText()
                        "its last four characters, followed by -kov.prn). The characters are dropped\n"
                        "from the full path, so a name shorter than four characters reaches into its\n"
                        "folder's name: /data/run/ab gives /data/ru-kov.prn, in /data.\n"
+                       "A workbook (.xlsx or .xls, known by its content) is read as a record whose\n"
+                       "lines are the rows of one of its sheets and whose fields are their cells.\n"
                        "\n";
     // Each option's name and value in columns 3 to 17, its text from column
     // 20; a longer name stands on a line of its own.

@@ -1,6 +1,7 @@
 #include "batch/recordplan.h"
 
 #include "core/reader/recordfile.h"
+#include "core/reader/workbook.h"
 
 #include <algorithm>
 #include <array>
@@ -23,9 +24,9 @@ std::string shown(std::string_view line)
 
 /// The data rows after the header as the reader counts them (every line,
 /// the last one also without a line end), and the text of the last.
-std::pair<long long, std::string> dataRows(const std::string &path, int skipLines)
+std::pair<long long, std::string> dataRows(const std::string &path, int skipLines, const RecordConvention &convention)
 {
-    RecordFile file(path);
+    RecordFile file(path, convention);
     file.skipLines(skipLines);
     long long rows = 0;
     std::string line, last;
@@ -94,9 +95,22 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
 {
     const RecordConvention convention = options.convention();
     const RecordLayout layout = readLayout(record, options.skipLinesGiven ? options.skipLines : -1, convention);
-    const auto [rows, lastRow] = dataRows(record, static_cast<int>(layout.header.size()));
+    const auto [rows, lastRow] = dataRows(record, static_cast<int>(layout.header.size()), convention);
 
-    out << record << '\n' << "  header lines: " << layout.header.size() << '\n';
+    out << record << '\n';
+    std::string line = "--skip-lines " + std::to_string(layout.header.size());
+    if (const auto sheets = workbookSheets(record, true)) {
+        const std::size_t chosen = chooseSheet(*sheets, options.sheet);
+        out << "  sheets: " << sheets->size() << '\n';
+        for (std::size_t i = 0; i < sheets->size(); ++i) {
+            const SheetInfo &sheet = (*sheets)[i];
+            out << "    " << i + 1 << "  " << shown(sheet.name) << ": " << sheet.rows << (sheet.rows == 1 ? " row, " : " rows, ")
+                << sheet.columns << (sheet.columns == 1 ? " column" : " columns") << (i == chosen ? " (read)" : "") << '\n';
+        }
+        if (!options.sheet.empty())
+            line = "--sheet " + shellWord((*sheets)[chosen].name) + " " + line;
+    }
+    out << "  header lines: " << layout.header.size() << '\n';
     for (std::size_t i = 0; i < layout.header.size(); ++i)
         out << "  " << (i + 1 < 10 ? "   " : i + 1 < 100 ? "  " : i + 1 < 1000 ? " " : "") << i + 1 << "  "
             << shown(layout.header[i]) << '\n';
@@ -117,9 +131,8 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
         << "  first row: " << shown(layout.firstRow) << '\n'
         << "  last row:  " << shown(lastRow) << '\n';
 
-    // The options that read the record: its header count, and X and Y when
-    // the names say which is which.
-    std::string line = "--skip-lines " + std::to_string(layout.header.size());
+    // The options that read the record: its sheet and header count, and X
+    // and Y when the names say which is which.
     if (options.decimalComma)
         line = "--decimal-comma " + line;
     Settings settings = options;

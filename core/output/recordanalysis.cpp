@@ -68,9 +68,9 @@ RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions 
             throw *reading.failure;
         a.course = analyseRecord(state, reading.convention, parts.digest ? &digest : nullptr, options.deadband);
     } catch (const Failure &f) {
-        // A header that could not be read says why; the reader's failures
-        // keep the window's message.
-        a.errors.push_back((reading.failure ? std::string(f.what())
+        // A header or a workbook that could not be read says why; the
+        // reader's failures keep the window's message.
+        a.errors.push_back((reading.failure || f.number() == err::BadFileFormat ? std::string(f.what())
                                             : "This file includes error data or you may mistake column or skip "
                                               "indication.") +
                            " (" + std::to_string(f.number()) + ")");

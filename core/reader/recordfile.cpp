@@ -1,5 +1,6 @@
 #include "core/reader/recordfile.h"
 
+#include "core/reader/workbook.h"
 #include "core/state/failure.h"
 #include "core/state/sharedstate.h"
 
@@ -32,7 +33,7 @@ int openErrorNumber(const std::string &path, int e)
 
 } // namespace
 
-RecordFile::RecordFile(const std::string &path)
+RecordFile::RecordFile(const std::string &path, const RecordConvention &convention)
 {
     // A NUL would cut the name short and open some other file.
     if (path.empty() || path.find('\0') != std::string::npos)
@@ -54,6 +55,21 @@ RecordFile::RecordFile(const std::string &path)
         m_fd = -1;
         throw Failure(folder ? err::AccessDenied : err::PathAccess);
     }
+    m_fileSize = static_cast<unsigned long long>(st.st_size);
+    if (convention.workbooks) {
+        unsigned char head[8] = {};
+        const WorkbookKind kind =
+            workbookKindOf(std::string_view(reinterpret_cast<const char *>(head), readAt(0, head, sizeof head)));
+        if (kind != WorkbookKind::None) {
+            try {
+                m_lines = openSheetLines(m_fd, m_fileSize, kind, convention);
+            } catch (...) {
+                ::close(m_fd);
+                m_fd = -1;
+                throw;
+            }
+        }
+    }
     // The part of the buffer the file will fill, mapped at once.
     prefaultPages(m_buffer.get(), static_cast<std::size_t>(std::min<off_t>(st.st_size, BufferSize)));
 }
@@ -66,6 +82,12 @@ RecordFile::~RecordFile()
 
 void RecordFile::rewind()
 {
+    if (m_lines) {
+        m_lines->rewind();
+        m_pos = m_len = 0;
+        m_eof = false;
+        return;
+    }
     if (::lseek(m_fd, 0, SEEK_SET) != 0)
         throw Failure(err::DeviceIO);
     m_pos = 0;
@@ -117,10 +139,31 @@ std::size_t RecordFile::readAt(unsigned long long offset, unsigned char *to, std
     return done;
 }
 
+void RecordFile::passWholeFile()
+{
+    for (;;) {
+        const std::size_t n = readAt(m_passed, m_buffer.get(), BufferSize);
+        if (n == 0)
+            break;
+        m_sink->bytes(m_buffer.get(), n);
+        m_passed += n;
+    }
+    m_sink->end();
+    m_sink = nullptr;
+}
+
 bool RecordFile::fill()
 {
     if (m_eof)
         return false;
+    if (m_lines) {
+        if (m_sink)
+            passWholeFile();
+        m_pos = 0;
+        m_len = m_lines->read(m_buffer.get(), BufferSize);
+        m_eof = m_len == 0;
+        return !m_eof;
+    }
     for (;;) {
         const ssize_t n = ::read(m_fd, m_buffer.get(), BufferSize);
         if (n > 0) {

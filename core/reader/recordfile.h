@@ -12,6 +12,12 @@ namespace kov {
 /// before the decimals ("1,5E-3"), as European software writes them.
 struct RecordConvention {
     bool decimalComma = false;
+    /// A workbook (.xlsx or .xls, known by its first bytes) is read as the
+    /// lines that one of its sheets makes (openSheetLines); without it
+    /// every record is read as text.
+    bool workbooks = false;
+    /// The sheet of a workbook: "" the first; else its name or number.
+    std::string sheet;
 };
 
 /// The byte that separates fields besides blanks and tabs.
@@ -19,6 +25,8 @@ constexpr char fieldDelimiter(const RecordConvention &convention)
 {
     return convention.decimalComma ? ';' : ',';
 }
+
+class LineSource;
 
 /// Receives every byte of a record once, in file order, as it is read (a
 /// digest of the file computed in the reader's own pass).
@@ -33,25 +41,36 @@ public:
 /// One test record, opened once and read in order through a fixed buffer, so
 /// memory stays bounded whatever the size of the file. Reading starts again
 /// from the beginning with rewind(), on the same descriptor, so a file
-/// replaced by another while it is read is read as it was.
+/// replaced by another while it is read is read as it was. With the
+/// convention's workbooks, a workbook's bytes are not read as lines: its
+/// sheet's lines are.
 class RecordFile {
 public:
     /// Opens the record exactly as named. Throws Failure: 52 an empty name or
     /// one holding a NUL, 53 the file does not exist, 76 a folder of the path
     /// does not exist, 70 no permission or a folder, 75 not a regular file
-    /// (a pipe or device could not be read more than once).
-    explicit RecordFile(const std::string &path);
+    /// (a pipe or device could not be read more than once); for a workbook,
+    /// what openSheetLines throws.
+    explicit RecordFile(const std::string &path, const RecordConvention &convention = {});
     ~RecordFile();
     RecordFile(const RecordFile &) = delete;
     RecordFile &operator=(const RecordFile &) = delete;
 
+    /// The record is read as the lines of a workbook's sheet.
+    bool isWorkbook() const { return m_lines != nullptr; }
+    /// The open file, and its size when it was opened.
+    int descriptor() const { return m_fd; }
+    unsigned long long fileSize() const { return m_fileSize; }
+
     /// Passes every byte read from now on to sink (none: nullptr), each byte
-    /// once even when the file is read again after rewind().
+    /// once even when the file is read again after rewind(). A workbook's
+    /// bytes are the file's, not its lines: all of them are passed on at the
+    /// first read.
     void passBytesTo(RecordBytesSink *sink) { m_sink = sink; }
 
-    /// Reads up to count bytes from offset into to, apart from the buffered
-    /// reading (nothing is passed to the sink); fewer only at the end of the
-    /// file. A failed read throws Failure.
+    /// Reads up to count bytes of the file from offset into to, apart from
+    /// the buffered reading (nothing is passed to the sink); fewer only at
+    /// the end of the file. A failed read throws Failure.
     std::size_t readAt(unsigned long long offset, unsigned char *to, std::size_t count);
 
     /// Starts reading again from the beginning of the file.
@@ -73,8 +92,10 @@ public:
 
 private:
     bool fill();
+    void passWholeFile();
 
     int m_fd = -1;
+    unsigned long long m_fileSize = 0;
     // On the heap: the reader may run on a thread with a small stack.
     static constexpr std::size_t BufferSize = 65536;
     std::unique_ptr<unsigned char[]> m_buffer = std::make_unique_for_overwrite<unsigned char[]>(BufferSize);
@@ -84,6 +105,7 @@ private:
     RecordBytesSink *m_sink = nullptr;
     unsigned long long m_offset = 0; ///< file offset of the end of the buffer's bytes
     unsigned long long m_passed = 0; ///< bytes passed to the sink so far
+    std::unique_ptr<LineSource> m_lines; ///< a workbook's sheet
 };
 
 } // namespace kov

@@ -1,9 +1,11 @@
 #include "core/reader/recordlayout.h"
 
 #include "core/reader/numberscan.h"
+#include "core/reader/workbook.h"
 #include "core/state/failure.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -325,26 +327,44 @@ RecordLayout findLayout(std::string_view block, bool whole, int skipLines, const
 
 RecordLayout readLayout(const std::string &path, int skipLines, const RecordConvention &convention)
 {
-    RecordFile file(path);
+    RecordFile file(path, convention);
+    // A workbook's names and units are its cells' texts.
+    const auto asCells = [&](RecordLayout layout) {
+        if (file.isWorkbook())
+            for (std::vector<std::string> *texts : {&layout.names, &layout.units})
+                for (std::string &text : *texts)
+                    text = std::string(trimmedName(sheetText(text)));
+        return layout;
+    };
     // Most headers end within a few lines: a small read first, then up to
     // 64 KiB when the answer lies beyond it.
     const auto block = std::make_unique_for_overwrite<char[]>(LayoutBlockSize);
     std::size_t size = 0;
     for (const std::size_t want : {std::size_t{4096}, LayoutBlockSize}) {
-        size += file.readAt(size, reinterpret_cast<unsigned char *>(block.get()) + size, want - size);
-        const bool whole = size < want;
+        while (size < want && file.available()) {
+            const std::size_t n = std::min(want - size, file.size());
+            std::memcpy(block.get() + size, file.data(), n);
+            file.consume(n);
+            size += n;
+        }
+        const bool whole = !file.available();
         if (auto layout = layoutWithin(std::string_view(block.get(), size), whole, skipLines, convention))
-            return std::move(*layout);
+            return asCells(std::move(*layout));
         if (whole)
             break;
     }
-    return findLayout(std::string_view(block.get(), size), false, skipLines, convention);
+    return asCells(findLayout(std::string_view(block.get(), size), false, skipLines, convention));
 }
 
 bool dataRowsHoldSemicolons(const std::string &path, int skipLines)
 {
     try {
         RecordFile file(path);
+        unsigned char head[8] = {};
+        // A workbook's lines separate its cells with commas, whatever its cells hold.
+        if (workbookKindOf(std::string_view(reinterpret_cast<const char *>(head), file.readAt(0, head, sizeof head))) !=
+            WorkbookKind::None)
+            return false;
         file.skipLines(skipLines);
         if (!file.available())
             return false;

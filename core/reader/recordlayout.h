@@ -44,7 +44,9 @@ inline constexpr std::size_t LayoutBlockSize = 65536;
 RecordLayout findLayout(std::string_view block, bool whole, int skipLines, const RecordConvention &convention);
 
 /// findLayout of the record named path, from its first LayoutBlockSize
-/// bytes. Throws the RecordFile's failures too.
+/// bytes (of its lines, for a workbook read as the convention says; its
+/// names and units are then the texts of its cells). Throws the
+/// RecordFile's failures too.
 RecordLayout readLayout(const std::string &path, int skipLines, const RecordConvention &convention);
 
 /// The fields of a line as the reader splits them: at blanks and tabs, and
@@ -58,7 +60,8 @@ std::vector<std::string_view> readerFields(std::string_view line, const RecordCo
 std::string_view trimmedName(std::string_view text);
 
 /// True when some data line within the first LayoutBlockSize bytes after
-/// skipLines header lines holds a semicolon (a sign of decimal commas).
+/// skipLines header lines holds a semicolon (a sign of decimal commas);
+/// false for a workbook.
 bool dataRowsHoldSemicolons(const std::string &path, int skipLines);
 
 } // namespace kov

@@ -1,5 +1,7 @@
 #include "core/reader/recordreading.h"
 
+#include "core/reader/workbook.h"
+
 #include <algorithm>
 
 namespace kov {
@@ -88,6 +90,19 @@ std::optional<RecordReading> resolveReading(const ReadingOptions &options, const
                                             std::string &error)
 {
     RecordReading r{options, options.convention(), std::nullopt, {}};
+    if (!options.sheet.empty()) {
+        try {
+            if (const auto sheets = workbookSheets(record, false))
+                chooseSheet(*sheets, options.sheet);
+        } catch (const Failure &f) {
+            if (f.number() == err::OutOfRange) {
+                error = "kov-batch: " + record + ": " + f.what();
+                return std::nullopt;
+            }
+            r.failure = f;
+            return r;
+        }
+    }
     if (!options.readsHeader())
         return r;
     try {

@@ -23,10 +23,15 @@ struct ReadingOptions : Settings {
     bool xUnitGiven = false;     ///< xUnit was given: a units line does not replace it
     bool yUnitGiven = false;
     bool decimalComma = false;   ///< semicolons between fields, commas before decimals
+    std::string sheet;           ///< the sheet of a workbook: its name or number ("": the first)
 
     /// The header must be read to know how to read the record.
     bool readsHeader() const { return skipLinesAuto || !xColumnName.empty() || !yColumnName.empty(); }
-    RecordConvention convention() const { return RecordConvention{.decimalComma = decimalComma}; }
+    /// A workbook is read as the lines of its sheet.
+    RecordConvention convention() const
+    {
+        return RecordConvention{.decimalComma = decimalComma, .workbooks = true, .sheet = sheet};
+    }
 };
 
 /// How one record is read: the options with the header-line count, column
@@ -42,10 +47,11 @@ struct RecordReading {
 };
 
 /// The reading of record. The header is read (its first 64 KiB) only where
-/// the options need it; a header that cannot be read is the reading's
-/// failure. A column name that no column or several have is a usage error:
-/// returns nullopt and sets error to "kov-batch: RECORD: ..." with a list of
-/// the columns found.
+/// the options need it; a header (or a workbook) that cannot be read is the
+/// reading's failure. A column name that no column or several have, or a
+/// sheet that a workbook does not have, is a usage error: returns nullopt
+/// and sets error to "kov-batch: RECORD: ..." with a list of the columns or
+/// sheets found.
 std::optional<RecordReading> resolveReading(const ReadingOptions &options, const std::string &record,
                                             std::string &error);
 

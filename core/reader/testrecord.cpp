@@ -755,7 +755,7 @@ void LoadTestRecord(SharedState &state, const RecordConvention &convention, Reco
     state.MaxAbsX = -999999.0f;
     state.MaxAbsY = -999999.0f;
 
-    RecordFile file(state.DataFileName);
+    RecordFile file(state.DataFileName, convention);
     file.passBytesTo(sink);
     if (state.DataLoaded != 1) {
         // One sweep counts the lines and fields and records the chosen

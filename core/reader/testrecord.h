@@ -17,9 +17,10 @@ namespace kov {
 /// Whatever was stored before the failure stays stored; the file is closed.
 void LoadTestRecord(SharedState &state);
 
-/// LoadTestRecord for a record written in the given convention, passing
-/// every byte it reads to sink (when given) in the same pass; the sink's
-/// end() is called when the reader reached the end of the file.
+/// LoadTestRecord for a record written in the given convention (which also
+/// says whether a workbook is read as the lines of a sheet), passing every
+/// byte of the file it reads to sink (when given) in the same pass; the
+/// sink's end() is called when the reader reached the end of the file.
 void LoadTestRecord(SharedState &state, const RecordConvention &convention, RecordBytesSink *sink);
 
 /// Whether records are swept with the copy of the sweep built for AVX2 and

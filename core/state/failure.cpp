@@ -20,6 +20,7 @@ std::string errorDescription(int number)
     case err::AccessDenied: return "Permission denied";
     case err::PathAccess: return "Path/File access error";
     case err::PathNotFound: return "Path not found";
+    case err::BadFileFormat: return "Invalid file format";
     default: return "Application-defined or object-defined error";
     }
 }

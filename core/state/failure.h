@@ -21,6 +21,7 @@ inline constexpr int PastEnd = 62;         ///< input past end of file
 inline constexpr int AccessDenied = 70;    ///< permission denied
 inline constexpr int PathAccess = 75;      ///< the path cannot be accessed
 inline constexpr int PathNotFound = 76;    ///< a folder of the path does not exist
+inline constexpr int BadFileFormat = 321;  ///< a workbook that cannot be read (the description says why)
 } // namespace err
 
 /// Plain English description of an error number ("Overflow", "File not found"...).
