@@ -1,6 +1,7 @@
 // Whole runs of the kov-batch program on real and made-up records.
 
 #include "tests/support/files.h"
+#include "tests/support/workbooks.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -352,8 +353,14 @@ std::string repeat(const std::string &s, int n)
     return r;
 }
 const std::string DeepPicture = repeat(repeat("\xc3\xa9", 120) + "/", 3) + "p.png"; // 728 bytes
+const std::string Book = kov::test::zipBytes(kov::test::xlsxParts({{"Data", {{"0", "-1"}, {"1", "1"}}}, {"More", {}}}));
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
+    Hostile{"sheet_that_no_workbook_has", {{"w.xlsx", Book}, {"r.prn", Loop}}, {"--sheet", "Nope", "r.prn", "w.xlsx"}, 2,
+            "kov-batch: w\\.xlsx: no sheet is named 'Nope'; the sheets are: 1 Data, 2 More\n", {{"w.-kov.prn", "-"}, {"r-kov.prn", "-"}}},
+    Hostile{"damaged_workbook", {{"w.xlsx", Book.substr(0, Book.size() - 30)}, {"r.prn", Loop}}, {"r.prn", "w.xlsx"}, 1,
+            "w\\.xlsx: the workbook is damaged or cut short: it begins as a ZIP archive but has no ZIP directory \\(321\\)\n",
+            {{"w.-kov.prn", "-"}, {"r-kov.prn", "results"}}},
     Hostile{"percent_n_in_the_record_name", {{"a%nb.prn", Loop}}, {"--plot", "pic-%n.svg", "a%nb.prn"}, 0, "",
             {{"pic-a%nb.svg", "svg"}, {"a%nb-kov.prn", "results"}, {"a%nb.prn", "="}}},
     Hostile{"picture_named_like_a_record", {{"r.prn", Loop}}, {"--plot", "%n.prn", "r.prn"}, 2,
@@ -444,6 +451,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             "r-kov\\.prn: skipped: a results file of kov, not a test record\n",
             {{"r-kov.prn", "results"}, {"r-kov-kov.prn", "-"}, {"s.csv", "~r-kov.prn,skipped,,"}}}),
     [](const ::testing::TestParamInfo<Hostile> &p) { return std::string(p.param.name); });
+
+// ---- Workbooks
+
+TEST_F(BatchRun, AWorkbookSheetGivesTheResultsOfTheSameCellsAsCsv)
+{
+    kov::test::TestSheet data{"Test 1", {{"s:Time", "s:Force", "s:Disp"}, {"s:s", "s:kN", "s:mm"}}};
+    const std::string loop = crossingRecord(4, 0);
+    for (std::size_t at = 0, end; (end = loop.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = loop.substr(at, end - at);
+        const std::size_t blank = line.find(' ');
+        data.rows.push_back({std::to_string(static_cast<double>(data.rows.size()) * 0.125), line.substr(blank + 1), line.substr(0, blank)});
+    }
+    const std::string book = kov::test::zipBytes(kov::test::xlsxParts({{"Notes", {{"s:x"}}}, data}));
+    writeAll(dir / "w.xlsx", book);
+    writeAll(dir / "w.csv", kov::test::csvText(data));
+    const RunResult r = run({"--sheet", "test 1", "--x-column", "disp", "--y-column", "force", "--json", "w.xlsx", "w.csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string results = readAll(dir / "w.-kov.prn");
+    EXPECT_EQ(crlfLines(results).size(), 5u + 4u);
+    EXPECT_EQ(withoutLine2(results), withoutLine2(readAll(dir / "w-kov.prn")));
+    // The record's digest is that of the workbook's bytes.
+    std::string sum(64, '?');
+    FILE *p = ::popen(("sha256sum " + shellQuote((dir / "w.xlsx").string())).c_str(), "r");
+    ASSERT_TRUE(p && std::fread(sum.data(), 1, 64, p) == 64);
+    ::pclose(p);
+    EXPECT_EQ(nlohmann::json::parse(readAll(dir / "w.-kov.json"))["record_sha256"], sum);
+
+    const RunResult inspected = run({"--inspect", "--sheet", "2", "w.xlsx"});
+    EXPECT_EQ(inspected.status, 0) << inspected.err;
+    EXPECT_NE(inspected.out.find("  sheets: 2\n    1  Notes: 1 row, 1 column\n    2  Test 1: 11 rows, 3 columns (read)\n"
+                                 "  header lines: 2\n"), std::string::npos) << inspected.out;
+    EXPECT_NE(inspected.out.find("options: --sheet 'Test 1' --skip-lines 2 --x-column 3 --y-column 2 --x-unit mm --y-unit kN"),
+              std::string::npos) << inspected.out;
+}
 
 // ---- --json, --csv and --summary
 
