@@ -99,7 +99,7 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
 
     out << record << '\n';
     std::string line = "--skip-lines " + std::to_string(layout.header.size());
-    if (const auto sheets = workbookSheets(record, true)) {
+    if (const auto sheets = RecordFile(record).workbookSheets(true)) {
         const std::size_t chosen = chooseSheet(*sheets, options.sheet);
         out << "  sheets: " << sheets->size() << '\n';
         for (std::size_t i = 0; i < sheets->size(); ++i) {

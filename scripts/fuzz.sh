@@ -46,4 +46,5 @@ run reader_diff 8192 "$top/fuzz/corpus/testrecord" "$top/examples" "$top/tests/d
 run numtext 256
 run formats 64
 run resultstext 4096
+run xlsx 16384
 exit $status

@@ -1,6 +1,5 @@
 #include "core/reader/recordfile.h"
 
-#include "core/reader/workbook.h"
 #include "core/state/failure.h"
 #include "core/state/sharedstate.h"
 
@@ -57,10 +56,7 @@ RecordFile::RecordFile(const std::string &path, const RecordConvention &conventi
     }
     m_fileSize = static_cast<unsigned long long>(st.st_size);
     if (convention.workbooks) {
-        unsigned char head[8] = {};
-        const WorkbookKind kind =
-            workbookKindOf(std::string_view(reinterpret_cast<const char *>(head), readAt(0, head, sizeof head)));
-        if (kind != WorkbookKind::None) {
+        if (const WorkbookKind kind = this->kind(); kind != WorkbookKind::None) {
             try {
                 m_lines = openSheetLines(m_fd, m_fileSize, kind, convention);
             } catch (...) {
@@ -137,6 +133,20 @@ std::size_t RecordFile::readAt(unsigned long long offset, unsigned char *to, std
         done += static_cast<std::size_t>(n);
     }
     return done;
+}
+
+WorkbookKind RecordFile::kind()
+{
+    unsigned char head[8] = {};
+    return workbookKindOf(std::string_view(reinterpret_cast<const char *>(head), readAt(0, head, sizeof head)));
+}
+
+std::optional<std::vector<SheetInfo>> RecordFile::workbookSheets(bool extents)
+{
+    const WorkbookKind kind = this->kind();
+    if (kind == WorkbookKind::None)
+        return std::nullopt;
+    return sheetsOf(m_fd, m_fileSize, kind, extents);
 }
 
 void RecordFile::passWholeFile()

@@ -1,32 +1,15 @@
 #pragma once
 
+#include "core/reader/recordconvention.h"
+#include "core/reader/workbook.h"
+
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kov {
-
-/// How the fields of a record are written. The reader's own way: blanks,
-/// tabs or commas between fields and a point before the decimals. With
-/// decimalComma: blanks, tabs or semicolons between fields and a comma
-/// before the decimals ("1,5E-3"), as European software writes them.
-struct RecordConvention {
-    bool decimalComma = false;
-    /// A workbook (.xlsx or .xls, known by its first bytes) is read as the
-    /// lines that one of its sheets makes (openSheetLines); without it
-    /// every record is read as text.
-    bool workbooks = false;
-    /// The sheet of a workbook: "" the first; else its name or number.
-    std::string sheet;
-};
-
-/// The byte that separates fields besides blanks and tabs.
-constexpr char fieldDelimiter(const RecordConvention &convention)
-{
-    return convention.decimalComma ? ';' : ',';
-}
-
-class LineSource;
 
 /// Receives every byte of a record once, in file order, as it is read (a
 /// digest of the file computed in the reader's own pass).
@@ -58,9 +41,11 @@ public:
 
     /// The record is read as the lines of a workbook's sheet.
     bool isWorkbook() const { return m_lines != nullptr; }
-    /// The open file, and its size when it was opened.
-    int descriptor() const { return m_fd; }
-    unsigned long long fileSize() const { return m_fileSize; }
+    /// The worksheets of the file when it is a workbook by its first bytes,
+    /// in order (chart sheets aside); with extents their rows and columns too
+    /// (which reads every sheet). nullopt for a text file. Throws Failure 321
+    /// for a workbook that cannot be read.
+    std::optional<std::vector<SheetInfo>> workbookSheets(bool extents);
 
     /// Passes every byte read from now on to sink (none: nullptr), each byte
     /// once even when the file is read again after rewind(). A workbook's
@@ -93,6 +78,7 @@ public:
 private:
     bool fill();
     void passWholeFile();
+    WorkbookKind kind();
 
     int m_fd = -1;
     unsigned long long m_fileSize = 0;

@@ -1,7 +1,7 @@
 #include "core/reader/recordlayout.h"
 
 #include "core/reader/numberscan.h"
-#include "core/reader/workbook.h"
+#include "core/reader/sheetlines.h"
 #include "core/state/failure.h"
 
 #include <algorithm>
@@ -360,10 +360,8 @@ bool dataRowsHoldSemicolons(const std::string &path, int skipLines)
 {
     try {
         RecordFile file(path);
-        unsigned char head[8] = {};
         // A workbook's lines separate its cells with commas, whatever its cells hold.
-        if (workbookKindOf(std::string_view(reinterpret_cast<const char *>(head), file.readAt(0, head, sizeof head))) !=
-            WorkbookKind::None)
+        if (file.workbookSheets(false))
             return false;
         file.skipLines(skipLines);
         if (!file.available())

@@ -92,7 +92,7 @@ std::optional<RecordReading> resolveReading(const ReadingOptions &options, const
     RecordReading r{options, options.convention(), std::nullopt, {}};
     if (!options.sheet.empty()) {
         try {
-            if (const auto sheets = workbookSheets(record, false))
+            if (const auto sheets = RecordFile(record).workbookSheets(false))
                 chooseSheet(*sheets, options.sheet);
         } catch (const Failure &f) {
             if (f.number() == err::OutOfRange) {

@@ -1,16 +1,21 @@
 #pragma once
 
-// What the two workbook readers share: the lines a sheet's rows make, and
-// the failures of a workbook. Internal to the reader library.
+// The lines a workbook's sheet makes, as openSheetLines describes them:
+// what the two workbook readers share, and the failures of a workbook.
 
-#include "core/reader/recordfile.h"
-#include "core/reader/workbook.h"
+#include "core/reader/recordconvention.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace kov::sheet {
+namespace kov {
+
+/// Text made of a sheet's cells as the cells hold it: the stand-ins of
+/// openSheetLines turned back into blanks, delimiters and quotes.
+std::string sheetText(std::string_view line);
+
+namespace sheet {
 
 /// A workbook that cannot be read: Failure 321 with why.
 [[noreturn]] void refuse(const std::string &why);
@@ -61,4 +66,6 @@ private:
 /// gives a meaning replaced by its stand-in.
 void appendCellText(std::string &out, std::string_view text, char delimiter);
 
-} // namespace kov::sheet
+} // namespace sheet
+
+} // namespace kov

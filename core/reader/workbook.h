@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/reader/recordfile.h"
+#include "core/reader/recordconvention.h"
 
 #include <cstddef>
 #include <memory>
@@ -78,15 +78,9 @@ public:
 std::unique_ptr<LineSource> openSheetLines(int fd, unsigned long long fileSize, WorkbookKind kind,
                                            const RecordConvention &convention);
 
-/// The worksheets of the workbook at path, in order (chart sheets aside);
-/// with extents, their rows and columns too (which reads every sheet).
-/// nullopt for a file that is not a workbook by its first bytes. Throws
-/// what RecordFile throws, and Failure 321 for a workbook that cannot be read.
-std::optional<std::vector<SheetInfo>> workbookSheets(const std::string &path, bool extents);
-
-/// Text made of a sheet's cells as the cells hold it: the stand-ins of
-/// openSheetLines turned back into blanks, delimiters and quotes.
-std::string sheetText(std::string_view line);
+/// The worksheets of the workbook fd of that kind and size (see
+/// RecordFile::workbookSheets).
+std::vector<SheetInfo> sheetsOf(int fd, unsigned long long fileSize, WorkbookKind kind, bool extents);
 
 /// "1 Data, 2 Notes": the sheets as a message lists them.
 std::string sheetList(const std::vector<SheetInfo> &sheets);

@@ -69,7 +69,7 @@ TEST_P(WorkbookAsCsv, GivesTheSameStateNamesAndUnits)
     test::ScratchFolder work;
     const RecordConvention convention{.decimalComma = c.decimalComma, .workbooks = true, .sheet = c.sheet};
     test::writeAll(work / "book", c.xls ? test::xlsBytes(c.sheets) : test::zipBytes(test::xlsxParts(c.sheets, c.references)));
-    const auto sheets = workbookSheets((work / "book").string(), true);
+    const auto sheets = RecordFile((work / "book").string()).workbookSheets(true);
     ASSERT_TRUE(sheets);
     test::writeAll(work / "record.csv", c.csv.empty() ? test::csvText(c.sheets[chooseSheet(*sheets, c.sheet)]) : c.csv);
 
