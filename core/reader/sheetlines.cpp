@@ -60,16 +60,22 @@ std::string cellName(long long row, long long column)
 
 void appendCellText(std::string &out, std::string_view text, char delimiter)
 {
-    for (const char c : text) {
+    std::size_t plain = 0; // the bytes from here on need no stand-in so far
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        std::string_view standIn;
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            out += NoBreakSpace;
+            standIn = NoBreakSpace;
         else if (c == delimiter)
-            out += delimiter == ',' ? CommaStandIn : SemicolonStandIn;
+            standIn = delimiter == ',' ? CommaStandIn : SemicolonStandIn;
         else if (c == '"')
-            out += QuoteStandIn;
+            standIn = QuoteStandIn;
         else
-            out += c;
+            continue;
+        out.append(text.substr(plain, i - plain)).append(standIn);
+        plain = i + 1;
     }
+    out.append(text.substr(plain));
 }
 
 RowWriter::RowWriter(const RecordConvention &convention, long long columns, unsigned long long limit)

@@ -537,23 +537,60 @@ long long wholeNumber(std::string_view text, std::size_t digits = 9)
     return value;
 }
 
-/// Follows a sheet's rows and cells: in the first pass to find its extent,
-/// in the next to write its lines. Rows and the cells within a row must
-/// come in increasing order, as every spreadsheet program writes them; a
-/// row or cell without its number follows the one before it.
+/// The last row and column of a dimension such as "A1:D33002"; 0 and 0
+/// when it states a single cell or cannot be read.
+std::pair<long long, long long> statedEnd(std::string_view reference)
+{
+    const std::size_t colon = reference.find(':');
+    if (colon == std::string_view::npos)
+        return {0, 0};
+    const std::string_view last = reference.substr(colon + 1);
+    std::size_t i = 0;
+    long long column = 0;
+    for (; i < last.size() && i < 3 && last[i] >= 'A' && last[i] <= 'Z'; ++i)
+        column = column * 26 + (last[i] - 'A' + 1);
+    const long long row = wholeNumber(last.substr(i), 7);
+    if (i == 0 || row <= 0 || column > WorkbookLimits::MaxColumns || row > WorkbookLimits::MaxRows || (row == 1 && column == 1))
+        return {0, 0};
+    return {row, column};
+}
+
+/// Follows a sheet's rows and cells: in a pass that finds its extent, or in
+/// one that writes its lines. Rows and the cells within a row must come in
+/// increasing order, as every spreadsheet program writes them; a row or
+/// cell without its number follows the one before it.
 class SheetHandler : public XmlHandler {
 public:
     /// strings: the shared strings (nullptr: not checked, in a pass that
     /// only finds the extent); writer: where the lines go (nullptr: the
-    /// extent is found).
-    SheetHandler(const StringTable *strings, sheet::RowWriter *writer) : m_strings(strings), m_writer(writer) {}
+    /// extent is found), for a sheet of columns columns (a cell beyond them
+    /// is refused) stated by dimension.
+    SheetHandler(const StringTable *strings, sheet::RowWriter *writer, long long columns = 0, std::string dimension = {})
+        : m_strings(strings), m_writer(writer), m_width(columns), m_dimension(std::move(dimension))
+    {
+    }
 
-    void pauseWith(PartParser *parser) { m_parser = parser; }
+    /// parser pauses when the writer has lines enough, or at the start of
+    /// the cells with atData.
+    void pauseWith(PartParser *parser, bool atData = false)
+    {
+        m_parser = parser;
+        m_pauseAtData = atData;
+    }
+
+    /// The sheet's dimension before its cells, when it states more than one cell.
+    const std::string &dimension() const { return m_dimension; }
+    std::pair<long long, long long> dimensionEnd() const { return statedEnd(m_dimension); }
 
     void start(std::string_view name, const XML_Char **attributes) override
     {
-        if (name == "sheetData") {
+        if (name == "dimension" && !m_inData) {
+            const char *reference = attribute(attributes, "ref");
+            m_dimension = reference ? reference : "";
+        } else if (name == "sheetData") {
             m_inData = true;
+            if (m_pauseAtData)
+                m_parser->pause();
         } else if (!m_inData) {
         } else if (name == "row") {
             startRow(attribute(attributes, "r"));
@@ -683,6 +720,9 @@ private:
                 sharedString();
             return;
         }
+        if (m_column > m_width)
+            refuse("the workbook is damaged: cell " + cellName(m_row, m_column) + " lies beyond the sheet's dimension " +
+                   m_dimension);
         if (m_type == "s")
             m_writer->text(m_column, sharedString());
         else if (m_type == "b" && (m_value == "0" || m_value == "1"))
@@ -706,7 +746,10 @@ private:
 
     const StringTable *m_strings;
     sheet::RowWriter *m_writer;
+    const long long m_width;
+    std::string m_dimension;
     PartParser *m_parser = nullptr;
+    bool m_pauseAtData = false;
     bool m_inData = false;
     bool m_inRow = false;
     bool m_inCell = false;
@@ -722,9 +765,25 @@ private:
     long long m_lastColumn = 0;
 };
 
-/// The extent of a sheet, found by a pass over it.
-SheetInfo extentOf(const Archive &archive, const std::string &part, const StringTable *strings, SheetInfo sheet)
+/// The extent of a sheet: as the dimension before its cells states it (as
+/// spreadsheet programs write it), else found by a pass over its cells.
+/// Sets dimension to the one it states ("" none).
+SheetInfo extentOf(const Archive &archive, const std::string &part, const StringTable *strings, SheetInfo sheet,
+                   std::string &dimension)
 {
+    SheetHandler head(nullptr, nullptr);
+    {
+        PartParser parser(archive, part, head);
+        head.pauseWith(&parser, true);
+        parser.parseSome();
+    }
+    if (const auto [rows, columns] = head.dimensionEnd(); columns > 0) {
+        dimension = head.dimension();
+        sheet.rows = rows;
+        sheet.columns = columns;
+        return sheet;
+    }
+    dimension.clear();
     SheetHandler handler(strings, nullptr);
     parsePart(archive, part, handler);
     sheet.rows = handler.rows();
@@ -746,10 +805,10 @@ public:
             SharedStringsHandler handler(m_strings);
             parsePart(m_archive, book.sharedStrings, handler);
         }
-        // The lines have as many fields as the sheet has columns: a first
-        // pass finds them.
-        const SheetInfo extent = extentOf(m_archive, m_part, &m_strings, book.sheets[chosen]);
-        m_writer = std::make_unique<sheet::RowWriter>(convention, extent.columns, m_archive.limit());
+        // The lines have as many fields as the sheet has columns.
+        const SheetInfo extent = extentOf(m_archive, m_part, &m_strings, book.sheets[chosen], m_dimension);
+        m_columns = extent.columns;
+        m_writer = std::make_unique<sheet::RowWriter>(convention, m_columns, m_archive.limit());
         start();
     }
 
@@ -771,13 +830,15 @@ public:
 private:
     void start()
     {
-        m_handler = std::make_unique<SheetHandler>(&m_strings, m_writer.get());
+        m_handler = std::make_unique<SheetHandler>(&m_strings, m_writer.get(), m_columns, m_dimension);
         m_parser = std::make_unique<PartParser>(m_archive, m_part, *m_handler);
         m_handler->pauseWith(m_parser.get());
     }
 
     Archive m_archive;
     std::string m_part;
+    std::string m_dimension;
+    long long m_columns = 0;
     StringTable m_strings;
     std::unique_ptr<sheet::RowWriter> m_writer;
     std::unique_ptr<SheetHandler> m_handler;
@@ -796,8 +857,10 @@ std::vector<SheetInfo> xlsxSheets(int fd, unsigned long long fileSize, bool exte
     const Archive archive(fd, fileSize);
     Workbook book = readWorkbook(archive);
     if (extents)
-        for (std::size_t i = 0; i < book.sheets.size(); ++i)
-            book.sheets[i] = extentOf(archive, book.parts[i], nullptr, book.sheets[i]);
+        for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+            std::string dimension;
+            book.sheets[i] = extentOf(archive, book.parts[i], nullptr, book.sheets[i], dimension);
+        }
     return book.sheets;
 }
 
