@@ -183,6 +183,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileWorkbook, ::testing::Values(
             "lists the sheet 'More' but does not hold its part xl/worksheets/sheet2.xml", "2"},
     Hostile{"CellBeyondTheLimits", [] { return changed(Good, Sheet1, [](std::string &x) { replace(x, "r=\"B1\"", "r=\"XFE1\""); }); },
             "the cell reference XFE1 lies beyond a sheet's limits (XFD1048576)"},
+    Hostile{"CellBeyondTheDimension", [] { return changed(Good, Sheet1, [](std::string &x) { replace(x, "A1:C4", "A1:B4"); }); },
+            "cell C1 lies beyond the sheet's dimension A1:B4"},
     Hostile{"RowBeyondTheLimits", [] { return changed(Good, Sheet1, [](std::string &x) { replace(x, "<row r=\"4\">", "<row r=\"1048577\">"); }); },
             "row 1048577 lies beyond"},
     Hostile{"RowsOutOfOrder", [] { return changed(Good, Sheet1, [](std::string &x) { replace(x, "<row r=\"3\">", "<row r=\"1\">"); }); },

@@ -55,7 +55,18 @@ std::map<std::string, std::string> xlsxParts(const std::vector<TestSheet> &sheet
         const std::string n = std::to_string(i + 1);
         book += "<sheet name=\"" + xmlEscaped(sheets[i].name) + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
         bookRels += "<Relationship Id=\"rId" + n + "\" Type=\"" + Relations + "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
-        std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<worksheet xmlns=\"") + Main + "\"><sheetData>";
+        std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<worksheet xmlns=\"") + Main + "\">";
+        // The dimension a spreadsheet program states: up to the last cell that holds a value.
+        std::size_t rows = 0, width = 0;
+        for (std::size_t r = 0; r < sheets[i].rows.size(); ++r)
+            for (std::size_t c = 0; c < sheets[i].rows[r].size(); ++c)
+                if (!sheets[i].rows[r][c].empty()) {
+                    rows = r + 1;
+                    width = std::max(width, c + 1);
+                }
+        if (references && rows > 0)
+            xml += "<dimension ref=\"A1:" + column(width - 1) + std::to_string(rows) + "\"/>";
+        xml += "<sheetData>";
         for (std::size_t r = 0; r < sheets[i].rows.size(); ++r) {
             xml += references ? "<row r=\"" + std::to_string(r + 1) + "\">" : "<row>";
             const auto &cells = sheets[i].rows[r];

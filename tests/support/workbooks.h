@@ -19,8 +19,9 @@ struct TestSheet {
 };
 
 /// The parts of a .xlsx workbook of these sheets, by name; with references,
-/// every row and cell carries its "r" attribute, else none does (cells
-/// follow each other, empty ones as cells without a value).
+/// every row and cell carries its "r" attribute and the sheet states its
+/// dimension, else none does (cells follow each other, empty ones as cells
+/// without a value).
 std::map<std::string, std::string> xlsxParts(const std::vector<TestSheet> &sheets, bool references = true);
 
 /// A ZIP archive of these parts (deflated), its entries encrypted with
