@@ -266,6 +266,81 @@ bool setWindowLimits(Options &o, const std::string &)
     return o.windowLimits = true;
 }
 
+bool setWindow(Options &o, const std::string &)
+{
+    o.peakRule = PeakRule::Window;
+    return o.windowLimits = true;
+}
+
+bool setPeakRule(Options &o, const std::string &v)
+{
+    if (v != "halves" && v != "window")
+        return false;
+    o.peakRule = v == "halves" ? PeakRule::Halves : PeakRule::Window;
+    return true;
+}
+
+bool setEnvelope(Options &o, const std::string &v)
+{
+    if (v != "peak-load" && v != "peak-displacement")
+        return false;
+    o.envelope = v == "peak-load" ? EnvelopeRule::PeakLoad : EnvelopeRule::PeakDisplacement;
+    return true;
+}
+
+bool setSteps(Options &o, const std::string &v)
+{
+    o.stepsFile = v;
+    return !v.empty();
+}
+
+/// FROM:TO, FROM: or :TO, data rows counted from 1, FROM <= TO.
+bool setRows(Options &o, const std::string &v)
+{
+    const std::size_t colon = v.find(':');
+    if (colon == std::string::npos || v == ":")
+        return false;
+    auto row = [](const std::string &text) -> std::optional<std::optional<long long>> {
+        if (text.empty())
+            return std::optional<long long>();
+        const auto n = parseWhole(text);
+        if (!n || *n < 1 || text[0] == '+' || text[0] == '-')
+            return std::nullopt;
+        return std::optional<long long>(*n);
+    };
+    const auto from = row(v.substr(0, colon));
+    const auto to = row(v.substr(colon + 1));
+    if (!from || !to || (*from && *to && **from > **to))
+        return false;
+    o.firstRow = *from;
+    o.lastRow = *to;
+    return true;
+}
+
+/// F (a finite float once rounded) or "first".
+bool setOffset(ColumnOffset &offset, const std::string &v)
+{
+    if (v == "first") {
+        offset = {ColumnOffset::Kind::FirstRow, 0.0};
+        return true;
+    }
+    const auto d = parseDecimal(v);
+    if (!d || !std::isfinite(static_cast<float>(*d)))
+        return false;
+    offset = {ColumnOffset::Kind::Value, *d == 0.0 ? 0.0 : *d}; // -0 is 0
+    return true;
+}
+
+bool setXOffset(Options &o, const std::string &v)
+{
+    return setOffset(o.xOffset, v);
+}
+
+bool setYOffset(Options &o, const std::string &v)
+{
+    return setOffset(o.yOffset, v);
+}
+
 bool setHelp(Options &o, const std::string &)
 {
     return o.help = true;
@@ -295,9 +370,10 @@ column whose header names it (ignoring case; implies
 Any value that is not a whole number is a name: the column whose name in the
 header, without the blanks and quotes around it, is
 .I NAME
-ignoring case.
-A name that no column or several columns have is a usage error listing the
-columns found. A name implies
+ignoring case, or else the one column whose name contains it (a line on
+standard error names it).
+A name that several columns have, or that no column has and none or several
+contain, is a usage error listing the columns found. A name implies
 .B \-\-skip\-lines auto
 unless
 .BI \-\-skip\-lines " N"
@@ -705,6 +781,142 @@ cycle 100 with the warning
 A record within both limits gives the same files with and without it.)",
         .completion = ValueCompletion::Flag,
         .set = setWindowLimits,
+    },
+    {
+        .name = "--window",
+        .help = R"(analyse as the window does: its limits (--window-limits)
+and its peak rule (--peak-rule window))",
+        .man = R"(analyse exactly as the window does, so that a window analysis can be checked
+byte for byte:
+.B \-\-window\-limits
+and
+.BR "\-\-peak\-rule window" .)",
+        .completion = ValueCompletion::Flag,
+        .set = setWindow,
+    },
+    {
+        .name = "--peak-rule",
+        .argument = "RULE",
+        .defaultValue = "halves",
+        .help = R"(how peak step 2 is proposed: halves (default), the
+smallest X after peak step 1, or window, the smallest X
+of the whole cycle)",
+        .man = R"(how the peak steps are proposed.
+Peak step 1 is the step of the largest displacement of the cycle under both
+rules.
+.B halves
+(the default): peak step 2 is the step of the smallest displacement after peak
+step 1, so that a cycle that starts on the unloading branch of a larger cycle
+before it does not take that branch's first step as its negative peak.
+.BR window :
+the step of the smallest displacement of the whole cycle, as the window
+proposes it.)",
+        .completion = ValueCompletion::Words,
+        .completionWords = "halves window",
+        .set = setPeakRule,
+    },
+    {
+        .name = "--envelope",
+        .argument = "RULE",
+        .defaultValue = "peak-load",
+        .help = R"(the point a primary cycle gives the envelope: peak-load
+(default, ASTM E2126), its largest load and the
+displacement there, or peak-displacement, the load at
+its peak step)",
+        .man = R"(the point a primary cycle (the first of each displacement level) gives the
+envelope.
+.B peak\-load
+(the default, as ASTM E2126 defines the envelope): the cycle's largest load on
+the positive side, its smallest on the negative side, each with the
+displacement at it.
+.BR peak\-displacement :
+the load at the cycle's peak steps.
+EEEP curves, ductility and the average envelope are computed on these points.)",
+        .completion = ValueCompletion::Words,
+        .completionWords = "peak-load peak-displacement",
+        .set = setEnvelope,
+    },
+    {
+        .name = "--steps",
+        .argument = "FILE",
+        .help = R"(correct the proposed steps from FILE.csv (%n stands for
+the record's base name): columns cycle and some of
+end_step, peak1_step, peak2_step; an empty cell keeps
+the proposal, a peak step of 0 is no peak)",
+        .man = R"(correct the proposed steps as a window user does with the step buttons, from
+.IR FILE ,
+a CSV file whose header names
+.B cycle
+and some of
+.BR end_step ,
+.B peak1_step
+and
+.B peak2_step
+(other columns are ignored, so the file that
+.B \-\-csv
+wrote can be edited and given back), one row per cycle to correct.
+An empty cell keeps the proposed step; a peak step of 0 means no peak.
+Cycle by cycle the search proposes, the file's steps replace the proposal and
+the cycle is analysed; a corrected end step is where the next cycle's search
+starts, and peaks not given are proposed again within it.
+.B %n
+in
+.I FILE
+stands for the record's base name; a record without its file then has no
+corrections.
+A cycle the record does not reach, a step outside the record or not after the
+cycle's start, a peak after the cycle's end, a cycle given twice or a cell that
+is not a whole number fails the record with a line naming the file, its line
+and the reason.)",
+        .completion = ValueCompletion::Files,
+        .completionWords = "csv",
+        .set = setSteps,
+    },
+    {
+        .name = "--rows",
+        .argument = "FROM:TO",
+        .help = R"(analyse only data rows FROM to TO (from 1 after the
+header; either may be left out): step 1 is row FROM)",
+        .man = R"(analyse only the data rows
+.I FROM
+to
+.IR TO ,
+counted from 1 after the header lines, both included; either end may be left
+out.
+Step 1 is then row
+.IR FROM .
+A range beyond the record's rows fails the record.)",
+        .completion = ValueCompletion::Free,
+        .set = setRows,
+    },
+    {
+        .name = "--x-offset",
+        .argument = "F",
+        .manArgument = "F|first",
+        .help = R"(subtract F (in X units, after --x-coef) from every X, or
+first: the first analysed row's X)",
+        .man = R"(subtract
+.I F
+(in X units, after the coefficient) from every X value analysed, or with
+.B first
+the first analysed row's X, so that a record that starts away from zero
+starts at zero.)",
+        .completion = ValueCompletion::Free,
+        .set = setXOffset,
+    },
+    {
+        .name = "--y-offset",
+        .argument = "F",
+        .manArgument = "F|first",
+        .help = R"(subtract F (in Y units, after --y-coef) from every Y, or
+first: the first analysed row's Y)",
+        .man = R"(subtract
+.I F
+(in Y units, after the coefficient) from every Y value analysed, or with
+.B first
+the first analysed row's Y.)",
+        .completion = ValueCompletion::Free,
+        .set = setYOffset,
     },
     {
         .name = "--help",

@@ -190,7 +190,10 @@ void BM_MetricsJsonAndCsv(benchmark::State &st)
     // The metrics and the texts of NAME-kov.json and NAME-kov.csv.
     auto s = fixture().freshState();
     kov::analyseRecord(*s);
-    const kov::ExportContext context{fixture().wide.path, "mm", "kN", false, ""};
+    kov::ExportContext context;
+    context.record = fixture().wide.path;
+    context.xUnit = "mm";
+    context.yUnit = "kN";
     for (auto _ : st) {
         const auto metrics = kov::computeMetrics(*s);
         benchmark::DoNotOptimize(kov::metricsJson(*s, metrics, context));

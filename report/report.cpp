@@ -523,6 +523,10 @@ std::string cycleTable(const RecordMetrics &m, const ReportSettings &s)
                         plain = true;
                         values.emplace_back();
                         texts.push_back(std::string("<td class=\"text\">") + v);
+                    } else if constexpr (std::is_same_v<T, bool>) {
+                        plain = true;
+                        values.emplace_back();
+                        texts.push_back(std::string("<td class=\"text\">") + (v ? "yes" : "no"));
                     } else if constexpr (std::is_same_v<T, int>) {
                         plain = true;
                         values.emplace_back(v);

@@ -37,13 +37,22 @@ CycleMetrics cycleMetrics(const SharedState &state, int n)
     c.damping = state.ResultDamping(n);
 
     // The steps the search examined: s+1..e.
+    int maxStep = 0, minStep = 0;
     for (int k = s + 1; k <= e; ++k) {
         const float y = state.YData(k);
-        if (!c.maxLoad || y > *c.maxLoad)
+        if (!c.maxLoad || y > *c.maxLoad) {
             c.maxLoad = y;
-        if (!c.minLoad || y < *c.minLoad)
+            maxStep = k;
+        }
+        if (!c.minLoad || y < *c.minLoad) {
             c.minLoad = y;
+            minStep = k;
+        }
     }
+    if (c.maxLoad && *c.maxLoad > 0.0f)
+        c.peakLoadPos = CyclePeak{maxStep, state.XData(maxStep), *c.maxLoad};
+    if (c.minLoad && *c.minLoad < 0.0f)
+        c.peakLoadNeg = CyclePeak{minStep, state.XData(minStep), *c.minLoad};
 
     if (p1 != 0 && p2 != 0 && c.peak1.x != c.peak2.x)
         c.secantStiffness = (d(c.peak1.y) - d(c.peak2.y)) / (d(c.peak1.x) - d(c.peak2.x));
@@ -69,9 +78,21 @@ CycleMetrics cycleMetrics(const SharedState &state, int n)
     return c;
 }
 
+/// The point of a cycle's side (sign +1 positive, -1 negative) that the
+/// envelope takes by rule; none where the cycle has no such point.
+std::optional<CyclePeak> envelopePoint(const CycleMetrics &c, int sign, EnvelopeRule rule)
+{
+    if (rule == EnvelopeRule::PeakLoad)
+        return sign > 0 ? c.peakLoadPos : c.peakLoadNeg;
+    const CyclePeak &p = sign > 0 ? c.peak1 : c.peak2;
+    return p.step != 0 ? std::optional(p) : std::nullopt;
+}
+
 /// The envelope points of one side, (0, 0) first: sign +1 takes the first
-/// peak of each cycle beyond the reach so far, sign -1 the second.
-std::vector<EnvelopePoint> envelopePoints(const std::vector<CycleMetrics> &cycles, double tolerance, int sign)
+/// cycle of each level of its first peak beyond the reach so far, sign -1
+/// of its second.
+std::vector<EnvelopePoint> envelopePoints(const std::vector<CycleMetrics> &cycles, const MetricSettings &settings,
+                                          int sign)
 {
     std::vector<EnvelopePoint> points{{0.0, 0.0}};
     double reach = 0.0;
@@ -80,9 +101,11 @@ std::vector<EnvelopePoint> envelopePoints(const std::vector<CycleMetrics> &cycle
         if (p.step == 0)
             continue;
         const double x = d(p.x);
-        const double level = (1.0 + tolerance) * reach;
-        if (sign > 0 ? (p.x > 0.0f && p.y > 0.0f && x > level) : (p.x < 0.0f && p.y < 0.0f && x < level))
-            points.push_back({d(p.x), d(p.y)});
+        const double level = (1.0 + settings.levelTolerance) * reach;
+        const auto point = envelopePoint(c, sign, settings.envelope);
+        if (point &&
+            (sign > 0 ? (p.x > 0.0f && p.y > 0.0f && x > level) : (p.x < 0.0f && p.y < 0.0f && x < level)))
+            points.push_back({d(point->x), d(point->y)});
         reach = sign > 0 ? std::max(reach, x) : std::min(reach, x);
     }
     return points;
@@ -141,9 +164,11 @@ std::optional<double> loss(const std::vector<std::optional<float>> &f, std::size
 void loadingProtocol(RecordMetrics &r)
 {
     const double t = r.settings.levelTolerance;
-    double largest = 0.0; // the largest amplitude of the cycles so far
+    double largest = 0.0; // the largest amplitude of the closed cycles so far
     for (CycleMetrics &c : r.cycles) {
         c.amplitude = amplitude(c);
+        if (!c.closed)
+            continue;
         if (c.amplitude > 0.0f && d(c.amplitude) > (1.0 + t) * largest) {
             LoadLevel l;
             l.level = static_cast<int>(r.levels.size()) + 1;
@@ -188,7 +213,7 @@ void loadingProtocol(RecordMetrics &r)
 void energyDissipationRatio(RecordMetrics &r)
 {
     for (const CycleMetrics &c : r.cycles) {
-        if (c.peak1.step != 0 && c.peak2.step != 0 && c.peak1.x != 0.0f && c.peak2.x != 0.0f) {
+        if (c.closed && c.peak1.step != 0 && c.peak2.step != 0 && c.peak1.x != 0.0f && c.peak2.x != 0.0f) {
             r.initialStiffnessPos = d(c.peak1.y) / d(c.peak1.x);
             r.initialStiffnessNeg = d(c.peak2.y) / d(c.peak2.x);
             break;
@@ -199,7 +224,7 @@ void energyDissipationRatio(RecordMetrics &r)
     const double kPos = *r.initialStiffnessPos;
     const double kNeg = *r.initialStiffnessNeg;
     for (CycleMetrics &c : r.cycles) {
-        if (c.peak1.step == 0 || c.peak2.step == 0)
+        if (!c.closed || c.peak1.step == 0 || c.peak2.step == 0)
             continue;
         const double x1 = d(c.peak1.x), y1 = d(c.peak1.y), x2 = d(c.peak2.x), y2 = d(c.peak2.y);
         // The parallelogram's width at zero load; where it is small the peaks
@@ -280,6 +305,8 @@ Acceptance acceptance(const SharedState &state, const RecordMetrics &r)
     // The limits exist whether or not the level was reached.
     std::optional<float> largest, smallest;
     for (const CycleMetrics &c : r.cycles) {
+        if (!c.closed)
+            continue;
         if (c.maxLoad && (!largest || *c.maxLoad > *largest))
             largest = c.maxLoad;
         if (c.minLoad && (!smallest || *c.minLoad < *smallest))
@@ -322,6 +349,11 @@ Acceptance acceptance(const SharedState &state, const RecordMetrics &r)
 }
 
 } // namespace
+
+const char *envelopeRuleName(EnvelopeRule rule)
+{
+    return rule == EnvelopeRule::PeakLoad ? "peak-load" : "peak-displacement";
+}
 
 const char *roleName(CycleRole role)
 {
@@ -412,30 +444,41 @@ std::optional<double> loadAtDisplacement(const SharedState &state, int from, int
     return std::nullopt;
 }
 
-RecordMetrics computeMetrics(const SharedState &state, const MetricSettings &settings)
+RecordMetrics computeMetrics(const SharedState &state, const MetricSettings &settings,
+                             const std::vector<CourseCycle> &course)
 {
     RecordMetrics r;
     r.settings = settings;
-    const double t = settings.levelTolerance;
     const int cycles = state.CycleNo;
-    for (int n = 1; n <= cycles; ++n)
+    for (int n = 1; n <= cycles; ++n) {
         r.cycles.push_back(cycleMetrics(state, n));
-    r.positive = envelopeSide(envelopePoints(r.cycles, t, +1), +1);
-    r.negative = envelopeSide(envelopePoints(r.cycles, t, -1), -1);
-    if (!r.cycles.empty()) {
-        double sum = 0.0;
-        for (const CycleMetrics &c : r.cycles)
-            sum += d(c.damping);
-        r.meanDamping = sum / static_cast<double>(r.cycles.size());
+        if (static_cast<std::size_t>(n) <= course.size()) {
+            r.cycles.back().closed = course[static_cast<std::size_t>(n - 1)].closed;
+            r.cycles.back().corrected = course[static_cast<std::size_t>(n - 1)].corrected;
+        }
     }
+    r.positive = envelopeSide(envelopePoints(r.cycles, settings, +1), +1);
+    r.negative = envelopeSide(envelopePoints(r.cycles, settings, -1), -1);
+    double sum = 0.0;
+    int closed = 0;
+    for (const CycleMetrics &c : r.cycles) {
+        if (c.closed) {
+            sum += d(c.damping);
+            ++closed;
+        }
+    }
+    if (closed > 0)
+        r.meanDamping = sum / static_cast<double>(closed);
     loadingProtocol(r);
     energyDissipationRatio(r);
     // The average envelope: one point per level from its first cycle.
     std::vector<EnvelopePoint> average{{0.0, 0.0}};
     for (const LoadLevel &l : r.levels) {
         const CycleMetrics &c = r.cycles[static_cast<std::size_t>(l.firstCycle - 1)];
-        if (c.peak1.step != 0 && c.peak2.step != 0)
-            average.push_back({(d(c.peak1.x) - d(c.peak2.x)) / 2.0, (d(c.peak1.y) - d(c.peak2.y)) / 2.0});
+        const auto pos = envelopePoint(c, +1, settings.envelope);
+        const auto neg = envelopePoint(c, -1, settings.envelope);
+        if (pos && neg)
+            average.push_back({(d(pos->x) - d(neg->x)) / 2.0, (d(pos->y) - d(neg->y)) / 2.0});
     }
     r.average = envelopeSide(std::move(average), +1);
     r.average.storedValues = false;

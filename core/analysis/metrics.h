@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/analysis/course.h"
 #include "core/state/sharedstate.h"
 
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace kov {
@@ -24,8 +26,20 @@ inline constexpr double DefaultLevelTolerance = 0.05;
 /// The drift at which acceptance is judged when none is given.
 inline constexpr double DefaultAcceptanceDrift = 0.035;
 
+/// Which point of a primary cycle an envelope takes.
+enum class EnvelopeRule {
+    /// ASTM E2126: the cycle's peak load and the displacement at it.
+    PeakLoad,
+    /// The load at the cycle's peak displacement (its peak step).
+    PeakDisplacement,
+};
+
+/// "peak-load", "peak-displacement".
+const char *envelopeRuleName(EnvelopeRule rule);
+
 /// What the metrics depend on besides the state.
 struct MetricSettings {
+    EnvelopeRule envelope = EnvelopeRule::PeakLoad;
     /// t: how far a peak must go beyond the farthest before it to start a
     /// new level, 0..1.
     double levelTolerance = DefaultLevelTolerance;
@@ -80,6 +94,11 @@ struct CycleMetrics {
     /// Largest and smallest Y over steps s+1..e; none when e <= s.
     std::optional<float> maxLoad;
     std::optional<float> minLoad;
+    /// The steps of maxLoad and minLoad (the first of equal loads) and their
+    /// points, where maxLoad > 0 and minLoad < 0: a primary cycle's envelope
+    /// points under EnvelopeRule::PeakLoad.
+    std::optional<CyclePeak> peakLoadPos;
+    std::optional<CyclePeak> peakLoadNeg;
     /// (Y(p1) - Y(p2)) / (X(p1) - X(p2)); none when a peak step is 0 or
     /// both peaks have the same X.
     std::optional<double> secantStiffness;
@@ -114,9 +133,13 @@ struct CycleMetrics {
 
     /// The cycle ended at an upward zero crossing of the load; false for one
     /// that ended at the last data row without one (the open tail of a
-    /// record), which no per-cycle statistic, protocol level or chart scale
-    /// takes.
+    /// record). An open cycle's energy counts in the total and its peaks
+    /// may join the envelope, but it takes no level or role, has no beta,
+    /// and no statistic of the cycles (mean damping, beta_min, initial
+    /// stiffness, acceptance) or chart scale takes it.
     bool closed = true;
+    /// The steps a correction changed ("end_step", "peak1_step", "peak2_step").
+    std::vector<std::string> corrected;
 };
 
 /// A displacement level of the loading protocol: its first cycle and every
@@ -195,37 +218,42 @@ struct RecordMetrics {
     std::vector<LoadLevel> levels;
     EnvelopeSide positive;
     EnvelopeSide negative;
-    /// One point per level from its first cycle, ((X(p1) - X(p2)) / 2,
-    /// (Y(p1) - Y(p2)) / 2), none when that cycle lacks a peak.
+    /// One point per level from its first cycle, ((x+ - x-) / 2,
+    /// (y+ - y-) / 2) of its two envelope points by the envelope rule (its
+    /// peaks with PeakDisplacement), none when that cycle lacks one.
     EnvelopeSide average;
-    /// K+ = Y(p1) / X(p1) and K- = Y(p2) / X(p2) of the first cycle whose
-    /// peaks both exist with X != 0.
+    /// K+ = Y(p1) / X(p1) and K- = Y(p2) / X(p2) of the first closed cycle
+    /// whose peaks both exist with X != 0.
     std::optional<double> initialStiffnessPos;
     std::optional<double> initialStiffnessNeg;
-    /// The smallest beta of the cycles; none when no cycle has one.
+    /// The smallest beta of the closed cycles; none when no cycle has one.
     std::optional<double> betaMin;
     /// None without H.
     std::optional<Acceptance> acceptance;
-    /// The mean of ResultDamping over the cycles analysed (sum in cycle
-    /// order, then divided by their number); none without cycles.
+    /// The mean of ResultDamping over the closed cycles (sum in cycle
+    /// order, then divided by their number); none without closed cycles.
     std::optional<double> meanDamping;
 };
 
-/// Computes the metrics of the cycles 1..CycleNo the state holds.
+/// Computes the metrics of the cycles 1..CycleNo the state holds; course
+/// tells which are closed and corrected (a cycle it does not cover is
+/// closed).
 ///
-/// The envelope takes, on each side separately, the peak of the first cycle
-/// at each new displacement level: with reach starting at 0, the positive
-/// side visits the cycles in order and, for each with p1 != 0, takes
-/// (X(p1), Y(p1)) when X(p1) > 0, Y(p1) > 0 and X(p1) > (1 + t) * reach,
-/// then sets reach = max(reach, X(p1)). The negative side does the same with
-/// p2, X(p2) < 0, Y(p2) < 0, X(p2) < (1 + t) * reach and reach = min(...).
-/// levelTolerance t lies in 0..1.
+/// The envelope takes, on each side separately, the first cycle at each new
+/// displacement level: with reach starting at 0, the positive side visits
+/// the cycles in order and, for each with p1 != 0, takes it when X(p1) > 0,
+/// Y(p1) > 0 and X(p1) > (1 + t) * reach, then sets reach = max(reach,
+/// X(p1)). The negative side does the same with p2, X(p2) < 0, Y(p2) < 0,
+/// X(p2) < (1 + t) * reach and reach = min(...). levelTolerance t lies in
+/// 0..1. The point taken is the cycle's peakLoadPos (peakLoadNeg) with
+/// EnvelopeRule::PeakLoad, its peak point with PeakDisplacement.
 ///
-/// Cycle n starts a level when a_n > 0 and a_n > (1 + t) * the largest
-/// amplitude of the cycles before it (0 when none); within a level of
-/// amplitude A a later cycle is a repeat when a_n >= (1 - t) * A, else
-/// trailing.
-RecordMetrics computeMetrics(const SharedState &state, const MetricSettings &settings);
+/// A closed cycle n starts a level when a_n > 0 and a_n > (1 + t) * the
+/// largest amplitude of the closed cycles before it (0 when none); within a
+/// level of amplitude A a later closed cycle is a repeat when
+/// a_n >= (1 - t) * A, else trailing.
+RecordMetrics computeMetrics(const SharedState &state, const MetricSettings &settings,
+                             const std::vector<CourseCycle> &course = {});
 inline RecordMetrics computeMetrics(const SharedState &state, double levelTolerance = DefaultLevelTolerance)
 {
     MetricSettings settings;

@@ -6,7 +6,7 @@
 
 namespace kov {
 
-bool FindNextCycle(SharedState &state, double deadband)
+bool FindNextCycle(SharedState &state, double deadband, bool *crossed)
 {
     const int n = state.CycleNo;
     state.MaxAbsX = 0.0f;
@@ -14,6 +14,8 @@ bool FindNextCycle(SharedState &state, double deadband)
     float minX = 0.0f;
     float minY = 0.0f;
     bool atLastRow = false;
+    if (crossed)
+        *crossed = false;
     state.SkipCrossing(n) = 0;
     state.PeakStep(0, n) = 0;
     state.PeakStep(1, n) = 0;
@@ -55,6 +57,8 @@ bool FindNextCycle(SharedState &state, double deadband)
                 } else {
                     state.CycleEndStep(n) = static_cast<std::int32_t>(k);
                     stop = true;
+                    if (crossed)
+                        *crossed = true;
                 }
             }
         }
@@ -71,6 +75,31 @@ bool FindNextCycle(SharedState &state, double deadband)
     if (std::fabs(minY) > state.MaxAbsY)
         state.MaxAbsY = std::fabs(minY);
     return atLastRow;
+}
+
+void proposePeaks(SharedState &state, PeakRule rule)
+{
+    const int n = state.CycleNo;
+    const int s = state.CycleEndStep(n - 1);
+    const int e = state.CycleEndStep(n);
+    float maxX = 0.0f;
+    int p1 = 0;
+    for (int k = s + 1; k <= e; ++k) {
+        if (state.XData(k) >= maxX) {
+            maxX = state.XData(k);
+            p1 = k;
+        }
+    }
+    float minX = 0.0f;
+    int p2 = 0;
+    for (int k = rule == PeakRule::Halves && p1 != 0 ? p1 + 1 : s + 1; k <= e; ++k) {
+        if (state.XData(k) <= minX) {
+            minX = state.XData(k);
+            p2 = k;
+        }
+    }
+    state.PeakStep(0, n) = static_cast<std::int32_t>(p1);
+    state.PeakStep(1, n) = static_cast<std::int32_t>(p2);
 }
 
 } // namespace kov

@@ -97,6 +97,8 @@ JsonDocument jsonFloat(float value)
 {
     if (!std::isfinite(value))
         return nullptr;
+    if (value == 0.0f)
+        return 0.0; // -0 is 0
     // The float's shortest text t has at most 9 significant digits; x is the
     // double nearest to t. Two different decimals of at most 9 digits lie
     // much farther apart than neighbouring doubles, so t is the only one of
@@ -111,7 +113,7 @@ JsonDocument jsonDouble(double value)
 {
     if (!std::isfinite(value))
         return nullptr;
-    return value;
+    return value == 0.0 ? 0.0 : value; // -0 is 0
 }
 
 std::string jsonText(const JsonDocument &document)

@@ -20,10 +20,10 @@ std::string shortestText(double value);
 /// float's shortest text denotes, so the document is exactly what a parser
 /// reads back from jsonText, and jsonText writes the float's shortest text
 /// (0.1f gives 0.1). A value that is not finite (an energy beyond the float
-/// range) has no JSON number and gives null.
+/// range) has no JSON number and gives null; -0 gives 0.
 JsonDocument jsonFloat(float value);
 
-/// A derived double as a JSON number; null when it is not finite.
+/// A derived double as a JSON number; null when it is not finite; -0 gives 0.
 JsonDocument jsonDouble(double value);
 
 /// The value, or null when there is none.

@@ -43,6 +43,9 @@ JsonDocument cycleJson(const CycleMetrics &c)
         else
             j[name] = cellJson(column.value(c));
     }
+    j["corrected"] = JsonDocument::array();
+    for (const std::string &step : c.corrected)
+        j["corrected"].push_back(step);
     return j;
 }
 
@@ -126,6 +129,15 @@ JsonDocument acceptanceJson(const std::optional<Acceptance> &a)
     return j;
 }
 
+/// An offset as given: none (null), or the value subtracted and whether it
+/// was the first analysed row's.
+JsonDocument offsetJson(ColumnOffset::Kind kind, double value)
+{
+    if (kind == ColumnOffset::Kind::None)
+        return nullptr;
+    return {{"value", jsonDouble(value)}, {"first_row", kind == ColumnOffset::Kind::FirstRow}};
+}
+
 JsonDocument sideJson(const EnvelopeSide &side)
 {
     JsonDocument j = JsonDocument::object();
@@ -176,7 +188,7 @@ std::string csvNumber(T value)
         return "NaN";
     if (std::isinf(value))
         return value > 0 ? "Infinity" : "-Infinity";
-    return shortestText(value);
+    return shortestText(value == 0 ? T(0) : value); // -0 is 0, as in the JSON
 }
 
 template <typename T>
@@ -204,6 +216,8 @@ std::string csvCell(const CycleCell &cell)
                 return std::to_string(v);
             else if constexpr (std::is_same_v<T, const char *>)
                 return v;
+            else if constexpr (std::is_same_v<T, bool>)
+                return v ? "true" : "false";
             else
                 return csvNumber(v);
         },
@@ -229,7 +243,15 @@ JsonDocument metricsDocument(const SharedState &state, const RecordMetrics &metr
                      {"level_tolerance", jsonDouble(m.levelTolerance)},
                      {"height", jsonOptional(m.height)},
                      {"acceptance_drift", jsonDouble(m.acceptanceDrift)},
-                     {"yield_disp", jsonOptional(m.yieldDisp)}};
+                     {"yield_disp", jsonOptional(m.yieldDisp)},
+                     {"peak_rule", context.peakRule == PeakRule::Halves ? "halves" : "window"},
+                     {"envelope", envelopeRuleName(m.envelope)},
+                     {"rows", context.rowRange ? JsonDocument{{"from", context.rows.first}, {"to", context.rows.last}}
+                                               : JsonDocument()},
+                     {"x_offset", offsetJson(context.xOffset, context.rows.xOffset)},
+                     {"y_offset", offsetJson(context.yOffset, context.rows.yOffset)},
+                     {"steps_file", context.stepsFile.empty() ? JsonDocument() : JsonDocument(context.stepsFile)},
+                     {"steps_sha256", context.stepsFile.empty() ? JsonDocument() : JsonDocument(context.stepsSha256)}};
     j["rows"] = static_cast<int>(state.RowCount); // a whole number, below 2^24
     j["columns"] = state.ColumnCount;
     j["truncated"] = context.truncated;
@@ -263,6 +285,7 @@ const std::vector<CycleColumn> &cycleColumns()
         {"cycle", U::None, [](C c) { return CycleCell(c.cycle); }},
         {"start_step", U::None, [](C c) { return CycleCell(c.startStep); }},
         {"end_step", U::None, [](C c) { return CycleCell(c.endStep); }},
+        {"closed", U::None, [](C c) { return CycleCell(c.closed); }},
         {"peak1_step", U::None, [](C c) { return CycleCell(c.peak1.step); }},
         {"peak1_x", U::X, [](C c) { return CycleCell(c.peak1.x); }},
         {"peak1_y", U::Y, [](C c) { return CycleCell(c.peak1.y); }},

@@ -20,6 +20,13 @@ struct ExportContext {
     std::string yUnit;
     bool truncated = false;
     std::string sha256; ///< SHA-256 of the record's bytes as read, hexadecimal ("" when unknown)
+    PeakRule peakRule = PeakRule::Window; ///< how the peaks were proposed
+    bool rowRange = false;      ///< only rows.first..rows.last were analysed
+    AnalysedRows rows;          ///< the rows analysed and the offsets subtracted
+    ColumnOffset::Kind xOffset = ColumnOffset::Kind::None; ///< how the X offset was given
+    ColumnOffset::Kind yOffset = ColumnOffset::Kind::None;
+    std::string stepsFile;      ///< the steps file's normalised absolute path ("" when none)
+    std::string stepsSha256;    ///< its SHA-256
 };
 
 /// The JSON document of an analysed record: the record's absolute path, the
@@ -33,7 +40,7 @@ std::string metricsJson(const SharedState &state, const RecordMetrics &metrics, 
 
 /// A cell of the per-cycle table: none, a whole number, a stored float, a
 /// derived double (each printed in its own way) or a fixed text.
-using CycleCell = std::variant<std::monostate, int, float, double, const char *>;
+using CycleCell = std::variant<std::monostate, int, float, double, const char *, bool>;
 
 /// What a column of the per-cycle table is measured in.
 enum class ColumnUnit { None, X, Y, Energy, Stiffness };
@@ -46,7 +53,7 @@ struct CycleColumn {
 };
 
 /// The columns of the per-cycle table, in order: cycle, start_step,
-/// end_step, peak1_step, peak1_x, peak1_y, peak2_…, energy, total_energy,
+/// end_step, closed, peak1_step, peak1_x, peak1_y, peak2_…, energy, total_energy,
 /// strain_energy, damping, max_load, min_load, secant_stiffness,
 /// residual_pos, residual_neg, level, role, beta, drift_pos, drift_neg,
 /// inelastic_deformation, cumulative_inelastic_deformation.

@@ -3,6 +3,8 @@
 #include "core/output/resultsfile.h"
 #include "core/reader/recorddigest.h"
 
+#include <filesystem>
+
 namespace kov {
 
 namespace {
@@ -51,7 +53,9 @@ RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions 
                                  const RecordReading &reading, const AnalysisParts &parts)
 {
     RecordAnalysis a;
-    a.context = {normalisedAbsolutePath(record), reading.settings.xUnit, reading.settings.yUnit, false, {}};
+    a.context.record = normalisedAbsolutePath(record);
+    a.context.xUnit = reading.settings.xUnit;
+    a.context.yUnit = reading.settings.yUnit;
     // Every record starts from a fresh state, as if the program had just started.
     a.state = std::make_shared<SharedState>();
     SharedState &state = *a.state;
@@ -62,29 +66,57 @@ RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions 
     // normalised absolute path.
     state.DataFileName = record;
 
+    CourseOptions course;
+    course.deadband = options.deadband;
+    course.peakRule = options.peakRule;
+    course.firstRow = options.firstRow;
+    course.lastRow = options.lastRow;
+    course.xOffset = options.xOffset;
+    course.yOffset = options.yOffset;
+    a.context.peakRule = options.peakRule;
+    a.context.rowRange = options.firstRow || options.lastRow;
+    a.context.xOffset = options.xOffset.kind;
+    a.context.yOffset = options.yOffset.kind;
     RecordDigest digest; // the record's SHA-256, in the reader's one pass
+    std::optional<StepsFile> steps;
     try {
         if (reading.failure)
             throw *reading.failure;
-        a.course = analyseRecord(state, reading.convention, parts.digest ? &digest : nullptr, options.deadband);
+        if (!options.stepsFile.empty()) {
+            const std::string name =
+                withBaseName(options.stepsFile, std::filesystem::path(record).stem().string());
+            // With %n, a record may have no steps file of its own.
+            if (name == options.stepsFile || std::filesystem::exists(name)) {
+                steps = readStepsFile(name);
+                course.corrections = &steps->corrections;
+                course.correctionsName = name;
+                a.context.stepsFile = normalisedAbsolutePath(name);
+                a.context.stepsSha256 = steps->sha256;
+            }
+        }
+        a.course = analyseRecord(state, reading.convention, parts.digest ? &digest : nullptr, course);
     } catch (const Failure &f) {
-        // A header or a workbook that could not be read says why; the
-        // reader's failures keep the window's message.
-        a.errors.push_back((reading.failure || f.number() == err::BadFileFormat ? std::string(f.what())
+        // A header or a workbook that could not be read and input that does
+        // not fit the record say why; the reader's failures keep the
+        // window's message.
+        a.errors.push_back((reading.failure || f.number() == err::BadFileFormat || f.kind() == Failure::Kind::Input
+                                ? std::string(f.what())
                                             : "This file includes error data or you may mistake column or skip "
                                               "indication.") +
                            " (" + std::to_string(f.number()) + ")");
-        if (const std::string hint = decimalCommaHint(options, reading, record); !hint.empty())
+        if (const std::string hint = f.kind() == Failure::Kind::Input ? "" : decimalCommaHint(options, reading, record);
+            !hint.empty())
             a.errors.push_back(hint);
         a.errorNumber = f.number();
         a.context.sha256 = digest.sha256().value_or("");
         return a;
     }
     a.context.truncated = a.course.truncated;
+    a.context.rows = a.course.rows;
     a.context.sha256 = digest.sha256().value_or("");
     a.warnings = courseWarnings(a.course);
     if (parts.metrics)
-        a.metrics = computeMetrics(state, options);
+        a.metrics = computeMetrics(state, options, a.course.perCycle);
     return a;
 }
 

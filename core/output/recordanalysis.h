@@ -19,10 +19,18 @@ namespace kov {
 
 /// Everything that decides a record's results: how it is read, how it is
 /// analysed and what the metrics depend on. The defaults are the window's
-/// start values and rules.
+/// start values, with each cycle's own peaks and the E2126 envelope.
 struct RecordOptions : ReadingOptions, MetricSettings {
     bool windowLimits = false; ///< the window's 2000 rows and 100 cycles (else any number)
     Deadband deadband;         ///< 0: every upward zero crossing ends a cycle
+    PeakRule peakRule = PeakRule::Halves;
+    std::optional<long long> firstRow; ///< analyse only data rows firstRow..lastRow (from 1)
+    std::optional<long long> lastRow;
+    ColumnOffset xOffset;      ///< subtracted from every X
+    ColumnOffset yOffset;
+    /// A steps file of corrections ("" none); %n stands for the record's base
+    /// name, and with %n a record without its file has no corrections.
+    std::string stepsFile;
 };
 
 /// What became of one record. When errors is empty the record was analysed:
@@ -52,7 +60,9 @@ struct AnalysisParts {
 /// automatic course with the options' limits and deadband. A record that
 /// does not load fails with the window's message and its error number (a
 /// header that could not be read: with its own description), followed by
-/// the hint about decimal commas where it applies. Never throws Failure.
+/// the hint about decimal commas where it applies; a steps file, row range
+/// or offset that does not fit the record fails with a line that says why.
+/// Never throws Failure.
 RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions &options,
                                  const RecordReading &reading, const AnalysisParts &parts = {});
 

@@ -35,6 +35,7 @@ public:
     enum class Kind {
         General,
         FileWrite, ///< writing a named file failed; the description names the file
+        Input,     ///< the user's input (a steps file, a row range) does not fit the record; the description says how
     };
 
     /// A failure with the standard description of its number.

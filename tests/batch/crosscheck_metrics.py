@@ -82,15 +82,18 @@ def read_record(path, x_col, y_col, skip, x_coef, y_coef):
 
 # ---- The automatic course: next cycle search and cycle computation
 
-def automatic_course(X, Y, rows, cycle_limit=None, deadband=0.0):
+def automatic_course(X, Y, rows, cycle_limit=None, deadband=0.0, peak_rule='halves'):
     """The cycles of the record; an upward crossing of the load ends a cycle
-    only once a load of the cycle before it reached -deadband (any, at 0)."""
+    only once a load of the cycle before it reached -deadband (any, at 0).
+    A cycle is closed when a crossing ends it. Peak 2 is the smallest X (at
+    most 0) after peak 1 with the rule 'halves', of the whole cycle with
+    'window'."""
     cycles = []
     start, total = 1, 0.0
     while True:
         p1 = p2 = 0
         max_x = min_x = min_y = 0.0
-        end, at_end = start, True
+        end, at_end, closed = start, True, False
         if start + 1 <= rows:
             at_end = False
             for k in range(start + 1, rows + 1):
@@ -101,8 +104,13 @@ def automatic_course(X, Y, rows, cycle_limit=None, deadband=0.0):
                 crossing = k > 2 and Y[k] > 0 and f32(Y[k] * Y[k - 1]) <= 0 and (deadband <= 0 or min_y <= -deadband)
                 min_y = min(min_y, Y[k])
                 if crossing or k == rows:
-                    end, at_end = k, k == rows
+                    end, at_end, closed = k, k == rows, crossing
                     break
+        if peak_rule == 'halves':
+            p2, min_x = 0, 0.0
+            for k in range(p1 + 1 if p1 else start + 1, end + 1):
+                if X[k] <= min_x:
+                    min_x, p2 = X[k], k
         energy = 0.0
         for i in range(start + 1, end + 1):
             energy = f32((X[i] - X[i - 1]) * (Y[i - 1] + Y[i]) / 2.0 + energy)
@@ -113,7 +121,8 @@ def automatic_course(X, Y, rows, cycle_limit=None, deadband=0.0):
             q = energy / 6.28318 / strain
             if math.isfinite(q) and abs(q) < HALF_ULP_BEYOND_FLT_MAX:
                 damping = f32(q)
-        cycles.append(dict(s=start, e=end, p1=p1, p2=p2, energy=energy, total=total, strain=strain, damping=damping))
+        cycles.append(dict(s=start, e=end, p1=p1, p2=p2, energy=energy, total=total, strain=strain, damping=damping,
+                           closed=closed))
         start = end
         if at_end:
             return cycles, False
@@ -144,15 +153,37 @@ def cycle_metrics(X, Y, c):
     return m
 
 
-def envelope(X, Y, cycles, t, key, sign):
+def load_peak(X, Y, c, sign):
+    """The step of the largest load (sign 1) or of the smallest (-1) over
+    s+1..e, the first of equal ones, when it is beyond 0; else None."""
+    steps = range(c['s'] + 1, c['e'] + 1)
+    if not steps:
+        return None
+    k = max(steps, key=lambda k: (sign * Y[k], -k))
+    return k if sign * Y[k] > 0 else None
+
+
+def envelope_point(X, Y, c, sign, rule):
+    """The point a cycle gives one side of the envelope by the rule."""
+    if rule == 'peak-load':
+        k = load_peak(X, Y, c, sign)
+    else:
+        k = c['p1' if sign > 0 else 'p2'] or None
+    return None if k is None else (X[k], Y[k])
+
+
+def envelope(X, Y, cycles, t, key, sign, rule='peak-load'):
+    """Chosen by the peak displacement and the level tolerance; the point by
+    the rule."""
     points, reach = [(0.0, 0.0)], 0.0
     for c in cycles:
         p = c[key]
         if p == 0:
             continue
         x, y = X[p], Y[p]
-        if sign * x > 0 and sign * y > 0 and sign * x > sign * ((1 + t) * reach):
-            points.append((x, y))
+        point = envelope_point(X, Y, c, sign, rule)
+        if point and sign * x > 0 and sign * y > 0 and sign * x > sign * ((1 + t) * reach):
+            points.append(point)
         reach = max(reach, x) if sign > 0 else min(reach, x)
     return points
 
@@ -187,8 +218,8 @@ def eeep(points):
                 ultimate_disp=du, failure_reached=fall is not None, ductility=du / dy, yield_fallback=fallback)
 
 
-def side(X, Y, cycles, t, key, sign):
-    points = envelope(X, Y, cycles, t, key, sign)
+def side(X, Y, cycles, t, key, sign, rule):
+    points = envelope(X, Y, cycles, t, key, sign, rule)
     curve = eeep([(sign * x, sign * y) for x, y in points])
     if curve and sign < 0:
         for k in ('peak_load', 'peak_disp', 'yield_load', 'yield_disp', 'ultimate_disp'):
@@ -204,6 +235,8 @@ def protocol(X, cycles, t):
         peaks += [-X[c['p2']]] if c['p2'] else []
         a = max(peaks) if peaks else 0.0
         c['amp'], c['level'], c['role'] = a, None, None
+        if not c['closed']:
+            continue  # an open cycle takes no level
         if a > 0 and a > (1 + t) * largest:
             levels.append(dict(level=len(levels) + 1, first=n, amp=a, cycles=[n]))
             c['role'] = 'primary'
@@ -223,14 +256,15 @@ def level_loss(f, k):
 
 
 def betas(X, Y, cycles):
-    first = next((c for c in cycles if c['p1'] and c['p2'] and X[c['p1']] != 0 and X[c['p2']] != 0), None)
+    first = next((c for c in cycles if c['closed'] and c['p1'] and c['p2'] and X[c['p1']] != 0 and X[c['p2']] != 0),
+                 None)
     if first is None:
         return None, None, [None] * len(cycles)
     kp, kn = Y[first['p1']] / X[first['p1']], Y[first['p2']] / X[first['p2']]
     out = []
     for c in cycles:
         b = None
-        if c['p1'] and c['p2']:
+        if c['closed'] and c['p1'] and c['p2']:
             x1, y1, x2, y2 = X[c['p1']], Y[c['p1']], X[c['p2']], Y[c['p2']]
             try:
                 w = (x1 - y1 / kp) - (x2 - y2 / kn)
@@ -282,6 +316,7 @@ def is_number(where, text, want):
 def check_float(where, text, want):
     if not is_number(where, text, want):
         return
+    want = want or 0.0  # -0 is written 0
     if strtof(text) != want or math.copysign(1, strtof(text)) != math.copysign(1, want):
         F.fail(where, f'{text} is not the float {want!r}')
     n = len(sig_digits(text))
@@ -319,8 +354,9 @@ def check_exact(where, got, want):
 # ---- One record
 
 def check_record(batch, folder, name, settings, tolerance, height=None, drift=None, yield_disp=None, extra=(),
-                 window_limits=False, deadband=None):
-    """deadband: None, a load, or the text 'P%'."""
+                 window_limits=False, deadband=None, peak_rule='halves', rule='peak-load'):
+    """deadband: None, a load, or the text 'P%'; peak_rule and rule (the
+    envelope's) as kov-batch names them."""
     x_col, y_col, skip, x_coef, y_coef = settings
     args = [batch, '--x-column', str(x_col), '--y-column', str(y_col), '--skip-lines', str(skip),
             '--x-coef', repr(x_coef), '--y-coef', repr(y_coef), '--x-unit', 'mm', '--y-unit', 'kN',
@@ -334,6 +370,10 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
         args[1:1] = ['--window-limits']
     if deadband is not None:
         args[1:1] = ['--deadband', str(deadband)]
+    if peak_rule != 'halves':
+        args[1:1] = ['--peak-rule', peak_rule]
+    if rule != 'peak-load':
+        args[1:1] = ['--envelope', rule]
     X, Y, rows, columns = read_record(os.path.join(folder, name), x_col, y_col, skip, f32(x_coef), f32(y_coef))
     run = subprocess.run(args, cwd=folder, capture_output=True, text=True)
     if window_limits and rows > 2000:
@@ -357,7 +397,7 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
         band = float(deadband[:-1]) / 100 * max(abs(v) for v in Y[1:rows + 1])
     elif deadband is not None:
         band = deadband
-    cycles, truncated = automatic_course(X, Y, rows, 100 if window_limits else None, band)
+    cycles, truncated = automatic_course(X, Y, rows, 100 if window_limits else None, band, peak_rule)
     levels = protocol(X, cycles, t)
     kp, kn, beta = betas(X, Y, cycles)
     cumulative = 0.0
@@ -390,10 +430,11 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
     check_float(where + ' x_coef', doc['settings']['x_coef'], f32(x_coef))
     check_double(where + ' level_tolerance', doc['settings']['level_tolerance'], t)
     check_exact(where + ' cycles', len(doc['cycles']), len(cycles))
+    check_exact(where + ' peak_rule', (doc['settings']['peak_rule'], doc['settings']['envelope']), (peak_rule, rule))
 
     for n, (c, got) in enumerate(zip(cycles, doc['cycles']), start=1):
         w = f'{name} cycle {n}'
-        for key, want in (('cycle', n), ('start_step', c['s']), ('end_step', c['e'])):
+        for key, want in (('cycle', n), ('start_step', c['s']), ('end_step', c['e']), ('closed', c['closed'])):
             check_exact(f'{w} {key}', got[key], want)
         for peak, p in (('peak1', c['p1']), ('peak2', c['p2'])):
             check_exact(f'{w} {peak} step', got[peak]['step'], p)
@@ -414,7 +455,8 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
             check_double(f'{w} {key}', got[key], c[want])
         c['max_load'], c['min_load'] = m['max_load'], m['min_load']
         # The CSV row holds the same texts, empty where JSON has null.
-        flat = [got['cycle'], got['start_step'], got['end_step'], got['peak1']['step'], got['peak1']['x'],
+        flat = [got['cycle'], got['start_step'], got['end_step'], str(got['closed']).lower(), got['peak1']['step'],
+                got['peak1']['x'],
                 got['peak1']['y'], got['peak2']['step'], got['peak2']['x'], got['peak2']['y']] + \
                [got[k] for k in ('energy', 'total_energy', 'strain_energy', 'damping', 'max_load', 'min_load',
                                  'secant_stiffness', 'residual_pos', 'residual_neg', 'level', 'role', 'beta',
@@ -427,7 +469,7 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
 
     summary_want = {}
     for key, sign, label in (('peak1', 1, 'positive'), ('peak2', -1, 'negative')):
-        points, curve = side(X, Y, [dict(c) for c in cycles], t, 'p1' if sign > 0 else 'p2', sign)
+        points, curve = side(X, Y, [dict(c) for c in cycles], t, 'p1' if sign > 0 else 'p2', sign, rule)
         got = doc['envelope'][label]
         w = f'{name} {label}'
         check_exact(w + ' points', len(got['points']), len(points))
@@ -446,8 +488,9 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
     average = [(0.0, 0.0)]
     for lv in levels:
         c = cycles[lv['first'] - 1]
-        if c['p1'] and c['p2']:
-            average.append(((X[c['p1']] - X[c['p2']]) / 2, (Y[c['p1']] - Y[c['p2']]) / 2))
+        pos, neg = envelope_point(X, Y, c, 1, rule), envelope_point(X, Y, c, -1, rule)
+        if pos and neg:
+            average.append(((pos[0] - neg[0]) / 2, (pos[1] - neg[1]) / 2))
     got = doc['envelope']['average']
     check_exact(name + ' average points', len(got['points']), len(average))
     for (gx, gy), (x, y) in zip(got['points'], average):
@@ -461,7 +504,8 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
         side_curve = eeep(points) if points else None
         if points is None:
             sign = 1 if label == 'positive' else -1
-            side_curve = eeep([(sign * x, sign * y) for x, y in envelope(X, Y, cycles, t, 'p1' if sign > 0 else 'p2', sign)])
+            side_curve = eeep([(sign * x, sign * y)
+                               for x, y in envelope(X, Y, cycles, t, 'p1' if sign > 0 else 'p2', sign, rule)])
         check_exact(f'{name} {label} yield_fallback', doc['envelope'][label]['yield_fallback'],
                     side_curve['yield_fallback'] if side_curve else None)
 
@@ -503,8 +547,8 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
         limit = 0.035 if drift is None else drift
         lv = next((lv for lv in levels if lv['amp'] / height >= limit), None)
         c = lv['reps'][2] if lv and len(lv['reps']) >= 3 else None
-        top = max((x['max_load'] for x in cycles if x['max_load'] is not None), default=None)
-        bottom = min((x['min_load'] for x in cycles if x['min_load'] is not None), default=None)
+        top = max((x['max_load'] for x in cycles if x['closed'] and x['max_load'] is not None), default=None)
+        bottom = min((x['min_load'] for x in cycles if x['closed'] and x['min_load'] is not None), default=None)
         want = dict(strength_pos=(c and c['max_load'], top and 0.75 * top, 1),
                     strength_neg=(c and c['min_load'], bottom and 0.75 * bottom, -1),
                     beta=(c and c['beta'], 0.125, 1), stiffness=(None, 0.05 * kp if kp is not None else None, 1))
@@ -532,7 +576,8 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
 
     with open(os.path.join(folder, 'summary.csv'), encoding='utf-8', newline='') as f:
         row = f.read().split('\r\n')[1].split(',')
-    mean = sum(c['damping'] for c in cycles) / len(cycles)
+    closed = [c['damping'] for c in cycles if c['closed']]
+    mean = sum(closed) / len(closed) if closed else None
     cells = [Num(v) if v else None for v in row[2:-2]]
     check_exact(name + ' summary provenance', row[-2:], provenance)
     check_exact(name + ' summary', row[:4], [os.path.join(folder, name), 'ok', str(rows), str(len(cycles))])
@@ -548,7 +593,7 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
     check_exact(name + ' summary acceptance', row[12], accept or '')
     # Cycles ended by a crossing whose load stayed above -5 % of the largest.
     largest = max(abs(v) for v in Y[1:rows + 1])
-    noise = sum(1 for c in cycles if c['e'] != rows and all(Y[k] > -0.05 * largest for k in range(c['s'] + 1, c['e'])))
+    noise = sum(1 for c in cycles if c['closed'] and all(Y[k] > -0.05 * largest for k in range(c['s'] + 1, c['e'])))
     check_exact(name + ' summary noise cycles', row[13], str(noise))
     check_exact(name + ' noise warning', 'look like noise' in run.stderr or 'looks like noise' in run.stderr, noise > 0)
     if not window_limits and rows <= 2000 and len(cycles) <= 100:
@@ -639,6 +684,7 @@ def main():
             for tolerance, height, drift, yield_disp in ((None, None, None, None), (0.0, 100.0, None, 1.0),
                                                          (0.3, 500.0, 0.01, 5.0)):
                 check_record(batch, folder, name, settings, tolerance, height, drift, yield_disp)
+            check_record(batch, folder, name, settings, None, 100.0, peak_rule='window', rule='peak-displacement')
 
         rng = random.Random(20260814)
         shapes = [(6, 3, 24, 0.01, 0.0), (8, 2, 40, 0.03, 0.25), (12, 3, 16, 0.02, 0.15), (5, 1, 60, 0.0, 0.5),

@@ -501,7 +501,7 @@ TEST_F(BatchRun, JsonAndCsvLieBesideTheResultsFile)
     EXPECT_EQ(json["cycles"].size(), 3u);
     const auto csv = crlfLines(readAll(dir / "loop-kov.csv"));
     ASSERT_EQ(csv.size(), 4u);
-    EXPECT_EQ(csv[0].rfind("cycle,start_step,end_step,peak1_step,peak1_x (mm),peak1_y (kN),", 0), 0u) << csv[0];
+    EXPECT_EQ(csv[0].rfind("cycle,start_step,end_step,closed,peak1_step,peak1_x (mm),peak1_y (kN),", 0), 0u) << csv[0];
 
     // With --stdout, standard output carries the table alone; the files are
     // written all the same.

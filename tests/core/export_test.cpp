@@ -36,7 +36,7 @@ TEST_P(JsonFloatText, IsTheFloatsShortestText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, JsonFloatText, ::testing::Values(
-    FloatText{0.1f, "0.1"}, FloatText{-2.5f, "-2.5"}, FloatText{0.0f, "0"}, FloatText{-0.0f, "-0"},
+    FloatText{0.1f, "0.1"}, FloatText{-2.5f, "-2.5"}, FloatText{0.0f, "0"}, FloatText{-0.0f, "0"},
     FloatText{16777217.0f, "16777216"}, FloatText{123456792.0f, "123456792"}, FloatText{1e-45f, "1e-45"},
     FloatText{std::numeric_limits<float>::min(), "1.1754944e-38"},
     FloatText{std::numeric_limits<float>::max(), "3.4028235e+38"}, FloatText{3.0e-5f, "3e-05"},
@@ -143,23 +143,36 @@ std::vector<std::string> keys(const JsonDocument &object)
     return names;
 }
 
+ExportContext context(bool truncated, const std::string &sha256 = "")
+{
+    ExportContext c;
+    c.record = "/data/run.prn";
+    c.xUnit = "mm";
+    c.yUnit = "kN";
+    c.truncated = truncated;
+    c.sha256 = sha256;
+    return c;
+}
+
 TEST(MetricsJson, KeysInOrderAndValuesOfTheirKind)
 {
     const Analysed a;
-    const std::string text = metricsJson(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true, ""});
+    const std::string text = metricsJson(a.state, a.metrics, context(true));
     const JsonDocument doc = JsonDocument::parse(text);
-    EXPECT_EQ(doc, metricsDocument(a.state, a.metrics, {"/data/run.prn", "mm", "kN", true, ""}));
+    EXPECT_EQ(doc, metricsDocument(a.state, a.metrics, context(true)));
     EXPECT_EQ(keys(doc), (std::vector<std::string>{"record", "version", "record_sha256", "settings", "rows", "columns", "truncated",
                                                    "cycles", "levels", "envelope", "acceptance"}));
     EXPECT_EQ(keys(doc["settings"]), (std::vector<std::string>{"x_column", "y_column", "skip_lines", "x_coef",
                                                                "y_coef", "x_unit", "y_unit", "level_tolerance", "height",
-                                                               "acceptance_drift", "yield_disp"}));
+                                                               "acceptance_drift", "yield_disp", "peak_rule",
+                                                               "envelope", "rows", "x_offset", "y_offset",
+                                                               "steps_file", "steps_sha256"}));
     const JsonDocument &c1 = doc["cycles"][0];
-    EXPECT_EQ(keys(c1), (std::vector<std::string>{"cycle", "start_step", "end_step", "peak1", "peak2", "energy",
+    EXPECT_EQ(keys(c1), (std::vector<std::string>{"cycle", "start_step", "end_step", "closed", "peak1", "peak2", "energy",
                                                   "total_energy", "strain_energy", "damping", "max_load", "min_load",
                                                   "secant_stiffness", "residual_pos", "residual_neg", "level", "role",
                                                   "beta", "drift_pos", "drift_neg", "inelastic_deformation",
-                                                  "cumulative_inelastic_deformation"}));
+                                                  "cumulative_inelastic_deformation", "corrected"}));
     EXPECT_EQ(keys(c1["peak1"]), (std::vector<std::string>{"step", "x", "y"}));
     EXPECT_EQ(keys(doc["envelope"]), (std::vector<std::string>{"positive", "negative", "average"}));
     for (const char *side : {"negative", "average"})
@@ -198,7 +211,7 @@ TEST(MetricsJson, ASideWithoutPointsIsNullThroughout)
 {
     Analysed a;
     a.state.PeakStep(1, 1) = 0;
-    const JsonDocument doc = JsonDocument::parse(metricsJson(a.state, computeMetrics(a.state), {"/data/run.prn", "mm", "kN", false, ""}));
+    const JsonDocument doc = JsonDocument::parse(metricsJson(a.state, computeMetrics(a.state), context(false)));
     const JsonDocument &side = doc["envelope"]["negative"];
     EXPECT_EQ(side["points"], JsonDocument::parse("[[0, 0]]"));
     for (auto it = side.begin(); it != side.end(); ++it) {
@@ -214,18 +227,18 @@ TEST(MetricsJson, ASideWithoutPointsIsNullThroughout)
 TEST(MetricsCsv, HeaderWithUnitsAndOneRowPerCycle)
 {
     const Analysed a;
-    const std::string csv = metricsCsv(a.metrics, {"/data/run.prn", "mm", "kN", false, "9f86d0"});
+    const std::string csv = metricsCsv(a.metrics, context(false, "9f86d0"));
     const std::string header =
-        "cycle,start_step,end_step,peak1_step,peak1_x (mm),peak1_y (kN),peak2_step,peak2_x (mm),peak2_y (kN),"
+        "cycle,start_step,end_step,closed,peak1_step,peak1_x (mm),peak1_y (kN),peak2_step,peak2_x (mm),peak2_y (kN),"
         "energy (kN*mm),total_energy (kN*mm),strain_energy (kN*mm),damping,max_load (kN),min_load (kN),"
         "secant_stiffness (kN/mm),residual_pos (mm),residual_neg (mm),level,role,beta,drift_pos,drift_neg,"
         "inelastic_deformation,cumulative_inelastic_deformation,record_sha256,version\r\n";
     EXPECT_EQ(csv.substr(0, header.size()), header);
     const std::string rows = csv.substr(header.size());
-    EXPECT_EQ(rows.substr(0, rows.find(",20.5,")), "1,1,5,2,2,4,4,-2,-4");
+    EXPECT_EQ(rows.substr(0, rows.find(",20.5,")), "1,1,5,true,2,2,4,4,-2,-4");
     // Cycle 2: non-finite energies spelled out, missing values empty; its
     // amplitude 0 makes it a trailing cycle of level 1.
-    EXPECT_EQ(rows.substr(rows.find("\r\n") + 2), "2,5,5,0,0,0,0,0,0,Infinity,NaN,0,0,,,,,,1,trailing,,,,,,9f86d0," KOV_VERSION "\r\n");
+    EXPECT_EQ(rows.substr(rows.find("\r\n") + 2), "2,5,5,true,0,0,0,0,0,0,Infinity,NaN,0,0,,,,,,1,trailing,,,,,,9f86d0," KOV_VERSION "\r\n");
 }
 
 struct UnitCase {
@@ -243,7 +256,10 @@ class CsvUnits : public ::testing::TestWithParam<UnitCase> {};
 TEST_P(CsvUnits, AreQuotedWhereTheyMustBe)
 {
     const UnitCase &k = GetParam();
-    const std::string csv = metricsCsv(Analysed().metrics, {"", k.xUnit, k.yUnit, false, ""});
+    ExportContext c;
+    c.xUnit = k.xUnit;
+    c.yUnit = k.yUnit;
+    const std::string csv = metricsCsv(Analysed().metrics, c);
     const std::string header = csv.substr(0, csv.find("\r\n"));
     EXPECT_NE(header.find("," + std::string(k.energyHead) + ","), std::string::npos) << header;
     EXPECT_NE(header.find("," + std::string(k.xHead) + ","), std::string::npos) << header;

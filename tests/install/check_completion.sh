@@ -32,7 +32,7 @@ while IFS='|' read -r line expected; do
   got=$(offered "$line")
   [ "$got" = "$expected" ] || { echo "'$line' offers '$got', expected '$expected'" >&2; fail=1; }
 done <<'CASES'
-kov-batch --x|--x-coef --x-column --x-unit
+kov-batch --x|--x-coef --x-column --x-offset --x-unit
 kov-batch |B.PRN a.prn sub
 kov-batch a.prn |B.PRN a.prn sub
 kov-batch --y-unit k|kN kgf
