@@ -40,8 +40,11 @@ int main(int argc, char *argv[])
         std::cerr << error << '\n';
         return 2;
     }
-    for (std::size_t i = 0; i < plans->size() && i < readings->size(); ++i)
+    for (std::size_t i = 0; i < plans->size() && i < readings->size(); ++i) {
+        for (const std::string &note : (*readings)[i].notes)
+            std::cerr << (*plans)[i].record << ": " << note << '\n';
         (*plans)[i].reading = (*readings)[i];
+    }
 
     kov::batch::CallFiles files(*options);
     int status = 0;

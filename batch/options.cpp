@@ -1,5 +1,6 @@
 #include "batch/options.h"
 
+#include "core/analysis/stepsfile.h"
 #include "core/drawing/picturefile.h"
 #include "core/reader/numberscan.h"
 
@@ -44,17 +45,7 @@ std::optional<double> parseDecimal(const std::string &text)
 
 std::string pictureName(const std::string &pattern, const std::string &baseName)
 {
-    // One pass, so a %n that the base name brings in stays as it is.
-    std::string name;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 'n') {
-            name += baseName;
-            ++i;
-        } else {
-            name += pattern[i];
-        }
-    }
-    return name;
+    return withBaseName(pattern, baseName);
 }
 
 namespace {

@@ -94,6 +94,8 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
     entry.summary = summaryRow(context.record, *state, metrics, recordError);
     entry.summary.noiseCycles = course.noiseCycles;
     entry.summary.sha256 = context.sha256;
+    entry.summary.xUnit = context.xUnit;
+    entry.summary.yUnit = context.yUnit;
     ReportSettings readWith;
     static_cast<Settings &>(readWith) = plan.reading.settings;
     static_cast<MetricSettings &>(readWith) = options;

@@ -1,6 +1,9 @@
 #include "batch/recordplan.h"
 
+#include "core/analysis/course.h"
+#include "core/output/jsontext.h"
 #include "core/reader/recordfile.h"
+#include "core/reader/testrecord.h"
 #include "core/reader/workbook.h"
 
 #include <algorithm>
@@ -91,6 +94,26 @@ std::string shellWord(const std::string &text)
     return quoted + "'";
 }
 
+/// --inspect's line on rows at rest at the start of a record read with
+/// settings; nothing when there are none or the record does not load.
+void inspectRest(const std::string &record, const Settings &settings, const RecordConvention &convention,
+                 std::ostream &out)
+{
+    SharedState state;
+    applySettings(state, settings);
+    state.setLimits(RecordLimits);
+    state.DataFileName = record;
+    try {
+        LoadTestRecord(state, convention, nullptr);
+    } catch (const Failure &) {
+        return;
+    }
+    if (const auto rest = restAtStart(state))
+        out << "  at rest: rows 1 to " << rest->rows << " stay within 1% of each column's range; to skip them: --rows "
+            << rest->rows + 1 << ": --x-offset " << shortestText(rest->x) << " --y-offset " << shortestText(rest->y)
+            << '\n';
+}
+
 void inspectRecord(const Options &options, const std::string &record, std::ostream &out)
 {
     const RecordConvention convention = options.convention();
@@ -169,6 +192,10 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
         sources += std::string(sources.empty() ? "" : "; ") + axis + " unit " + shown(unit) + ": " + source;
     }
     out << "  options: " << line << '\n' << "  (" << sources << ")\n";
+    settings.xColumn = x;
+    settings.yColumn = y;
+    settings.skipLines = static_cast<std::int16_t>(layout.header.size());
+    inspectRest(record, settings, convention, out);
 }
 
 } // namespace

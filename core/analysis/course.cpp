@@ -161,6 +161,31 @@ bool upwardCrossingAt(const SharedState &state, int k)
 
 } // namespace
 
+std::optional<RestStart> restAtStart(const SharedState &state)
+{
+    const long long rows = static_cast<long long>(state.RowCount);
+    if (rows <= MinRestRows)
+        return std::nullopt;
+    float xMin = state.XData(1), xMax = xMin, yMin = state.YData(1), yMax = yMin;
+    for (long long k = 2; k <= rows; ++k) {
+        xMin = std::min(xMin, state.XData(k));
+        xMax = std::max(xMax, state.XData(k));
+        yMin = std::min(yMin, state.YData(k));
+        yMax = std::max(yMax, state.YData(k));
+    }
+    const double xBand = RestShare * (static_cast<double>(xMax) - static_cast<double>(xMin));
+    const double yBand = RestShare * (static_cast<double>(yMax) - static_cast<double>(yMin));
+    long long k = 2;
+    auto near = [](float v, float first, double band) {
+        return std::fabs(static_cast<double>(v) - static_cast<double>(first)) <= band;
+    };
+    while (k <= rows && near(state.XData(k), state.XData(1), xBand) && near(state.YData(k), state.YData(1), yBand))
+        ++k;
+    if (k - 1 < MinRestRows || k > rows)
+        return std::nullopt;
+    return RestStart{k - 1, state.XData(k), state.YData(k)};
+}
+
 AutomaticCourse analyseRecord(SharedState &state, const Deadband &deadband)
 {
     return analyseRecord(state, RecordConvention{}, nullptr, deadband);

@@ -110,6 +110,24 @@ struct AutomaticCourse {
     AnalysedRows rows;
 };
 
+/// Rows at the start of a record that count as at rest: their X and Y stay
+/// within RestShare of each column's range (over the whole record) of the
+/// first row's, and there are at least MinRestRows of them.
+inline constexpr double RestShare = 0.01;
+inline constexpr long long MinRestRows = 100;
+
+/// The rows at rest a loaded record begins with, and the X and Y of its
+/// first moving row.
+struct RestStart {
+    long long rows = 0;
+    float x = 0.0f;
+    float y = 0.0f;
+};
+
+/// The rest at the start of the loaded record; none when it has fewer than
+/// MinRestRows such rows or never moves.
+std::optional<RestStart> restAtStart(const SharedState &state);
+
 /// What a user gets by pressing "Draw" on a loaded state, then "Next cycle"
 /// until it is disabled, accepting every proposed step: the record counted
 /// afresh, startCourse, LoadTestRecord, then for each cycle proposeNextCycle

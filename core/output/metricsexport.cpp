@@ -427,8 +427,23 @@ std::string statusText(const SummaryRow &row)
 
 std::string summaryCsv(const std::vector<SummaryRow> &rows)
 {
-    std::string text = csvLine({"record", "status", "rows", "cycles", "total_energy", "mean_damping", "peak_load_pos",
-                                "peak_load_neg", "ductility_pos", "ductility_neg", "levels", "beta_min",
+    // The units of the analysed records, where they all agree.
+    std::optional<std::pair<std::string, std::string>> units;
+    bool agree = true;
+    for (const SummaryRow &r : rows) {
+        if (!r.rows)
+            continue;
+        if (units && *units != std::pair{r.xUnit, r.yUnit})
+            agree = false;
+        units = std::pair{r.xUnit, r.yUnit};
+    }
+    auto head = [&](const std::string &name, ColumnUnit unit) {
+        const std::string text = units && agree ? columnUnitText(unit, units->first, units->second) : "";
+        return name + (text.empty() ? "" : " (" + text + ")");
+    };
+    std::string text = csvLine({"record", "status", "rows", "cycles", head("total_energy", ColumnUnit::Energy),
+                                "mean_damping", head("peak_load_pos", ColumnUnit::Y),
+                                head("peak_load_neg", ColumnUnit::Y), "ductility_pos", "ductility_neg", "levels", "beta_min",
                                 "acceptance", "noise_cycles", "record_sha256", "version"});
     auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
     for (const SummaryRow &r : rows)

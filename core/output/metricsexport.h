@@ -101,6 +101,8 @@ struct SummaryRow {
     std::string acceptance; ///< acceptanceText
     std::optional<int> noiseCycles; ///< cycles that look like noise (AutomaticCourse)
     std::string sha256; ///< of the record's bytes as read ("" when it was not read to its end)
+    std::string xUnit;  ///< the units its values are in (those of an analysed record)
+    std::string yUnit;
 };
 
 /// The summary row of an analysed record (errorNumber: a failure after the
@@ -119,6 +121,9 @@ std::string statusText(const SummaryRow &row);
 /// record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,
 /// peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,acceptance,
 /// noise_cycles,record_sha256,version; status "ok", "error N" or "skipped".
+/// The heads of total_energy and the peak loads carry their unit as the
+/// per-cycle CSV's do ("total_energy (kN*mm)") when every analysed record
+/// has the same units, and none when they differ.
 std::string summaryCsv(const std::vector<SummaryRow> &rows);
 
 } // namespace kov

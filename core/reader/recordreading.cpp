@@ -3,6 +3,7 @@
 #include "core/reader/workbook.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace kov {
 
@@ -24,10 +25,11 @@ std::string columnList(const RecordLayout &layout)
     return text;
 }
 
-/// The column (from 1) named name in the layout; sets error when no column
-/// or several have that name.
+/// The column (from 1) named name in the layout, or else the one column
+/// whose name contains it (with a note naming it); sets error when no
+/// column has that name and none or several contain it, or several have it.
 std::optional<std::int16_t> columnNamed(const RecordLayout &layout, const std::string &name, const std::string &record,
-                                        std::string &error)
+                                        std::string &error, std::string &note)
 {
     if (layout.names.empty()) {
         error = "kov-batch: " + record + ": no header line names its " + std::to_string(layout.columns) +
@@ -40,9 +42,20 @@ std::optional<std::int16_t> columnNamed(const RecordLayout &layout, const std::s
             found.push_back(i + 1);
     if (found.size() == 1)
         return static_cast<std::int16_t>(found[0]);
+    std::vector<std::size_t> containing;
+    for (std::size_t i = 0; found.empty() && i < layout.names.size(); ++i)
+        if (containsIgnoringCase(layout.names[i], name))
+            containing.push_back(i + 1);
+    if (containing.size() == 1) {
+        note = "column " + std::to_string(containing[0]) + ", '" + layout.names[containing[0] - 1] +
+               "', whose name contains it";
+        return static_cast<std::int16_t>(containing[0]);
+    }
     error = "kov-batch: " + record + ": " +
-            (found.empty() ? "no column is named '" + name + "'"
-                           : std::to_string(found.size()) + " columns are named '" + name + "'") +
+            (!found.empty()        ? std::to_string(found.size()) + " columns are named '" + name + "'"
+             : containing.empty() ? "no column is named '" + name + "'"
+                                  : "no column is named '" + name + "', and the names of " +
+                                        std::to_string(containing.size()) + " columns contain it") +
             "; the columns are: " + columnList(layout);
     return std::nullopt;
 }
@@ -67,17 +80,19 @@ std::string headerUnit(const RecordLayout &layout, long long column)
 bool applyLayout(const ReadingOptions &options, const RecordLayout &layout, const std::string &record,
                  Settings &settings, std::string &error, std::vector<std::string> *notes)
 {
-    (void)notes;
     if (options.skipLinesAuto)
         settings.skipLines = static_cast<std::int16_t>(layout.header.size());
-    for (auto [name, column] : {std::pair{&options.xColumnName, &settings.xColumn},
-                                std::pair{&options.yColumnName, &settings.yColumn}}) {
+    for (auto [option, name, column] : {std::tuple{"--x-column ", &options.xColumnName, &settings.xColumn},
+                                        std::tuple{"--y-column ", &options.yColumnName, &settings.yColumn}}) {
         if (name->empty())
             continue;
-        const auto found = columnNamed(layout, *name, record, error);
+        std::string note;
+        const auto found = columnNamed(layout, *name, record, error, note);
         if (!found)
             return false;
         *column = *found;
+        if (!note.empty() && notes)
+            notes->push_back(option + *name + ": " + note);
     }
     if (const std::string unit = headerUnit(layout, settings.xColumn); !unit.empty() && !options.xUnitGiven)
         settings.xUnit = unit;

@@ -42,16 +42,19 @@ struct RecordReading {
     /// The record's header could not be read (it is the record's failure).
     std::optional<Failure> failure;
     /// What the resolution chose that the user should hear of, one line each
-    /// ("--x-column disp: column 3, Lead Actuator Displacment").
+    /// ("--x-column disp: column 3, 'Lead Actuator Displacment', whose name
+    /// contains it").
     std::vector<std::string> notes;
 };
 
 /// The reading of record. The header is read (its first 64 KiB) only where
 /// the options need it; a header (or a workbook) that cannot be read is the
-/// reading's failure. A column name that no column or several have, or a
-/// sheet that a workbook does not have, is a usage error: returns nullopt
-/// and sets error to "kov-batch: RECORD: ..." with a list of the columns or
-/// sheets found.
+/// reading's failure. A column name (ignoring case) that no column has
+/// selects the one column whose name contains it, with a note. A column
+/// name that several columns have, or that no column has and none or
+/// several contain, or a sheet that a workbook does not have, is a usage
+/// error: returns nullopt and sets error to "kov-batch: RECORD: ..." with a
+/// list of the columns or sheets found.
 std::optional<RecordReading> resolveReading(const ReadingOptions &options, const std::string &record,
                                             std::string &error);
 

@@ -536,8 +536,8 @@ TEST_F(BatchRun, SummaryHasARowForEveryRecordInOrder)
     EXPECT_EQ(r.status, 1);
     const auto rows = crlfLines(readAll(dir / "all.csv"));
     ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[0], "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,"
-                       "ductility_pos,ductility_neg,levels,beta_min,acceptance,noise_cycles,record_sha256,version");
+    EXPECT_EQ(rows[0], "record,status,rows,cycles,total_energy (tonf*mm),mean_damping,peak_load_pos (tonf),"
+                       "peak_load_neg (tonf),ductility_pos,ductility_neg,levels,beta_min,acceptance,noise_cycles,record_sha256,version");
     EXPECT_EQ(rows[1].substr(0, rows[1].find(",ok,7,3,")), (dir / "good.prn").string());
     // A record read to its end has its digest, also when it fails.
     EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",error 53,,,,,,,,,,,,,," KOV_VERSION);
@@ -670,3 +670,109 @@ TEST_F(BatchRun, ProgressOnATerminalAndInterruptionLeaveNoTemporary)
 }
 
 } // namespace
+
+// ---- Open cycles, corrections from a steps file, --inspect's rows at rest
+
+/// The record of the trailing-cycle case: cycles ending at steps 9 and 17
+/// (closed) and 20, the last row (open).
+class StepsRun : public BatchRun {
+protected:
+    void SetUp() override { fs::copy_file(kov::test::dataFolder() / "cases/trailing-cycle/record.prn", dir / "r.prn"); }
+    nlohmann::json json() const { return nlohmann::json::parse(readAll(dir / "r-kov.json")); }
+};
+
+TEST_F(StepsRun, AnOpenTailIsInTheTotalAndInNoStatistic)
+{
+    ASSERT_EQ(run({"--json", "--summary", "s.csv", "r.prn"}).status, 0);
+    const auto j = json();
+    ASSERT_EQ(j["cycles"].size(), 3u);
+    EXPECT_EQ(j["cycles"][2]["closed"], false);
+    EXPECT_TRUE(j["cycles"][2]["level"].is_null());
+    EXPECT_EQ(j["levels"][0]["cycles"], 2); // the primary and its trailing cycle
+    const auto row = crlfLines(readAll(dir / "s.csv")).at(1);
+    const auto damping = [&](int n) { return static_cast<double>(j["cycles"][n]["damping"].get<float>()); };
+    const double mean = (damping(0) + damping(1)) / 2;
+    EXPECT_NE(row.find(",3," + j["cycles"][2]["total_energy"].dump() + "," + nlohmann::json(mean).dump() + ","),
+              std::string::npos) << row;
+}
+
+TEST_F(StepsRun, ACorrectedEndStepIsWhereTheNextCycleStarts)
+{
+    writeAll(dir / "steps.csv", "cycle,end_step,peak2_step\r\n1,11,\r\n2,,0\r\n");
+    const RunResult r = run({"--json", "--steps", "steps.csv", "r.prn"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = json();
+    EXPECT_EQ(j["cycles"][0]["end_step"], 11);
+    EXPECT_EQ(j["cycles"][0]["corrected"], nlohmann::json::parse(R"(["end_step"])"));
+    EXPECT_EQ(j["cycles"][1]["start_step"], 11);
+    EXPECT_EQ(j["cycles"][1]["peak2"]["step"], 0);
+    EXPECT_EQ(j["cycles"][1]["corrected"], nlohmann::json::parse(R"(["peak2_step"])"));
+    EXPECT_EQ(j["settings"]["steps_file"], (dir / "steps.csv").string());
+    EXPECT_EQ(j["settings"]["steps_sha256"].get<std::string>().size(), 64u);
+}
+
+TEST_F(StepsRun, TheCsvGivenBackUnchangedChangesNoResult)
+{
+    ASSERT_EQ(run({"--json", "--csv", "r.prn"}).status, 0);
+    const std::string results = withoutLine2(readAll(dir / "r-kov.prn"));
+    auto before = json();
+    fs::rename(dir / "r-kov.csv", dir / "steps.csv");
+    ASSERT_EQ(run({"--json", "--steps", "steps.csv", "r.prn"}).status, 0);
+    EXPECT_EQ(withoutLine2(readAll(dir / "r-kov.prn")), results);
+    auto after = json();
+    for (auto *j : {&before, &after})
+        for (const char *key : {"steps_file", "steps_sha256"})
+            (*j)["settings"].erase(key);
+    EXPECT_EQ(after, before);
+    // With %n, a record without its own file has no corrections.
+    EXPECT_EQ(run({"--steps", "%n-steps.csv", "r.prn"}).status, 0);
+}
+
+struct BadSteps {
+    const char *name;
+    std::string text; ///< of steps.csv; "" for no file
+    std::string line; ///< what kov-batch says of r.prn
+};
+
+void PrintTo(const BadSteps &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class BadStepsFile : public StepsRun, public ::testing::WithParamInterface<BadSteps> {};
+
+TEST_P(BadStepsFile, FailsTheRecordNamingTheFileLineAndReason)
+{
+    if (!GetParam().text.empty())
+        writeAll(dir / "steps.csv", GetParam().text);
+    const RunResult r = run({"--steps", "steps.csv", "r.prn"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "r.prn: " + GetParam().line + "\n");
+    EXPECT_FALSE(fs::exists(dir / "r-kov.prn"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadStepsFile, ::testing::Values(
+    BadSteps{"NotAWholeNumber", "cycle,end_step\n1,9.5\n", "steps.csv line 2: end_step '9.5' is not a whole number (13)"},
+    BadSteps{"ACycleNotReached", "\xef\xbb\xbf" "cycle,peak1_step\r\n\r\n5,3\r\n",
+             "steps.csv line 3: cycle 5: the record has 3 cycles (9)"},
+    BadSteps{"OutsideTheRecord", "cycle,end_step\n1,25\n",
+             "steps.csv line 2: cycle 1: end_step 25 lies outside the record (steps 1 to 20) (9)"},
+    BadSteps{"NotAfterTheStart", "cycle,end_step\n2,9\n",
+             "steps.csv line 2: cycle 2: end_step 9 is not after the cycle's start, step 9 (9)"},
+    BadSteps{"APeakAfterTheEnd", "\"cycle\",\"peak2_step\"\n1,12\n",
+             "steps.csv line 2: cycle 1: peak2_step 12 lies after the cycle's end, step 9 (9)"},
+    BadSteps{"ACycleTwice", "cycle,peak1_step\n1,3\n1,2\n",
+             "steps.csv line 3: cycle 1 is given twice (first on line 2) (9)"},
+    BadSteps{"NoCycleColumn", "end_step\n9\n", "steps.csv line 1: the header names no column 'cycle' (13)"},
+    BadSteps{"NoFile", "", "the steps file steps.csv: File not found (53)"}),
+    [](const auto &c) { return std::string(c.param.name); });
+
+TEST_F(BatchRun, InspectNamesTheRowsAtRestAndTheOffsetsThatSkipThem)
+{
+    fs::copy_file(kov::test::dataFolder() / "cases/starts-at-rest/record.prn", dir / "rest.prn");
+    const RunResult r = run({"--inspect", "rest.prn"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\n  at rest: rows 1 to 150 stay within 1% of each column's range; to skip them: "
+                         "--rows 151: --x-offset -2.7871 --y-offset 0.749\n"),
+              std::string::npos) << r.out;
+}

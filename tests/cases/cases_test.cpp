@@ -9,7 +9,7 @@
 //   expected-status, expected-err  instead: kov-batch fails with this exit
 //                     status and standard error, and writes nothing
 // A case whose args only kov-batch understands and that has no window-args
-// (decimal commas) runs in kov-batch alone.
+// (decimal commas, a row range, a peak rule) runs in kov-batch alone.
 // The window gets the same settings typed into its fields, chooses the record
 // through the file chooser, and runs "Draw", "Next cycle" until it is
 // disabled, and "Write to file". A new case is a new folder.
@@ -72,9 +72,12 @@ Case loadCase(const QString &name)
         // The window has fields for column and header numbers only.
         static const std::regex batchOnly(R"(.*[^0-9+-].*)");
         c.windowArgs = c.args;
+        static const std::regex windowField("--([xy]-(column|coef|unit)|skip-lines)(=.*)?");
         for (std::size_t i = 0; i < c.args.size(); ++i) {
             const bool numbered = c.args[i] == "--x-column" || c.args[i] == "--y-column" || c.args[i] == "--skip-lines";
-            if (c.args[i] == "--decimal-comma" || (numbered && i + 1 < c.args.size() && std::regex_match(c.args[i + 1], batchOnly)))
+            const bool option = c.args[i].starts_with("--") && (i == 0 || !c.args[i - 1].starts_with("--"));
+            if ((option && !std::regex_match(c.args[i], windowField)) ||
+                (numbered && i + 1 < c.args.size() && std::regex_match(c.args[i + 1], batchOnly)))
                 c.windowCase = false;
         }
     }

@@ -211,6 +211,58 @@ INSTANTIATE_TEST_SUITE_P(Cases, Envelope, ::testing::Values(
     [](const auto &c) { return std::string(c.param.name); });
 
 
+// A cycle whose peak loads (8, 12) and (-7, -11) come before its peak
+// displacements (10, 9) and (-9, -8): each rule takes its own points, for
+// the sides and for the average envelope.
+struct EnvelopeRuleCase {
+    EnvelopeRule rule;
+    EnvelopePoint positive, negative;
+};
+
+class EnvelopeRules : public ::testing::TestWithParam<EnvelopeRuleCase> {};
+
+TEST_P(EnvelopeRules, TakeTheirOwnPointOfAPrimaryCycle)
+{
+    const EnvelopeRuleCase &k = GetParam();
+    MetricSettings settings;
+    settings.envelope = k.rule;
+    const RecordMetrics m = computeMetrics(
+        analysed({{0, -1}, {8, 12}, {10, 9}, {0, -3}, {-7, -11}, {-9, -8}, {0, 1}}, {{7, 3, 6}}), settings);
+    ASSERT_EQ(m.positive.points.size(), 2u);
+    ASSERT_EQ(m.negative.points.size(), 2u);
+    EXPECT_EQ(m.positive.points[1].x, k.positive.x);
+    EXPECT_EQ(m.positive.points[1].y, k.positive.y);
+    EXPECT_EQ(m.negative.points[1].x, k.negative.x);
+    EXPECT_EQ(m.negative.points[1].y, k.negative.y);
+    ASSERT_EQ(m.average.points.size(), 2u);
+    EXPECT_EQ(m.average.points[1].x, (k.positive.x - k.negative.x) / 2.0);
+    EXPECT_EQ(m.average.points[1].y, (k.positive.y - k.negative.y) / 2.0);
+    EXPECT_EQ(m.positive.eeep->peakLoad, k.positive.y);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EnvelopeRules, ::testing::Values(
+    EnvelopeRuleCase{EnvelopeRule::PeakLoad, {8, 12}, {-7, -11}},
+    EnvelopeRuleCase{EnvelopeRule::PeakDisplacement, {10, 9}, {-9, -8}}));
+
+// An open last cycle keeps its own values but takes no level, no beta and no
+// part in the statistics of the cycles; its peak still joins the envelope.
+TEST(CycleMetrics, AnOpenCycleTakesNoStatistic)
+{
+    const SharedState s = analysed({{0, -1}, {2, 4}, {-2, -4}, {0, 1}, {4, 6}, {-1, -2}},
+                                   {{4, 2, 3}, {6, 5, 6}});
+    const RecordMetrics m = computeMetrics(s, MetricSettings{}, {CourseCycle{}, CourseCycle{false, {}}});
+    ASSERT_EQ(m.cycles.size(), 2u);
+    EXPECT_TRUE(m.cycles[0].closed);
+    EXPECT_FALSE(m.cycles[1].closed);
+    EXPECT_EQ(m.meanDamping, static_cast<double>(m.cycles[0].damping));
+    EXPECT_EQ(m.levels.size(), 1u);
+    EXPECT_FALSE(m.cycles[1].level);
+    EXPECT_EQ(m.cycles[1].role, CycleRole::None);
+    EXPECT_FALSE(m.cycles[1].beta);
+    EXPECT_EQ(m.cycles[1].totalEnergy, s.TotalEnergy(2));
+    EXPECT_EQ(m.positive.points.back().x, 4.0); // the final push is an envelope point
+}
+
 // ---- Loading protocol, strength degradation, beta, drift, acceptance,
 // average envelope and inelastic deformation on hand-checked records
 

@@ -64,6 +64,14 @@ check_tree() {
   local version
   version=$("$root/bin/kov-batch" --version) || fault "installed kov-batch --version failed"
   case "$version" in "kov-batch "[0-9]*) ;; *) fault "unexpected version line: $version" ;; esac
+  # The window answers --help and --version without a display.
+  if [ "$gui" = gui ]; then
+    version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/kov" --version) ||
+      fault "installed kov --version failed without a display"
+    case "$version" in "kov "[0-9]*) ;; *) fault "unexpected version line of kov: $version" ;; esac
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/kov" --help | grep -q '^Usage: kov$' ||
+      fault "installed kov --help failed without a display"
+  fi
 
   # Both man pages format without a warning and name the examples folder of
   # this install; kov-batch's documents every option of --help.
