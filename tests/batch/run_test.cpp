@@ -690,7 +690,7 @@ TEST_F(StepsRun, AnOpenTailIsInTheTotalAndInNoStatistic)
     EXPECT_TRUE(j["cycles"][2]["level"].is_null());
     EXPECT_EQ(j["levels"][0]["cycles"], 2); // the primary and its trailing cycle
     const auto row = crlfLines(readAll(dir / "s.csv")).at(1);
-    const auto damping = [&](int n) { return static_cast<double>(j["cycles"][n]["damping"].get<float>()); };
+    const auto damping = [&](std::size_t n) { return static_cast<double>(j["cycles"][n]["damping"].get<float>()); };
     const double mean = (damping(0) + damping(1)) / 2;
     EXPECT_NE(row.find(",3," + j["cycles"][2]["total_energy"].dump() + "," + nlohmann::json(mean).dump() + ","),
               std::string::npos) << row;
