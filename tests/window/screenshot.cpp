@@ -1,24 +1,25 @@
 // Takes the README's picture of the window: builds the real main window,
 // picks a record through the file chooser, presses "Draw" and "Next cycle"
-// a few times and saves what the window shows.
+// a few times and saves what the window shows (runScreenshotCourse).
 //
 //   xvfb-run -s "-screen 0 1024x768x24" kov-screenshot RECORD OUT.png [CYCLES]
 //
-// Run it with the columns of the record already in mind: it sets X column 2,
-// Y column 3, 5 header lines and an X coefficient of 1000 (metres to mm).
+// (QT_QPA_PLATFORM=offscreen gives the same pixels.) Run it with the columns
+// of the record already in mind: it sets X column 2, Y column 3, 5 header
+// lines and an X coefficient of 1000 (metres to mm). The test
+// looksAsItsScreenshot (form1_test) checks docs/screenshot.png against the
+// window.
 
 #include "core/state/sharedstate.h"
+#include "tests/window/screenshotcourse.h"
 #include "window/form1.h"
 #include "window/kovapp.h"
 #include "window/messages.h"
 #include "window/qtdesign.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
+#include <QFileInfo>
 #include <QPixmap>
-#include <QPushButton>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -30,7 +31,9 @@ int main(int argc, char *argv[])
         std::fputs("usage: kov-screenshot RECORD OUT.png [CYCLES]\n", stderr);
         return 2;
     }
-    const QString record = args.at(1);
+    // The chooser moves the current folder: both names are taken whole first.
+    const QString record = QFileInfo(args.at(1)).absoluteFilePath();
+    const QString out = QFileInfo(args.at(2)).absoluteFilePath();
     const int cycles = args.size() > 3 ? args.at(3).toInt() : 3;
     kov::setMessageHook([](const kov::MessageRecord &m) {
         std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
@@ -40,34 +43,10 @@ int main(int argc, char *argv[])
     kov::SharedState state;
     auto form = kov::createMainWindow(state);
     form->show();
-    controls(*form).Text4->setText(QStringLiteral("2"));
-    controls(*form).Text5->setText(QStringLiteral("3"));
-    controls(*form).Text13->setText(QStringLiteral("1000"));
-    controls(*form).Combo2->setEditText(QStringLiteral("kN"));
+    kov::runScreenshotCourse(*form, record, cycles);
 
-    // The chooser is modal: act on it from inside its own event loop.
-    QTimer::singleShot(300, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog)
-            return;
-        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("txtOpenSave"));
-        auto *ok = dialog->findChild<QPushButton *>(QStringLiteral("cmdOpenSave(0)"));
-        if (name && ok) {
-            name->setText(record);
-            ok->click();
-        }
-        if (QApplication::activeModalWidget())
-            QApplication::activeModalWidget()->close();
-    });
-    controls(*form).Command2->click();
-    controls(*form).Command3[0]->click();
-    for (int i = 0; i < cycles && controls(*form).Command6->isEnabled(); ++i)
-        controls(*form).Command6->click();
-    for (int i = 0; i < 20; ++i)
-        QCoreApplication::processEvents();
-
-    if (!form->grab().save(args.at(2), "PNG")) {
-        std::fprintf(stderr, "kov-screenshot: cannot write %s\n", qPrintable(args.at(2)));
+    if (!form->grab().save(out, "PNG")) {
+        std::fprintf(stderr, "kov-screenshot: cannot write %s\n", qPrintable(out));
         return 1;
     }
     return 0;
