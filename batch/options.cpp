@@ -96,64 +96,11 @@ bool setPositive(std::optional<double> &target, const std::string &v)
     return true;
 }
 
-bool setXColumn(Options &o, const std::string &v)
-{
-    return setColumn(o.xColumn, o.xColumnName, v);
-}
-
-bool setYColumn(Options &o, const std::string &v)
-{
-    return setColumn(o.yColumn, o.yColumnName, v);
-}
-
 bool setSkipLines(Options &o, const std::string &v)
 {
     o.skipLinesAuto = v == "auto";
     o.skipLinesGiven = !o.skipLinesAuto;
     return o.skipLinesAuto || setWhole16(o.skipLines, v, 0);
-}
-
-bool setSheet(Options &o, const std::string &v)
-{
-    o.sheet = v;
-    return !v.empty();
-}
-
-bool setDecimalComma(Options &o, const std::string &)
-{
-    return o.decimalComma = true;
-}
-
-bool setXCoef(Options &o, const std::string &v)
-{
-    return setCoef(o.xCoef, v);
-}
-
-bool setYCoef(Options &o, const std::string &v)
-{
-    return setCoef(o.yCoef, v);
-}
-
-bool setXUnit(Options &o, const std::string &v)
-{
-    o.xUnit = v;
-    return o.xUnitGiven = true;
-}
-
-bool setYUnit(Options &o, const std::string &v)
-{
-    o.yUnit = v;
-    return o.yUnitGiven = true;
-}
-
-bool setInspect(Options &o, const std::string &)
-{
-    return o.inspect = true;
-}
-
-bool setStdout(Options &o, const std::string &)
-{
-    return o.toStdout = true;
 }
 
 bool setPlot(Options &o, const std::string &v)
@@ -175,22 +122,6 @@ bool setPlotScale(Options &o, const std::string &v)
     return true;
 }
 
-bool setJson(Options &o, const std::string &)
-{
-    return o.json = true;
-}
-
-bool setCsv(Options &o, const std::string &)
-{
-    return o.csv = true;
-}
-
-bool setSummary(Options &o, const std::string &v)
-{
-    o.summaryFile = v;
-    return !v.empty();
-}
-
 bool setReport(Options &o, const std::string &v)
 {
     // Like a picture, the page is only written under a name of its kind, so
@@ -208,11 +139,6 @@ bool setLevelTolerance(Options &o, const std::string &v)
     return true;
 }
 
-bool setHeight(Options &o, const std::string &v)
-{
-    return setPositive(o.height, v);
-}
-
 bool setAcceptanceDrift(Options &o, const std::string &v)
 {
     const auto d = parseDecimal(v);
@@ -220,11 +146,6 @@ bool setAcceptanceDrift(Options &o, const std::string &v)
         return false;
     o.acceptanceDrift = *d;
     return true;
-}
-
-bool setYieldDisp(Options &o, const std::string &v)
-{
-    return setPositive(o.yieldDisp, v);
 }
 
 bool setJobs(Options &o, const std::string &v)
@@ -236,11 +157,6 @@ bool setJobs(Options &o, const std::string &v)
     return true;
 }
 
-bool setQuiet(Options &o, const std::string &)
-{
-    return o.quiet = true;
-}
-
 bool setDeadband(Options &o, const std::string &v)
 {
     // A load of 0 or more, or a percentage of 0 to 100.
@@ -250,11 +166,6 @@ bool setDeadband(Options &o, const std::string &v)
         return false;
     o.deadband = {*d == 0.0 ? 0.0 : *d, percent}; // -0 is 0
     return true;
-}
-
-bool setWindowLimits(Options &o, const std::string &)
-{
-    return o.windowLimits = true;
 }
 
 bool setWindow(Options &o, const std::string &)
@@ -332,16 +243,6 @@ bool setYOffset(Options &o, const std::string &v)
     return setOffset(o.yOffset, v);
 }
 
-bool setHelp(Options &o, const std::string &)
-{
-    return o.help = true;
-}
-
-bool setVersion(Options &o, const std::string &)
-{
-    return o.version = true;
-}
-
 // The texts keep the line breaks they are shown with: --help's lines fit an
 // 80-column terminal, and the man page's follow roff's one sentence a line
 // where it can. A row names only the fields it sets; the others keep their
@@ -370,7 +271,7 @@ unless
 .BI \-\-skip\-lines " N"
 is given.)",
         .completion = ValueCompletion::Free,
-        .set = setXColumn,
+        .set = [](Options &o, const std::string &v) { return setColumn(o.xColumn, o.xColumnName, v); },
     },
     {
         .name = "--y-column",
@@ -380,7 +281,7 @@ is given.)",
         .help = R"(column of the load Y (default {default}), or NAME)",
         .man = R"(column of the load Y, counted from 1 (default {default}), or its name.)",
         .completion = ValueCompletion::Free,
-        .set = setYColumn,
+        .set = [](Options &o, const std::string &v) { return setColumn(o.yColumn, o.yColumnName, v); },
     },
     {
         .name = "--skip-lines",
@@ -419,7 +320,7 @@ that name, ignoring case, or failing that the sheet of that number, counted
 from 1 (default: the first). A workbook that has no such sheet is a usage
 error that lists its sheets; the option does not concern text records.)",
         .completion = ValueCompletion::Free,
-        .set = setSheet,
+        .set = [](Options &o, const std::string &v) { o.sheet = v; return !v.empty(); },
     },
     {
         .name = "--decimal-comma",
@@ -431,7 +332,7 @@ decimal point
 Without it, a record that fails to load and whose data rows hold semicolons
 gets one more line suggesting this option.)",
         .completion = ValueCompletion::Flag,
-        .set = setDecimalComma,
+        .flag = &Options::decimalComma,
     },
     {
         .name = "--x-coef",
@@ -440,7 +341,7 @@ gets one more line suggesting this option.)",
         .help = R"(factor applied to every X value (default {default}))",
         .man = R"(factor applied to every X value (default {default}).)",
         .completion = ValueCompletion::Free,
-        .set = setXCoef,
+        .set = [](Options &o, const std::string &v) { return setCoef(o.xCoef, v); },
     },
     {
         .name = "--y-coef",
@@ -449,7 +350,7 @@ gets one more line suggesting this option.)",
         .help = R"(factor applied to every Y value (default {default}))",
         .man = R"(factor applied to every Y value (default {default}).)",
         .completion = ValueCompletion::Free,
-        .set = setYCoef,
+        .set = [](Options &o, const std::string &v) { return setCoef(o.yCoef, v); },
     },
     {
         .name = "--x-unit",
@@ -460,7 +361,7 @@ a name, the header's units line where it has one))",
         .man = R"(unit of X for the results table (default {default}).)",
         .completion = ValueCompletion::Words,
         .completionWords = "mm cm m % μ",
-        .set = setXUnit,
+        .set = [](Options &o, const std::string &v) { o.xUnit = v; return o.xUnitGiven = true; },
     },
     {
         .name = "--y-unit",
@@ -470,7 +371,7 @@ a name, the header's units line where it has one))",
         .man = R"(unit of Y for the results table (default {default}).)",
         .completion = ValueCompletion::Words,
         .completionWords = "tonf kgf kN MPa GPa",
-        .set = setYUnit,
+        .set = [](Options &o, const std::string &v) { o.yUnit = v; return o.yUnitGiven = true; },
     },
     {
         .name = "--inspect",
@@ -488,7 +389,7 @@ only where the names say which column is the displacement, disp, stroke,
 drift, deflection, and which the load, force or load), with where each unit
 comes from. Exit status 0 when every record can be read.)",
         .completion = ValueCompletion::Flag,
-        .set = setInspect,
+        .flag = &Options::inspect,
     },
     {
         .name = "--stdout",
@@ -500,7 +401,7 @@ and
 .B \-\-csv
 are still written, but their paths are not printed.)",
         .completion = ValueCompletion::Flag,
-        .set = setStdout,
+        .flag = &Options::toStdout,
     },
     {
         .name = "--plot",
@@ -565,7 +466,7 @@ protocol with their strength degradation, the positive, negative and average
 envelopes with their EEEP curves, and the acceptance (see
 .BR METRICS ).)",
         .completion = ValueCompletion::Flag,
-        .set = setJson,
+        .flag = &Options::json,
     },
     {
         .name = "--csv",
@@ -579,7 +480,7 @@ as CSV, and
 .IR NAME\-kov\-levels.csv ,
 one row per level.)",
         .completion = ValueCompletion::Flag,
-        .set = setCsv,
+        .flag = &Options::csv,
     },
     {
         .name = "--summary",
@@ -597,7 +498,7 @@ so that a result can be traced to the exact file.
 A summary that would replace a record of the run is a usage error.)",
         .completion = ValueCompletion::Files,
         .completionWords = "csv",
-        .set = setSummary,
+        .set = [](Options &o, const std::string &v) { o.summaryFile = v; return !v.empty(); },
     },
     {
         .name = "--report",
@@ -664,7 +565,7 @@ X /
 of both peaks of every cycle and of every level, and the acceptance at the
 third repeat of the first level whose drift reaches the acceptance drift.)",
         .completion = ValueCompletion::Free,
-        .set = setHeight,
+        .set = [](Options &o, const std::string &v) { return setPositive(o.height, v); },
     },
     {
         .name = "--acceptance-drift",
@@ -686,7 +587,7 @@ inelastic deformation in multiples of
 .I D
 and its running sum.)",
         .completion = ValueCompletion::Free,
-        .set = setYieldDisp,
+        .set = [](Options &o, const std::string &v) { return setPositive(o.yieldDisp, v); },
     },
     {
         .name = "--jobs",
@@ -719,7 +620,7 @@ When standard error is a terminal and the call has more than one record, a
 progress line there shows the records done, the failures so far, the records
 per second and the time left; it is cleared at the end.)",
         .completion = ValueCompletion::Flag,
-        .set = setQuiet,
+        .flag = &Options::quiet,
     },
     {
         .name = "--deadband",
@@ -771,7 +672,7 @@ cycle 100 with the warning
 .RI \(lq "only the first 100 cycles were analysed; the record goes on" \(rq.
 A record within both limits gives the same files with and without it.)",
         .completion = ValueCompletion::Flag,
-        .set = setWindowLimits,
+        .flag = &Options::windowLimits,
     },
     {
         .name = "--window",
@@ -914,14 +815,14 @@ the first analysed row's Y.)",
         .help = R"(show this help and exit)",
         .man = R"(show a short help and exit.)",
         .completion = ValueCompletion::Final,
-        .set = setHelp,
+        .flag = &Options::help,
     },
     {
         .name = "--version",
         .help = R"(show the version and exit)",
         .man = R"(show the version and exit.)",
         .completion = ValueCompletion::Final,
-        .set = setVersion,
+        .flag = &Options::version,
     },
 };
 #pragma GCC diagnostic pop
@@ -1016,7 +917,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         }
         // A flag is only ever its whole word.
         if (const auto flag = find(a); flag != table.end() && !flag->takesValue()) {
-            flag->set(o, {});
+            if (flag->flag)
+                o.*flag->flag = true;
+            else
+                flag->set(o, {});
             continue;
         }
         std::string name = a;

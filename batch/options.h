@@ -32,7 +32,7 @@ struct Options : RecordOptions {
 // Every option is defined once, in the table of options.cpp: the parser
 // walks it, --help is laid out from it, and at build time kov-batch-docs
 // (optiondocs.cpp) writes the options of the man page and of the bash
-// completion from it. Adding an option is a row there and the function that
+// completion from it. Adding an option is a row there, with the code that
 // stores its value.
 
 /// How the bash completion completes the word after an option.
@@ -58,9 +58,12 @@ struct OptionDef {
     std::string_view man;
     ValueCompletion completion = ValueCompletion::Free;
     std::string_view completionWords; ///< the words (Words) or the extension pattern (Files)
-    /// Stores the value (empty for a flag) into the options. Returns false
-    /// for a value the option does not take.
+    /// Stores the value into the options. Returns false for a value the
+    /// option does not take.
     bool (*set)(Options &, const std::string &value) = nullptr;
+    /// What a flag (an option without a value) sets to true; a flag that sets
+    /// more has set instead, called with an empty value.
+    bool Options::*flag = nullptr;
 
     bool takesValue() const { return !argument.empty(); }
     /// The argument as the man page's heading shows it.
