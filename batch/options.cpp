@@ -493,7 +493,7 @@ also for records that fail.
 The JSON, the CSV, the summary and the report record each record's SHA-256
 (of its bytes as read, computed in the same reading) and the program's version
 .RB ( record_sha256 ,
-.BR program ),
+.BR version ),
 so that a result can be traced to the exact file.
 A summary that would replace a record of the run is a usage error.)",
         .completion = ValueCompletion::Files,
