@@ -420,13 +420,10 @@ A picture that would replace a record of the run is a usage error.
 The picture is written whole or not at all, like the results file.
 Pictures are drawn by the window's drawing code in kov's picture module
 .RI ( LIBDIR /kov/plugins/kov\-pictures.so ),
-which only this option and
-.B \-\-report
-load; where it is missing, each picture fails with a message naming it
-(exit status 1), and the results are still written.
+which only this option loads; where it is missing, each picture fails with a
+message naming it (exit status 1), and the results are still written.
 The module is looked for only beside the program's own path; where that path
-cannot be read, pictures and the report fail the same way and nothing is
-loaded.
+cannot be read, pictures fail the same way and nothing is loaded.
 A record longer than the window shows (more than 2000 steps or 100 cycles) is
 drawn light: the path leaves out only steps within half a pixel of the line
 drawn, and a step's marker is drawn only one marker diameter apart from the
@@ -528,10 +525,7 @@ the per\-cycle table of
 and the settings (see
 .BR REPORT ).
 A report that would replace a record of the run or the summary is a usage
-error.
-The report is drawn by kov's picture module, as the pictures of
-.BR \-\-plot ;
-where it is missing, the report fails with a message naming it (exit status 1).)",
+error.)",
         .completion = ValueCompletion::Files,
         .completionWords = "@(html|htm)",
         .set = setReport,
