@@ -34,7 +34,7 @@ std::string listedPath(const std::string &path)
 CallFiles::CallFiles(const Options &options) : m_options(options)
 {
     if (!m_options.reportFile.empty())
-        m_report = std::make_unique<ReportWriter>(m_options.reportFile, ReportSettings{m_options, m_options});
+        m_report = std::make_unique<ReportWriter>(m_options.reportFile, reportSettings(m_options, m_options));
 }
 
 CallFiles::~CallFiles() = default;

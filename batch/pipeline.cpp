@@ -96,10 +96,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
     entry.summary.sha256 = context.sha256;
     entry.summary.xUnit = context.xUnit;
     entry.summary.yUnit = context.yUnit;
-    ReportSettings readWith;
-    static_cast<Settings &>(readWith) = plan.reading.settings;
-    static_cast<MetricSettings &>(readWith) = options;
-    entry.readWith = readWith;
+    entry.readWith = reportSettings(plan.reading.settings, options);
     entry.truncated = course.truncated;
     if (!options.reportFile.empty())
         entry.metrics = std::move(metrics);

@@ -453,6 +453,16 @@ std::string envelopeTable(const RecordMetrics &m, const ReportSettings &s)
     return html + "</tbody></table>";
 }
 
+/// An offset as the settings list shows it; none when none was given.
+std::optional<std::string> offsetText(const ColumnOffset &offset, const std::string &unit)
+{
+    if (offset.kind == ColumnOffset::Kind::None)
+        return std::nullopt;
+    if (offset.kind == ColumnOffset::Kind::FirstRow)
+        return std::string("the first analysed row's");
+    return shortestText(offset.value) + " " + esc(unit);
+}
+
 /// A row of a section's settings list: its term, and its value as the page
 /// shows it (escaped), none where the setting does not apply to the call.
 struct SettingRow {
@@ -480,6 +490,29 @@ const SettingRow SettingRows[] = {
     {"Yield displacement",
      [](const ReportSettings &s) -> std::optional<std::string> {
          return s.yieldDisp ? shortestText(*s.yieldDisp) + " " + esc(s.xUnit) : "none";
+     }},
+    {"Peak rule",
+     [](const ReportSettings &s) -> std::optional<std::string> {
+         return s.peakRule == PeakRule::Halves ? "halves (peak step 2 after peak step 1)" : "window";
+     }},
+    {"Envelope",
+     [](const ReportSettings &s) -> std::optional<std::string> {
+         return s.envelope == EnvelopeRule::PeakLoad ? "peak load (ASTM E2126)" : "load at the peak displacement";
+     }},
+    {"Rows",
+     [](const ReportSettings &s) -> std::optional<std::string> {
+         if (!s.firstRow && !s.lastRow)
+             return std::nullopt;
+         return (s.firstRow ? std::to_string(*s.firstRow) : std::string("1")) + " to " +
+                (s.lastRow ? std::to_string(*s.lastRow) : std::string("the last"));
+     }},
+    {"X offset",
+     [](const ReportSettings &s) -> std::optional<std::string> { return offsetText(s.xOffset, s.xUnit); }},
+    {"Y offset",
+     [](const ReportSettings &s) -> std::optional<std::string> { return offsetText(s.yOffset, s.yUnit); }},
+    {"Steps file",
+     [](const ReportSettings &s) -> std::optional<std::string> {
+         return s.stepsFile.empty() ? std::nullopt : std::optional(esc(s.stepsFile));
      }},
 };
 

@@ -5,6 +5,7 @@
 
 #include "core/analysis/metrics.h"
 #include "core/output/metricsexport.h"
+#include "core/output/recordanalysis.h"
 #include "core/state/settings.h"
 #include "core/state/sharedstate.h"
 
@@ -17,7 +18,29 @@ namespace kov {
 
 /// The settings of the call, the same for every record: those of the
 /// analysis and of the metrics.
-struct ReportSettings : Settings, MetricSettings {};
+struct ReportSettings : Settings, MetricSettings {
+    PeakRule peakRule = PeakRule::Halves;
+    std::optional<long long> firstRow; ///< the rows analysed (none: the first, the last)
+    std::optional<long long> lastRow;
+    ColumnOffset xOffset;
+    ColumnOffset yOffset;
+    std::string stepsFile; ///< as given ("" none)
+};
+
+/// The report's settings of a record read with read under options.
+inline ReportSettings reportSettings(const Settings &read, const RecordOptions &options)
+{
+    ReportSettings s;
+    static_cast<Settings &>(s) = read;
+    static_cast<MetricSettings &>(s) = options;
+    s.peakRule = options.peakRule;
+    s.firstRow = options.firstRow;
+    s.lastRow = options.lastRow;
+    s.xOffset = options.xOffset;
+    s.yOffset = options.yOffset;
+    s.stepsFile = options.stepsFile;
+    return s;
+}
 
 /// One record of the call, in the order of the call.
 struct ReportRecord {
