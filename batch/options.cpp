@@ -525,7 +525,11 @@ the per\-cycle table of
 and the settings (see
 .BR REPORT ).
 A report that would replace a record of the run or the summary is a usage
-error.)",
+error.
+The report is written as text, without Qt or a display, and its path is
+listed on standard output with the records' files.
+A cycle that no upward zero crossing ends (the open tail of a record) is
+drawn hollow and dashed, marked open in the tables, and in no chart's scale.)",
         .completion = ValueCompletion::Files,
         .completionWords = "@(html|htm)",
         .set = setReport,
