@@ -188,7 +188,7 @@ void PathData::polyline(const std::vector<Point> &points)
 
 // ---- Svg
 
-Svg::Svg(int width, int height, std::string_view label) : m_width(width), m_height(height)
+Svg::Svg(int width, int height, std::string_view label)
 {
     m_out = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
             "\" role=\"img\" aria-label=\"" + escapeText(label) + "\">";
@@ -267,11 +267,6 @@ void Svg::circle(double cx, double cy, double r)
     m_out += "\" r=\"";
     appendNumber(m_out, r);
     m_out += "\"/>";
-}
-
-void Svg::raw(std::string_view markup)
-{
-    m_out += markup;
 }
 
 void Svg::text(double x, double y, std::string_view text, int rotate)

@@ -76,9 +76,6 @@ class Svg {
 public:
     Svg(int width, int height, std::string_view label);
 
-    int width() const { return m_width; }
-    int height() const { return m_height; }
-
     /// Starts a group with the attributes given as their text
     /// ("fill=\"none\" stroke=\"#999999\""), closing the one before.
     void group(std::string_view attributes);
@@ -91,8 +88,6 @@ public:
     void polyline(const std::vector<Point> &points);
     void rect(double left, double top, double right, double bottom);
     void circle(double cx, double cy, double r);
-    /// Any element of the caller's own, written as given (already escaped).
-    void raw(std::string_view markup);
     /// text (escaped here) with its anchor at (x, baseline y), turned by
     /// rotate degrees about the anchor (clockwise; -90 reads upwards). Which
     /// end of the text is the anchor, its font and colour are the group's.
@@ -102,8 +97,6 @@ public:
     std::string finish();
 
 private:
-    int m_width;
-    int m_height;
     std::string m_out;
     bool m_inGroup = false;
 };
