@@ -393,13 +393,24 @@ TEST_F(Report, AnOpenCycleIsDrawnApartAndStaysOutOfTheScales)
         return std::vector<std::string>(all.begin(), std::find(all.begin(), all.end(), "1"));
     };
     EXPECT_EQ(ticks(damping), ticks(report::dampingChart(without))) << "the scale of the closed cycles";
-    EXPECT_NE(std::find(labels(damping).begin(), labels(damping).end(), "15.28"), labels(damping).end());
+    const auto dampingLabels = labels(damping);
+    EXPECT_NE(std::find(dampingLabels.begin(), dampingLabels.end(), "15.28"), dampingLabels.end());
     const auto open = pieces(damping, std::string("<g fill=\"#ffffff\" stroke=\"") + report::colour::Series, "</g>");
     ASSERT_EQ(open.size(), 1u);
     const auto grid = polylines(damping, {std::string("stroke=\"") + report::colour::Grid});
     const double top = std::min_element(grid.begin(), grid.end())->front().second; // the highest grid line
     EXPECT_NE(open[0].find("cy=\"" + std::to_string(int(top)) + "\""), std::string::npos) << "clipped at the top";
     EXPECT_EQ(polylines(damping, {std::string("stroke=\"") + report::colour::Series, "stroke-dasharray"}).size(), 1u);
+
+    // A bar beyond the scale ends at the frame; its value stands beside the mark.
+    m.cycles.back().energy = 1e4f;
+    const std::string energy = report::energyChart(m, "kN*mm");
+    const std::string frame = pieces(energy, std::string("<g fill=\"none\" stroke=\"") + report::colour::Frame, "</g>")[0];
+    const double frameTop = std::stod(pieces(frame, "y=\"", "\"")[0].substr(3));
+    for (const std::string &y : pieces(energy.substr(energy.find(frame) + frame.size()), "<rect x=\"", "\" width"))
+        EXPECT_GE(std::stod(y.substr(y.find("y=\"") + 3)), frameTop) << y;
+    const auto energyLabels = labels(energy);
+    EXPECT_NE(std::find(energyLabels.begin(), energyLabels.end(), "10000"), energyLabels.end());
 
     // No scale or reference is an open cycle's: with cycle 1 open, cycle 2 is the reference.
     RecordMetrics first = closed;
