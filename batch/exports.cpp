@@ -23,7 +23,7 @@ void writeMetricFiles(const SharedState &state, const RecordMetrics &metrics, co
             if (paths)
                 *paths += target + '\n';
         } catch (const Failure &f) {
-            fail(std::string(f.what()) + " (" + std::to_string(f.number()) + ")", f.number());
+            fail(failureLine(f), f.number());
         }
     };
     if (options.json)

@@ -61,7 +61,7 @@ bool renderLoopPicture(const SharedState &state, const std::string &path, double
     try {
         writeFileAtomically(path, std::string_view(bytes.data().constData(), static_cast<std::size_t>(bytes.size())));
     } catch (const Failure &f) {
-        error = std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
+        error = failureLine(f);
         return false;
     }
     return true;

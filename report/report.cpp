@@ -807,7 +807,7 @@ std::string failureText(const std::string &path)
     try {
         throw;
     } catch (const Failure &f) {
-        return std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
+        return failureLine(f);
     } catch (const std::exception &e) {
         return "Cannot write " + path + ": " + e.what();
     }

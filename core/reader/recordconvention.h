@@ -16,6 +16,9 @@ struct RecordConvention {
     bool workbooks = false;
     /// The sheet of a workbook: "" the first; else its name or number.
     std::string sheet;
+    /// A UTF-8 byte-order mark at the start is no part of the first line,
+    /// and a UTF-16 or UTF-32 record is refused (RecordFile::skipByteOrderMark).
+    bool byteOrderMark = false;
 };
 
 /// The byte that separates fields besides blanks and tabs.

@@ -117,8 +117,34 @@ void RecordFile::skipLines(int count)
     }
 }
 
+bool RecordFile::skipByteOrderMark()
+{
+    m_mark = 0;
+    unsigned char head[4] = {};
+    const std::size_t n = readAt(0, head, sizeof head);
+    const std::string_view start(reinterpret_cast<const char *>(head), n);
+    // UTF-32 first: its little-endian mark begins with UTF-16's.
+    const char *encoding = start.starts_with(std::string_view("\xFF\xFE\0\0", 4))   ? "UTF-32"
+                           : start.starts_with(std::string_view("\0\0\xFE\xFF", 4)) ? "UTF-32"
+                           : start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF") ? "UTF-16"
+                                                                                          : nullptr;
+    if (encoding)
+        throw Failure(err::TypeMismatch,
+                      std::string("the record is ") + encoding +
+                          " text, which is not read: save it as UTF-8 (\"CSV UTF-8\" or \"Text\" in a spreadsheet "
+                          "program, UTF-8 in a text editor) and run again",
+                      Failure::Kind::Input);
+    if (!start.starts_with("\xEF\xBB\xBF"))
+        return false;
+    m_mark = 3;
+    if (m_offset == m_len && m_pos < m_mark) // the first buffer is read already
+        m_pos = std::min(m_mark, m_len);
+    return true;
+}
+
 std::size_t RecordFile::readAt(unsigned long long offset, unsigned char *to, std::size_t count)
 {
+    offset += m_mark;
     std::size_t done = 0;
     while (done < count) {
         const ssize_t n = ::pread(m_fd, to + done, count - done, static_cast<off_t>(offset + done));
@@ -177,7 +203,8 @@ bool RecordFile::fill()
     for (;;) {
         const ssize_t n = ::read(m_fd, m_buffer.get(), BufferSize);
         if (n > 0) {
-            m_pos = 0;
+            // The first bytes of the file: the mark is skipped.
+            m_pos = m_offset == 0 ? std::min(m_mark, static_cast<std::size_t>(n)) : 0;
             m_len = static_cast<std::size_t>(n);
             m_offset += m_len;
             // After a rewind, only the bytes beyond those passed on already.

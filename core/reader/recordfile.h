@@ -58,6 +58,13 @@ public:
     /// the end of the file. A failed read throws Failure.
     std::size_t readAt(unsigned long long offset, unsigned char *to, std::size_t count);
 
+    /// Where the file starts with a UTF-8 byte-order mark, all reading (readAt
+    /// too, its offsets then counted after the mark) starts after it; the
+    /// sink still gets every byte. Returns whether there is one. A mark of
+    /// UTF-16 or UTF-32 throws Failure (13) that says how to save the record
+    /// as UTF-8.
+    bool skipByteOrderMark();
+
     /// Starts reading again from the beginning of the file.
     void rewind();
 
@@ -92,6 +99,7 @@ private:
     unsigned long long m_offset = 0; ///< file offset of the end of the buffer's bytes
     unsigned long long m_passed = 0; ///< bytes passed to the sink so far
     std::unique_ptr<LineSource> m_lines; ///< a workbook's sheet
+    std::size_t m_mark = 0;          ///< the byte-order mark's bytes, skipped
 };
 
 } // namespace kov

@@ -336,6 +336,8 @@ RecordLayout readLayout(const std::string &path, int skipLines, const RecordConv
                     text = std::string(trimmedName(sheetText(text)));
         return layout;
     };
+    if (convention.byteOrderMark && !file.isWorkbook())
+        file.skipByteOrderMark();
     // Most headers end within a few lines: a small read first, then up to
     // 64 KiB when the answer lies beyond it.
     const auto block = std::make_unique_for_overwrite<char[]>(LayoutBlockSize);

@@ -757,6 +757,8 @@ void LoadTestRecord(SharedState &state, const RecordConvention &convention, Reco
 
     RecordFile file(state.DataFileName, convention);
     file.passBytesTo(sink);
+    if (convention.byteOrderMark && !file.isWorkbook())
+        file.skipByteOrderMark();
     if (state.DataLoaded != 1) {
         // One sweep counts the lines and fields and records the chosen
         // fields, grouped by the fields of the first line.
@@ -767,6 +769,13 @@ void LoadTestRecord(SharedState &state, const RecordConvention &convention, Reco
         // after its header has none and reads past the end.
         if (sweep->lines() == 0)
             throw Failure(err::PastEnd);
+        // A float counts rows exactly up to the most a state may hold; a
+        // longer record fails saying so (the window's limit fails with 9 alone).
+        if (state.limits() != WindowLimits && sweep->lines() > state.limits().steps)
+            throw Failure(err::OutOfRange,
+                          "the record has " + std::to_string(sweep->lines()) + " data rows, more than the " +
+                              std::to_string(state.limits().steps) + " that can be analysed",
+                          Failure::Kind::Input);
         // A count beyond 2^24 rounds, but never below the rows a state holds.
         state.RowCount = static_cast<float>(sweep->lines());
         // Counting the fields reads one more after trailing blanks.

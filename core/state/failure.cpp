@@ -16,6 +16,7 @@ std::string errorDescription(int number)
     case err::DeviceIO: return "Device I/O error";
     case err::FileExists: return "File already exists";
     case err::DiskFull: return "Disk full";
+    case err::TooManyFiles: return "Too many files";
     case err::PastEnd: return "Input past end of file";
     case err::AccessDenied: return "Permission denied";
     case err::PathAccess: return "Path/File access error";
@@ -32,6 +33,21 @@ Failure::Failure(int number, const std::string &description, Kind kind)
 {
 }
 
+std::string failureLine(const std::string &description, int number)
+{
+    return description + " (" + std::to_string(number) + ")";
+}
+
+std::string failureLine(const Failure &f)
+{
+    return failureLine(f.what(), f.number());
+}
+
+std::string failureLine(int number)
+{
+    return failureLine(errorDescription(number), number);
+}
+
 int errorNumberOfErrno(int errnoValue, int fallback)
 {
     switch (errnoValue) {
@@ -46,6 +62,8 @@ int errorNumberOfErrno(int errnoValue, int fallback)
     case EFBIG: return err::DiskFull;
     case ENAMETOOLONG: return err::BadFileName;
     case EIO: return err::DeviceIO;
+    case EMFILE:
+    case ENFILE: return err::TooManyFiles;
     default: return fallback;
     }
 }

@@ -16,7 +16,8 @@ inline constexpr int BadFileName = 52;     ///< a file name that cannot be used
 inline constexpr int FileNotFound = 53;    ///< the file does not exist
 inline constexpr int DeviceIO = 57;        ///< the device failed to read or write
 inline constexpr int FileExists = 58;      ///< the file already exists (another output of the call)
-inline constexpr int DiskFull = 61;        ///< no space left on the device
+inline constexpr int DiskFull = 61;
+inline constexpr int TooManyFiles = 67;    ///< the process has as many files open as it may        ///< no space left on the device
 inline constexpr int PastEnd = 62;         ///< input past end of file
 inline constexpr int AccessDenied = 70;    ///< permission denied
 inline constexpr int PathAccess = 75;      ///< the path cannot be accessed
@@ -35,7 +36,7 @@ public:
     enum class Kind {
         General,
         FileWrite, ///< writing a named file failed; the description names the file
-        Input,     ///< the user's input (a steps file, a row range) does not fit the record; the description says how
+        Input,     ///< the user's input (a steps file, a row range, a record of a kind not read, one past a limit) does not fit; the description says how
     };
 
     /// A failure with the standard description of its number.
@@ -50,6 +51,13 @@ private:
     int m_number;
     Kind m_kind;
 };
+
+/// The line by which a failure is shown: "DESCRIPTION (N)".
+std::string failureLine(const std::string &description, int number);
+/// The line of a caught failure: its description and its number.
+std::string failureLine(const Failure &f);
+/// The line of a failure with the standard description of its number.
+std::string failureLine(int number);
 
 /// Maps an errno value of a failed file operation to the program's error number.
 int errorNumberOfErrno(int errnoValue, int fallback);
