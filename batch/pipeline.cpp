@@ -13,15 +13,6 @@ namespace kov::batch {
 
 namespace {
 
-std::string failureLine(const Failure &f)
-{
-    return std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
-}
-
-} // namespace
-
-namespace {
-
 /// errorAt gets, for each file written to writes, the number of error
 /// lines the record had before it; the caller completes it for the files
 /// after the last failure.
@@ -45,6 +36,9 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
         entry.errors = std::move(analysis.errors);
         entry.summary = failedSummaryRow(plan.absolute, analysis.errorNumber);
         entry.summary.sha256 = analysis.context.sha256;
+        // Too many files open is no fault of the data: with fewer records
+        // at once it may not happen.
+        outcome.outOfDescriptors = analysis.errorNumber == err::TooManyFiles;
         return outcome;
     }
     entry.warnings = std::move(analysis.warnings);
@@ -55,6 +49,8 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
     auto fail = [&](const std::string &line, int number) {
         errorAt.resize(writes.files.size(), entry.errors.size());
         entry.errors.push_back(line);
+        if (number == err::TooManyFiles)
+            outcome.outOfDescriptors = true;
         if (recordError == 0)
             recordError = number;
     };
@@ -107,7 +103,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
 
 } // namespace
 
-RecordOutcome runRecord(const RecordPlan &plan, const Options &options, GroupPublisher &publisher)
+RecordOutcome runRecord(const RecordPlan &plan, const Options &options, Publisher &publisher)
 {
     PendingWrites writes{publisher, {}};
     std::vector<std::size_t> errorAt;
@@ -120,8 +116,7 @@ RecordOutcome runRecord(const RecordPlan &plan, const Options &options, GroupPub
         // wrote before are published, but not listed.
         outcome = RecordOutcome{};
         outcome.entry.name = plan.record;
-        outcome.entry.errors.push_back(errorDescription(err::OutOfMemory) + " (" + std::to_string(err::OutOfMemory) +
-                                       ")");
+        outcome.entry.errors.push_back(failureLine(err::OutOfMemory));
         outcome.entry.summary = failedSummaryRow(plan.absolute, err::OutOfMemory);
         errorAt.assign(writes.files.size(), outcome.entry.errors.size());
         listed = false;
@@ -141,15 +136,15 @@ void publishedFiles(RecordOutcome &outcome, const int *failures)
     for (std::size_t k = 0; k < outcome.pending.size(); ++k) {
         const RecordOutcome::Pending &p = outcome.pending[k];
         if (p.listed)
-            listed += p.file.target + '\n';
+            listed += p.file.target() + '\n';
         if (failures[k] == 0) {
             if (p.listed)
-                kept += p.file.target + '\n';
+                kept += p.file.target() + '\n';
             continue;
         }
         const std::size_t at = p.errorAt + inserted++;
         entry.errors.insert(entry.errors.begin() + static_cast<std::ptrdiff_t>(at),
-                            writeFailureLine(failures[k], p.file.target));
+                            writeFailureLine(failures[k], p.file.target()));
         if (at == 0) // now the record's first failure
             entry.summary.errorNumber = failures[k];
     }

@@ -33,6 +33,9 @@ struct RecordOutcome {
     /// The record's files not yet published, in the order written; out and
     /// entry read as if they all will be, until publishedFiles says which not.
     std::vector<Pending> pending;
+    /// It failed for want of descriptors (the process has as many files open
+    /// as it may): with fewer records at once it may not.
+    bool outOfDescriptors = false;
 
     bool failed() const { return !entry.errors.empty(); }
 };
@@ -41,10 +44,10 @@ struct RecordOutcome {
 /// but the picture) to their temporary files through publisher, listed in
 /// the outcome's pending files. Never throws: a failure is a line in the
 /// outcome, and the other records go on.
-RecordOutcome runRecord(const RecordPlan &plan, const Options &options, GroupPublisher &publisher);
+RecordOutcome runRecord(const RecordPlan &plan, const Options &options, Publisher &publisher);
 
 /// Takes in what became of the outcome's pending files, failures[k] for
-/// pending[k] (0: published): a failed one gets its failure line where its
+/// pending[k] (0: published; each is published or removed by then): a failed one gets its failure line where its
 /// write's failure would have stood, and its path leaves out.
 void publishedFiles(RecordOutcome &outcome, const int *failures);
 

@@ -3,11 +3,12 @@
 #include "core/state/failure.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -18,22 +19,19 @@ namespace kov {
 
 namespace {
 
-/// The most threads closing the files a group replaced.
-constexpr std::size_t MaxClosers = 4;
-
-/// A close of a replaced file that takes longer is slow: the disk waits for
-/// the device to discard the freed blocks, and closer threads pay off.
-constexpr std::chrono::microseconds SlowClose{250};
+std::atomic<bool> syncing{true};
 
 int writeErrorNumber(int e)
 {
     return errorNumberOfErrno(e, err::DeviceIO);
 }
 
-/// Creates a new temporary file ".kov-XXXXXXXX.tmp" in folder, opened with
-/// access (O_WRONLY, O_RDWR). The mode 0666 lets the kernel apply the umask,
-/// as for any new file.
-int createTemporary(const std::string &folder, std::string &name, int access = O_WRONLY, mode_t mode = 0666)
+/// Creates a new temporary file ".kov-XXXXXXXX.tmp" in the folder dir
+/// (relative to which a path is taken), opened with access (O_WRONLY,
+/// O_RDWR); name gets its name in dir. The mode 0666 lets the kernel apply
+/// the umask, as for any new file.
+int createTemporary(int dir, const std::string &prefix, std::string &name, int access = O_WRONLY,
+                    mode_t mode = 0666)
 {
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -44,8 +42,8 @@ int createTemporary(const std::string &folder, std::string &name, int access = O
         std::string suffix;
         for (int i = 0; i < 8; ++i, bits /= std::uint64_t{36})
             suffix += digits[bits % std::uint64_t{36}];
-        name = folder + "/.kov-" + suffix + ".tmp";
-        const int fd = ::open(name.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        name = prefix + ".kov-" + suffix + ".tmp";
+        const int fd = ::openat(dir, name.c_str(), access | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -53,28 +51,23 @@ int createTemporary(const std::string &folder, std::string &name, int access = O
     return -1;
 }
 
-/// Makes the renames in folder durable; a folder that cannot be synced is no failure.
-void syncFolder(const std::string &folder)
+/// The last part of a target's path: its name in its folder.
+std::string baseName(const std::string &target)
 {
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
-/// Renames the synced temporary file over its target; 0 or the number of
-/// the failure, the temporary file then removed.
-int renameOver(const PendingFile &file)
-{
-    if (::rename(file.temp.c_str(), file.target.c_str()) == 0)
-        return 0;
-    const int e = errno;
-    ::unlink(file.temp.c_str());
-    return errorNumberOfErrno(e, err::PathAccess);
+    return std::filesystem::path(target).filename().string();
 }
 
 } // namespace
+
+void setFileSync(bool sync)
+{
+    syncing.store(sync);
+}
+
+bool fileSync()
+{
+    return syncing.load();
+}
 
 void failWrite(int number, const std::string &target)
 {
@@ -83,53 +76,129 @@ void failWrite(int number, const std::string &target)
 
 std::string writeFailureLine(int number, const std::string &target)
 {
-    return "Cannot write " + target + ": " + errorDescription(number) + " (" + std::to_string(number) + ")";
+    return failureLine("Cannot write " + target + ": " + errorDescription(number), number);
 }
 
-void FolderSyncs::add(const std::string &folder)
+Folder::Folder(const std::string &path, const std::string &target) : m_path(path.empty() ? "." : path)
 {
-    const std::lock_guard lock(m_mutex);
-    m_folders.insert(folder);
-}
-
-void FolderSyncs::syncAll()
-{
-    std::set<std::string> folders;
-    {
-        const std::lock_guard lock(m_mutex);
-        folders.swap(m_folders);
+    // O_PATH: creating, renaming and removing in the folder need no read
+    // permission on it, only write permission, as by name.
+    m_fd = ::open(m_path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) {
+        const int e = errno;
+        failWrite(e == ENOENT ? err::PathNotFound : errorNumberOfErrno(e, err::PathNotFound), target);
     }
-    for (const std::string &folder : folders)
-        syncFolder(folder);
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        ::close(m_fd);
+        failWrite(err::PathNotFound, target);
+    }
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
 }
 
-AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
+Folder::~Folder()
 {
-    m_folder = std::filesystem::path(m_target).parent_path().string();
-    if (m_folder.empty())
-        m_folder = ".";
+    ::close(m_fd);
+}
+
+bool Folder::inPlace() const
+{
     struct stat st {};
-    if (::stat(m_folder.c_str(), &st) != 0)
-        failWrite(errno == EACCES ? err::AccessDenied : err::PathNotFound, m_target);
-    if (!S_ISDIR(st.st_mode))
-        failWrite(err::PathNotFound, m_target);
-    m_device = st.st_dev;
+    return ::stat(m_path.c_str(), &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode;
+}
+
+void Folder::sync() const
+{
+    const int dir = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+PendingFile::PendingFile(std::string target, std::string temp, std::shared_ptr<const Folder> folder)
+    : m_target(std::move(target)), m_temp(std::move(temp)), m_folder(std::move(folder))
+{
+}
+
+PendingFile::PendingFile(PendingFile &&other) noexcept
+    : m_target(std::move(other.m_target)), m_temp(std::exchange(other.m_temp, {})),
+      m_folder(std::move(other.m_folder))
+{
+}
+
+PendingFile &PendingFile::operator=(PendingFile &&other) noexcept
+{
+    if (this != &other) {
+        discard();
+        m_target = std::move(other.m_target);
+        m_temp = std::exchange(other.m_temp, {});
+        m_folder = std::move(other.m_folder);
+    }
+    return *this;
+}
+
+PendingFile::~PendingFile()
+{
+    discard();
+}
+
+void PendingFile::discard()
+{
+    if (!m_temp.empty() && m_folder)
+        ::unlinkat(m_folder->fd(), m_temp.c_str(), 0);
+    m_temp.clear();
+}
+
+int PendingFile::publish()
+{
+    if (m_temp.empty())
+        return err::PathNotFound;
+    // A folder renamed or removed since the file was written: the target's
+    // path no longer leads there, and the file is not put in the wrong place.
+    int number = 0;
+    if (!m_folder->inPlace())
+        number = err::PathNotFound;
+    else if (::renameat(m_folder->fd(), m_temp.c_str(), m_folder->fd(), baseName(m_target).c_str()) != 0)
+        number = errorNumberOfErrno(errno, err::PathAccess);
+    if (number == 0)
+        m_temp.clear();
+    else
+        discard();
+    m_folder.reset();
+    return number;
+}
+
+AtomicFile::AtomicFile(std::string target, std::shared_ptr<const Folder> folder)
+    : m_target(std::move(target)), m_folder(std::move(folder))
+{
+    if (!m_folder)
+        m_folder = std::make_shared<const Folder>(std::filesystem::path(m_target).parent_path().string(), m_target);
+    const int dir = m_folder->fd();
+    const std::string name = baseName(m_target);
 
     // An existing target: a file the user may not write stays untouched, and
-    // a FIFO or device is never replaced by (nor blocks on) a regular file.
+    // a FIFO, device or socket, or a link to one, is never replaced by (nor
+    // blocks on) a regular file.
     struct stat old {};
-    const bool exists = ::lstat(m_target.c_str(), &old) == 0;
+    const bool exists = ::fstatat(dir, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists) {
-        if (S_ISDIR(old.st_mode))
-            throw Failure(err::AccessDenied, "Cannot write " + m_target + ": a folder has this name",
+        struct stat to = old;
+        const bool link = S_ISLNK(old.st_mode);
+        // A link to nothing is replaced like a missing file.
+        const bool leads = !link || ::fstatat(dir, name.c_str(), &to, 0) == 0;
+        if (leads && S_ISDIR(to.st_mode))
+            throw Failure(err::AccessDenied,
+                          "Cannot write " + m_target + ": a folder has this name" + (link ? " (through a link)" : ""),
                           Failure::Kind::FileWrite);
-        if (S_ISREG(old.st_mode) && ::access(m_target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
-            failWrite(err::AccessDenied, m_target);
-        if (!S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
+        if (leads && !S_ISREG(to.st_mode))
             failWrite(err::PathAccess, m_target);
+        if (!link && ::faccessat(dir, name.c_str(), W_OK, 0) != 0 && (errno == EACCES || errno == EROFS))
+            failWrite(err::AccessDenied, m_target);
     }
 
-    m_fd = createTemporary(m_folder, m_temp);
+    m_fd = createTemporary(dir, "", m_temp);
     if (m_fd < 0)
         failWrite(errorNumberOfErrno(errno, err::PathAccess), m_target);
     if (exists && S_ISREG(old.st_mode) && ::fchmod(m_fd, old.st_mode & 07777) != 0)
@@ -138,17 +207,19 @@ AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
 
 AtomicFile::~AtomicFile()
 {
-    if (m_fd >= 0) {
+    if (m_fd >= 0)
         ::close(m_fd);
-        ::unlink(m_temp.c_str());
-    }
+    if (!m_temp.empty())
+        ::unlinkat(m_folder->fd(), m_temp.c_str(), 0);
 }
 
 void AtomicFile::abandon(int number)
 {
-    ::close(m_fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
     m_fd = -1;
-    ::unlink(m_temp.c_str());
+    ::unlinkat(m_folder->fd(), m_temp.c_str(), 0);
+    m_temp.clear();
     failWrite(number, m_target);
 }
 
@@ -197,166 +268,75 @@ void AtomicFile::copyFrom(int from, std::uint64_t offset, std::uint64_t length)
     }
 }
 
-PendingFile AtomicFile::release(bool sync)
+PendingFile AtomicFile::finish()
 {
-    PendingFile file{m_target, m_temp, m_folder, m_device, m_fd};
-    if (!sync) {
-        m_fd = -1;
-        return file;
-    }
-    // The data (and the size) reach the disk before the name does.
-    if (::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
+    // The data (and the size) reach the disk before the name does: only this
+    // file's, never other files of the file system.
+    if (fileSync() && ::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
         abandon(writeErrorNumber(errno));
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) {
-        const int e = errno;
-        ::unlink(m_temp.c_str());
-        failWrite(writeErrorNumber(e), m_target);
-    }
-    file.fd = -1;
-    return file;
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0)
+        abandon(writeErrorNumber(errno));
+    return PendingFile(m_target, std::exchange(m_temp, {}), m_folder);
 }
 
-void AtomicFile::commit(FolderSyncs *folders)
+void AtomicFile::commit()
 {
-    const PendingFile file = release(true);
-    if (const int number = renameOver(file))
+    PendingFile file = finish();
+    if (const int number = file.publish())
         failWrite(number, m_target);
-    if (folders)
-        folders->add(m_folder);
-    else
-        syncFolder(m_folder);
+    if (fileSync())
+        m_folder->sync();
 }
 
-void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders)
+void writeFileAtomically(const std::string &target, std::string_view bytes)
 {
     AtomicFile file(target);
     file.write(bytes);
-    file.commit(folders);
+    file.commit();
 }
 
-GroupPublisher::GroupPublisher(int openFiles) : m_openLeft(openFiles) {}
-
-PendingFile GroupPublisher::write(const std::string &target, std::string_view bytes)
+std::shared_ptr<const Folder> Publisher::folderOf(const std::string &target)
 {
-    // Beyond the open files allowed, a file is synced at once, as alone.
-    const bool keepOpen = m_openLeft.fetch_sub(1) > 0;
-    try {
-        AtomicFile writer(target);
-        writer.write(bytes);
-        PendingFile file = writer.release(!keepOpen);
-        if (file.fd < 0)
-            m_openLeft.fetch_add(1);
-        return file;
-    } catch (...) {
-        m_openLeft.fetch_add(1);
-        throw;
+    std::string path = std::filesystem::path(target).parent_path().string();
+    if (path.empty())
+        path = ".";
+    const std::lock_guard lock(m_mutex);
+    std::weak_ptr<const Folder> &held = m_open[path];
+    std::shared_ptr<const Folder> folder = held.lock();
+    // A folder moved away since it was opened: the one at its path now.
+    if (!folder || !folder->inPlace()) {
+        folder = std::make_shared<const Folder>(path, target);
+        held = folder;
     }
+    return folder;
 }
 
-std::vector<int> GroupPublisher::publish(std::vector<PendingFile *> files)
+PendingFile Publisher::write(const std::string &target, std::string_view bytes)
 {
-    // One sync per filesystem writes the data of the whole group back at
-    // once: far cheaper than an fdatasync per file, each of which waits for
-    // a journal commit of its own.
-    std::set<dev_t> synced;
-    for (const PendingFile *file : files)
-        if (file->fd >= 0 && synced.insert(file->device).second)
-            ::syncfs(file->fd);
-    // syncfs reports a write error of any file of the filesystem, not which
-    // one. Each file's own error comes from its own descriptor: waiting on
-    // its (now finished) writeback reports an error since the file was
-    // opened. fdatasync would report it as well, but it also flushes the
-    // disk's cache once more, per file, which the sync above has done.
-    std::vector<int> failures(files.size(), 0);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        PendingFile &file = *files[i];
-        if (file.fd < 0)
-            continue;
-        if (::sync_file_range(file.fd, 0, 0,
-                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0 &&
-            errno != EINVAL && errno != ESPIPE)
-            failures[i] = writeErrorNumber(errno);
-        if (::close(file.fd) != 0 && failures[i] == 0)
-            failures[i] = writeErrorNumber(errno);
-        file.fd = -1;
-        m_openLeft.fetch_add(1);
-    }
-    // A replaced file is held open across its rename, so that freeing its
-    // blocks happens at its last close, after the renames: on a disk with
-    // online discard that waits for the device, milliseconds a file, which
-    // the closers then wait for while the group's records are printed.
-    std::vector<int> replaced;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (failures[i] != 0) {
-            ::unlink(files[i]->temp.c_str());
-            continue;
-        }
-        // Held only within the descriptors allowed: the threads writing the
-        // next records need theirs.
-        int old = -1;
-        if (m_openLeft.fetch_sub(1) > 0)
-            old = ::open(files[i]->target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-        if (old < 0)
-            m_openLeft.fetch_add(1);
-        if ((failures[i] = renameOver(*files[i])) == 0)
-            m_folders.add(files[i]->folder);
-        if (old >= 0)
-            replaced.push_back(old);
-    }
-    letGo(std::move(replaced));
-    return failures;
+    AtomicFile file(target, folderOf(target));
+    file.write(bytes);
+    return file.finish();
 }
 
-GroupPublisher::~GroupPublisher()
+int Publisher::publish(PendingFile &file)
 {
-    joinClosers();
+    const std::shared_ptr<const Folder> folder = file.folder();
+    const int number = file.publish();
+    if (number == 0 && fileSync() &&
+        std::find(m_renamedInto.begin(), m_renamedInto.end(), folder) == m_renamedInto.end())
+        m_renamedInto.push_back(folder);
+    return number;
 }
 
-void GroupPublisher::letGo(std::vector<int> replaced)
+void Publisher::syncFolders()
 {
-    // The closers of the group before have had a group's time: mostly done.
-    joinClosers();
-    // Mostly a close frees the blocks at once (a file in memory, a disk
-    // without online discard): cheaper here than starting a thread. Once a
-    // close is slow, the rest of the call's go to the closers.
-    auto left = replaced.begin();
-    while (left != replaced.end() && !m_slowCloses) {
-        const auto start = std::chrono::steady_clock::now();
-        ::close(*left++);
-        m_openLeft.fetch_add(1);
-        m_slowCloses = std::chrono::steady_clock::now() - start > SlowClose;
-    }
-    replaced.erase(replaced.begin(), left);
-    if (replaced.empty())
-        return;
-    // The waits of several files overlap; the group's records are printed
-    // meanwhile.
-    const std::size_t count = std::min<std::size_t>(MaxClosers, replaced.size());
-    auto shared = std::make_shared<const std::vector<int>>(std::move(replaced));
-    for (std::size_t k = 0; k < count; ++k)
-        m_closers.emplace_back([this, shared, k, count] {
-            for (std::size_t i = k; i < shared->size(); i += count) {
-                ::close((*shared)[i]);
-                m_openLeft.fetch_add(1);
-            }
-        });
-}
-
-void GroupPublisher::joinClosers()
-{
-    for (std::thread &t : m_closers)
-        t.join();
-    m_closers.clear();
-}
-
-void GroupPublisher::syncFolders()
-{
-    // The renames' durability does not wait for the replaced files to be
-    // freed: the folders are synced while the closers go on.
-    m_folders.syncAll();
-    joinClosers();
+    for (const auto &folder : m_renamedInto)
+        folder->sync();
+    m_renamedInto.clear();
+    // Forget the folders no file holds any more.
+    const std::lock_guard lock(m_mutex);
+    std::erase_if(m_open, [](const auto &entry) { return entry.second.expired(); });
 }
 
 int openScratchFile(const std::string &folder)
@@ -366,7 +346,7 @@ int openScratchFile(const std::string &folder)
         return fd;
     // A file system without unnamed files: a named one, its name removed at once.
     std::string name;
-    const int named = createTemporary(folder, name, O_RDWR, 0600);
+    const int named = createTemporary(AT_FDCWD, folder + "/", name, O_RDWR, 0600);
     if (named >= 0)
         ::unlink(name.c_str());
     return named;

@@ -1,70 +1,98 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include <sys/types.h>
 
 namespace kov {
 
-/// The folders whose renames a caller makes durable together, once each,
-/// instead of once per file: a file renamed into a folder that is synced
-/// only later is, after a crash before that, the earlier file or absent,
-/// never a part. Safe to share between threads.
-class FolderSyncs {
+/// Whether written files are flushed to the disk before they take their
+/// names (on by default). Off (kov-batch --no-sync), a crash of the system
+/// may leave a file empty or cut short; a crash of the program alone still
+/// leaves every file its earlier self or the new one whole.
+void setFileSync(bool sync);
+bool fileSync();
+
+/// A folder that files are written into, held open from the creation of a
+/// temporary file to its rename, so that both happen in the same folder even
+/// when it is renamed meanwhile. Needs no read permission on the folder.
+class Folder {
 public:
-    void add(const std::string &folder);
-    /// Syncs every folder added since the last call, once each.
-    void syncAll();
+    /// Opens the folder of path ("." for a bare name). Throws Failure of
+    /// writing target: 76 it does not exist, 70 no permission.
+    Folder(const std::string &path, const std::string &target);
+    ~Folder();
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+
+    int fd() const { return m_fd; }
+    const std::string &path() const { return m_path; }
+    /// Whether path still names this folder (not renamed or removed).
+    bool inPlace() const;
+    /// Makes the renames in it durable; a folder that cannot be synced is no failure.
+    void sync() const;
 
 private:
-    std::mutex m_mutex;
-    std::set<std::string> m_folders;
+    std::string m_path;
+    int m_fd = -1;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
 };
 
-/// Writes bytes to the file target so that readers see either the earlier
-/// file whole or the new one whole, never a part: the bytes go to a temporary
-/// file in the target's folder (a short name, so any legal target name works),
-/// are flushed to disk, and the temporary file is renamed over the target only
-/// when complete. A new file gets the usual permissions under the process's
+/// A file written whole to its temporary file beside its target (its data
+/// on the disk unless fileSync() is off), not yet renamed over it. A pending
+/// file that goes without being published removes its temporary file.
+class PendingFile {
+public:
+    PendingFile(std::string target, std::string temp, std::shared_ptr<const Folder> folder);
+    PendingFile(PendingFile &&other) noexcept;
+    PendingFile &operator=(PendingFile &&other) noexcept;
+    ~PendingFile();
+
+    const std::string &target() const { return m_target; }
+
+    /// Renames the temporary file over the target: 0, or the number of the
+    /// failure (76 the folder moved or went), the temporary file removed
+    /// and the target as it was. Either way the file is no longer pending.
+    int publish();
+
+    /// The folder it is in, until it is published.
+    const std::shared_ptr<const Folder> &folder() const { return m_folder; }
+
+private:
+    void discard();
+
+    std::string m_target;
+    std::string m_temp; ///< its name in the folder
+    std::shared_ptr<const Folder> m_folder;
+};
+
+/// A file written in pieces that readers see whole or not at all: the pieces
+/// go to a temporary file in the target's folder (a short name, so any legal
+/// target name works), which commit() flushes to the disk and renames over
+/// the target. A new file gets the usual permissions under the process's
 /// umask; a replaced file keeps its permission bits. A symbolic link at the
-/// target is replaced by the new file, never followed.
+/// target is replaced, never followed, when it points to a regular file or
+/// to nothing.
 ///
-/// Throws Failure whose description names the target and the reason; the
-/// earlier file, if any, stays as it was: 76 the folder does not exist,
-/// 70 no permission to write the folder or the existing target (also a folder
-/// at the target's name), 75 the target is a special file (a FIFO, a device),
-/// 61 disk full, 57 any other device error.
-/// With folders, the rename is left for folders->syncAll() to make durable.
-void writeFileAtomically(const std::string &target, std::string_view bytes, FolderSyncs *folders = nullptr);
-
-/// A file written whole to its temporary file beside target, not yet
-/// renamed over it (GroupPublisher::publish does that).
-struct PendingFile {
-    std::string target;
-    std::string temp;   ///< the temporary file in the target's folder
-    std::string folder; ///< the target's folder, "." for a bare name
-    dev_t device = 0;   ///< the filesystem of the folder
-    /// Open while the data may not be on the disk yet; -1 once it is synced.
-    int fd = -1;
-};
-
-/// A file written in pieces that readers see whole or not at all, as
-/// writeFileAtomically writes one: the pieces go to a temporary file beside
-/// the target, which commit() syncs and renames over the target. Every
-/// failure throws as writeFileAtomically does; a writer destroyed without a
-/// successful commit removes its temporary file and leaves the earlier
-/// target as it was.
+/// Every failure throws Failure whose description names the target and the
+/// reason; the earlier file, if any, stays as it was: 76 the folder does not
+/// exist (or moved), 70 no permission to write the folder or the existing
+/// target (also a folder at the target's name, or a link to one), 75 the
+/// target is a special file or a link to one (a FIFO, a device, a socket),
+/// 61 disk full, 67 too many open files, 57 any other device error. A writer
+/// destroyed without a successful commit removes its temporary file.
 class AtomicFile {
 public:
-    /// Checks the target and creates the temporary file.
-    explicit AtomicFile(std::string target);
+    /// Checks the target and creates the temporary file; with folder, in
+    /// that one (the target's folder, opened already).
+    explicit AtomicFile(std::string target, std::shared_ptr<const Folder> folder = nullptr);
     ~AtomicFile();
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -72,68 +100,54 @@ public:
     void write(std::string_view bytes);
     /// Appends length bytes of the file from, read from offset on.
     void copyFrom(int from, std::uint64_t offset, std::uint64_t length);
-    /// Syncs the file and renames it over the target; with folders, the
-    /// rename is left for folders->syncAll() to make durable.
-    void commit(FolderSyncs *folders = nullptr);
-    /// Hands the written temporary file over for a later rename: with sync
-    /// its data is flushed to disk and it is closed first, else it stays
-    /// open. A failed flush throws as commit() does.
-    PendingFile release(bool sync);
+    /// Flushes the file, renames it over the target and makes the rename
+    /// durable.
+    void commit();
+    /// Flushes the file and closes it, leaving the rename to the caller.
+    PendingFile finish();
 
 private:
     [[noreturn]] void abandon(int number);
 
     std::string m_target;
-    std::string m_folder;
+    std::shared_ptr<const Folder> m_folder;
     std::string m_temp;
-    dev_t m_device = 0;
     int m_fd = -1;
 };
 
-/// Publishes many files at lower cost than writeFileAtomically, which
-/// syncs each file on its own: write() leaves each file in its temporary
-/// file, and publish() syncs a whole group of them at once and renames each
-/// over its target. A file is still renamed only once its data is on the
-/// disk, so after a crash each target is its earlier file or the new one
-/// whole. write() may run on several threads at once; the rest is for one
-/// thread.
-class GroupPublisher {
-public:
-    /// openFiles: how many descriptors the publisher may hold: temporary
-    /// files waiting for the group's sync (a file written beyond that is
-    /// synced on its own) and replaced files waiting to be closed.
-    explicit GroupPublisher(int openFiles);
-    ~GroupPublisher();
-    GroupPublisher(const GroupPublisher &) = delete;
-    GroupPublisher &operator=(const GroupPublisher &) = delete;
+/// Writes bytes to target as AtomicFile does, in one step.
+void writeFileAtomically(const std::string &target, std::string_view bytes);
 
-    /// Writes bytes to a temporary file beside target, with every check of
-    /// writeFileAtomically and its failures (the temporary file removed).
+/// Publishes the files of many records: write() leaves each file flushed in
+/// its temporary file (on any thread, so the jobs flush in parallel), the
+/// caller publishes them in order, and syncFolders() then makes the renames
+/// durable, each folder once. After a crash each target is its earlier file
+/// or the new one whole. The folders of files written are held open, once
+/// each, while a file of theirs is pending.
+class Publisher {
+public:
+    /// Writes bytes to a temporary file beside target, with every check and
+    /// failure of AtomicFile.
     PendingFile write(const std::string &target, std::string_view bytes);
 
-    /// Makes the data of files durable, one syncfs() per filesystem, then
-    /// renames each over its target, in order. Returns for each file 0 or
-    /// the number of its failure (a write error found by the sync, a failed
-    /// rename), its temporary file removed and its target as it was.
-    std::vector<int> publish(std::vector<PendingFile *> files);
+    /// Publishes file and remembers its folder for syncFolders(): 0 or the
+    /// number of its failure.
+    int publish(PendingFile &file);
 
-    /// Makes the renames of every file published so far durable: each
-    /// folder synced once.
+    /// Syncs the folders of the files published since the last call, once each.
     void syncFolders();
 
 private:
-    void letGo(std::vector<int> replaced);
-    void joinClosers();
+    std::shared_ptr<const Folder> folderOf(const std::string &target);
 
-    std::atomic<int> m_openLeft;
-    FolderSyncs m_folders;
-    std::vector<std::thread> m_closers; ///< closing the files the last group replaced
-    bool m_slowCloses = false;          ///< a replaced file's close was slow: close on the closers
+    std::mutex m_mutex;
+    std::map<std::string, std::weak_ptr<const Folder>> m_open; ///< the folders held, by path
+    std::vector<std::shared_ptr<const Folder>> m_renamedInto;
 };
 
-/// The files one caller wrote through a GroupPublisher, in the order written.
+/// The files one record wrote through a Publisher, in the order written.
 struct PendingWrites {
-    GroupPublisher &publisher;
+    Publisher &publisher;
     std::vector<PendingFile> files;
 
     void write(const std::string &target, std::string_view bytes) { files.push_back(publisher.write(target, bytes)); }

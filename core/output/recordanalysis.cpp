@@ -96,14 +96,16 @@ RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions 
         }
         a.course = analyseRecord(state, reading.convention, parts.digest ? &digest : nullptr, course);
     } catch (const Failure &f) {
-        // A header or a workbook that could not be read and input that does
-        // not fit the record say why; the reader's failures keep the
-        // window's message.
-        a.errors.push_back((reading.failure || f.number() == err::BadFileFormat || f.kind() == Failure::Kind::Input
-                                ? std::string(f.what())
-                                            : "This file includes error data or you may mistake column or skip "
-                                              "indication.") +
-                           " (" + std::to_string(f.number()) + ")");
+        // A header or a workbook that could not be read, input that does not
+        // fit the record or is of a kind not read, and too many files open
+        // (no fault of the data) say why; the reader's other failures keep
+        // the window's message.
+        const bool explained = reading.failure || f.number() == err::BadFileFormat ||
+                               f.kind() == Failure::Kind::Input || f.number() == err::TooManyFiles;
+        a.errors.push_back(explained ? failureLine(f)
+                                     : failureLine("This file includes error data or you may mistake column or "
+                                                   "skip indication.",
+                                                   f.number()));
         if (const std::string hint = f.kind() == Failure::Kind::Input ? "" : decimalCommaHint(options, reading, record);
             !hint.empty())
             a.errors.push_back(hint);

@@ -27,10 +27,11 @@ struct ReadingOptions : Settings {
 
     /// The header must be read to know how to read the record.
     bool readsHeader() const { return skipLinesAuto || !xColumnName.empty() || !yColumnName.empty(); }
-    /// A workbook is read as the lines of its sheet.
+    /// A workbook is read as the lines of its sheet; a UTF-8 byte-order mark
+    /// is skipped and UTF-16/32 refused (the window reads the bytes as they are).
     RecordConvention convention() const
     {
-        return RecordConvention{.decimalComma = decimalComma, .workbooks = true, .sheet = sheet};
+        return RecordConvention{.decimalComma = decimalComma, .workbooks = true, .sheet = sheet, .byteOrderMark = true};
     }
 };
 

@@ -247,11 +247,11 @@ TEST_P(AtomicWriteTest, TargetStates)
         const auto openBefore = openDescriptors();
         try {
             if (grouped) {
-                GroupPublisher publisher(1);
+                Publisher publisher;
                 PendingFile file = publisher.write(target.string(), "new");
                 if (c.meanwhile)
                     c.meanwhile(target);
-                error = publisher.publish({&file}).at(0);
+                error = publisher.publish(file);
                 publisher.syncFolders();
                 // The temporary file and a replaced one are closed once published.
                 EXPECT_EQ(openDescriptors(), openBefore);
