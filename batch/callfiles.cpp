@@ -2,8 +2,12 @@
 
 #include "core/output/atomicfile.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
 
 namespace kov::batch {
 
@@ -33,11 +37,33 @@ std::string listedPath(const std::string &path)
 
 CallFiles::CallFiles(const Options &options) : m_options(options)
 {
-    if (!m_options.reportFile.empty())
-        m_report = std::make_unique<ReportWriter>(m_options.reportFile, reportSettings(m_options, m_options));
+    if (m_options.reportFile.empty())
+        return;
+    // A report for standard output is written to a folder of its own first
+    // and copied out whole once written.
+    std::string path = m_options.reportFile;
+    if (path == "-") {
+        const char *tmp = std::getenv("TMPDIR");
+        std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/kov-report-XXXXXX";
+        if (::mkdtemp(folder.data()) != nullptr) {
+            m_reportFolder = folder;
+            path = folder + "/report.html";
+        } else {
+            m_reportError = "Cannot write the report: no scratch folder in " + folder.substr(0, folder.rfind('/'));
+            return;
+        }
+    }
+    m_report = std::make_unique<ReportWriter>(path, reportSettings(m_options, m_options));
 }
 
-CallFiles::~CallFiles() = default;
+CallFiles::~CallFiles()
+{
+    m_report.reset();
+    if (!m_reportFolder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_reportFolder, ignored);
+    }
+}
 
 void CallFiles::add(ReportRecord &&entry)
 {
@@ -50,24 +76,30 @@ void CallFiles::add(ReportRecord &&entry)
 bool CallFiles::write(std::ostream &out, std::ostream &err)
 {
     bool ok = true;
-    if (!m_options.summaryFile.empty()) {
+    if (m_options.summaryFile == "-") {
+        out << summaryCsv(m_summary) << std::flush;
+    } else if (!m_options.summaryFile.empty()) {
         try {
             writeFileAtomically(m_options.summaryFile, summaryCsv(m_summary));
         } catch (const Failure &f) {
-            err << "kov-batch: " << f.what() << " (" << f.number() << ")\n";
+            err << "kov-batch: " << failureLine(f) << '\n';
             ok = false;
         }
     }
+    std::string reportError = m_reportError;
     if (m_report) {
-        std::string reportError;
         const bool written = m_report->finish(nowText(), std::string("kov-batch ") + KOV_VERSION, reportError);
         m_report.reset();
-        if (!written) {
-            err << "kov-batch: " << reportError << '\n';
-            ok = false;
-        } else if (!m_options.quiet && !m_options.toStdout) {
+        if (written && !m_reportFolder.empty()) {
+            std::ifstream page(m_reportFolder + "/report.html", std::ios::binary);
+            out << page.rdbuf() << std::flush;
+        } else if (written && !m_options.quiet && !m_options.toStdout) {
             out << listedPath(m_options.reportFile) << '\n';
         }
+    }
+    if (!reportError.empty()) {
+        err << "kov-batch: " << reportError << '\n';
+        ok = false;
     }
     return ok;
 }

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace kov::batch {
@@ -22,8 +23,8 @@ public:
     /// record the report keeps only what its summary shows.
     void add(ReportRecord &&entry);
 
-    /// Writes the summary and the report of the records added, and lists the
-    /// report's path on out as the records' files are listed (not with
+    /// Writes the summary and the report of the records added (to out when
+    /// named "-"), and lists the report's path on out as the records' files are listed (not with
     /// --quiet or --stdout). Returns false when one of them could not be
     /// written, its reason printed on err.
     bool write(std::ostream &out, std::ostream &err);
@@ -32,6 +33,8 @@ private:
     const Options &m_options;
     std::vector<SummaryRow> m_summary;
     std::unique_ptr<ReportWriter> m_report;
+    std::string m_reportFolder; ///< the scratch folder of a report for standard output
+    std::string m_reportError;  ///< why that folder could not be made
 };
 
 } // namespace kov::batch

@@ -7,14 +7,28 @@
 #include "batch/plan.h"
 #include "batch/recordplan.h"
 #include "batch/runner.h"
+#include "core/output/atomicfile.h"
+#include "core/state/failure.h"
 
 #include <csignal>
 #include <iostream>
+#include <new>
 
-int main(int argc, char *argv[])
+namespace {
+
+/// How a signal that stopped the call is named in its last line.
+const char *stoppedBy(int signal)
 {
-    // A file-size limit makes writes fail with an error instead of ending us.
-    std::signal(SIGXFSZ, SIG_IGN);
+    switch (signal) {
+    case SIGINT: return "interrupted";
+    case SIGTERM: return "terminated";
+    case SIGHUP: return "hung up";
+    default: return "stopped";
+    }
+}
+
+int runCall(int argc, char *argv[])
+{
     std::string error;
     const auto options = kov::batch::parseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
@@ -27,6 +41,7 @@ int main(int argc, char *argv[])
     }
     if (options->inspect)
         return kov::batch::inspectRecords(*options, std::cout, std::cerr);
+    kov::setFileSync(!options->noSync);
     // Every file the call writes is known before any is written.
     auto plans = kov::batch::planCall(*options, error);
     if (!plans) {
@@ -49,31 +64,61 @@ int main(int argc, char *argv[])
     kov::batch::CallFiles files(*options);
     int status = 0;
     std::size_t handed = 0;
-    const bool complete = kov::batch::runRecords(*plans, *options, [&](std::size_t i, kov::batch::RecordOutcome &&outcome) {
+    bool outputClosed = false;
+    kov::batch::runRecords(*plans, *options, [&](std::size_t i, kov::batch::RecordOutcome &&outcome) {
         kov::batch::drawRecordPicture(outcome, (*plans)[i], *options);
         kov::batch::printErrorLines(std::cerr, outcome);
-        if (!options->quiet || options->toStdout)
-            std::cout << outcome.out;
+        if ((!options->quiet || options->toStdout) && !outcome.out.empty()) {
+            // A reader that has gone (kov-batch ... | head -1) stops the
+            // call as a signal does: seen at once, not at the end.
+            if (!(std::cout << outcome.out << std::flush) && !outputClosed) {
+                outputClosed = true;
+                kov::batch::requestStop();
+            }
+        }
         if (outcome.failed())
             status = 1;
         files.add(std::move(outcome.entry));
         ++handed;
     });
-    // The files of the records done are written also when interrupted; the
-    // last line then says so.
     if (!files.write(std::cout, std::cerr))
         status = 1;
-    if (!complete) {
-        std::cout.flush();
-        std::cerr << "kov-batch: interrupted: " << handed << " of " << plans->size() << " records done\n";
-    }
 
-    // A failed write to standard output (a full disk, for one) is a
+    // A failed write to standard output (a full disk, a closed pipe) is a
     // failure, never a success.
     std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "kov-batch: cannot write to standard output\n";
+    if (outputClosed || !std::cout) {
+        std::cerr << "kov-batch: cannot write to standard output: " << handed << " of " << plans->size()
+                  << " records done\n";
         status = 1;
     }
-    return complete ? status : 130;
+    if (const int signal = kov::batch::StopSignals::received()) {
+        std::cerr << "kov-batch: " << stoppedBy(signal) << ": " << handed << " of " << plans->size()
+                  << " records done\n";
+        return 128 + signal;
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // A file-size limit makes writes fail with an error instead of ending us.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // SIGINT, SIGTERM and SIGHUP end the call the same way at any moment:
+    // the records under way finish, the summary and the report are written.
+    const kov::batch::StopSignals signals;
+    // Whatever a call did not expect still ends it with a line and every
+    // temporary file removed (as the stack unwinds to here).
+    try {
+        return runCall(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::cerr << "kov-batch: " << kov::failureLine(kov::err::OutOfMemory) << '\n';
+    } catch (const std::exception &e) {
+        std::cerr << "kov-batch: " << e.what() << '\n';
+    } catch (...) {
+        std::cerr << "kov-batch: an unexpected failure\n";
+    }
+    return 1;
 }

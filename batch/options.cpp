@@ -127,7 +127,7 @@ bool setReport(Options &o, const std::string &v)
     // Like a picture, the page is only written under a name of its kind, so
     // that it can never replace a record or a results file.
     o.reportFile = v;
-    return endsWithNoCase(v, ".html") || endsWithNoCase(v, ".htm");
+    return v == "-" || endsWithNoCase(v, ".html") || endsWithNoCase(v, ".htm");
 }
 
 bool setLevelTolerance(Options &o, const std::string &v)
@@ -483,7 +483,8 @@ one row per level.)",
         .name = "--summary",
         .argument = "FILE",
         .help = R"(write one CSV row per record of the call into FILE, never
-over a record of the run)",
+over a record of the run; - for standard output, after
+the records' lines)",
         .man = R"(write one CSV row per record of the call into
 .IR FILE ,
 also for records that fail.
@@ -492,7 +493,12 @@ The JSON, the CSV, the summary and the report record each record's SHA-256
 .RB ( record_sha256 ,
 .BR version ),
 so that a result can be traced to the exact file.
-A summary that would replace a record of the run is a usage error.)",
+A summary that would replace a record of the run is a usage error.
+With
+.B \-
+as
+.IR FILE ,
+the summary goes to standard output, after the lines of the records.)",
         .completion = ValueCompletion::Files,
         .completionWords = "csv",
         .set = [](Options &o, const std::string &v) { o.summaryFile = v; return !v.empty(); },
@@ -504,7 +510,8 @@ A summary that would replace a record of the run is a usage error.)",
 a name ending in .html or .htm: a summary table, and per
 record the loop with its envelope and EEEP curves, charts
 of energy, damping and stiffness per cycle, and the
-per-cycle table; never over a record of the run)",
+per-cycle table; never over a record of the run; - for
+standard output, after the records' lines)",
         .man = R"(write one HTML page for all records of the call into
 .IR FILE ,
 a name ending in
@@ -529,7 +536,14 @@ error.
 The report is written as text, without Qt or a display, and its path is
 listed on standard output with the records' files.
 A cycle that no upward zero crossing ends (the open tail of a record) is
-drawn hollow and dashed, marked open in the tables, and in no chart's scale.)",
+drawn hollow and dashed, marked open in the tables, and in no chart's scale.
+With
+.B \-
+as
+.IR FILE ,
+the page goes to standard output, after the lines of the records (not with
+.B \-\-summary \-
+too).)",
         .completion = ValueCompletion::Files,
         .completionWords = "@(html|htm)",
         .set = setReport,
@@ -619,6 +633,26 @@ progress line there shows the records done, the failures so far, the records
 per second and the time left; it is cleared at the end.)",
         .completion = ValueCompletion::Flag,
         .flag = &Options::quiet,
+    },
+    {
+        .name = "--no-sync",
+        .help = R"(do not wait for each file to reach the disk (faster, for
+scratch folders): after a crash of the system, not of
+kov-batch alone, a file written may be empty or cut short)",
+        .man = R"(do not wait for the files written to reach the disk.
+By default each file's data is flushed to the disk before the file takes its
+name, and each folder once its files have their names, so that after a crash
+of the system or a power cut each output is its earlier file or the new one
+whole.
+With
+.BR \-\-no\-sync ,
+meant for scratch folders, a call is faster, but after such a crash a file
+written may be empty or cut short, and a file replaced may be its earlier self
+or lost.
+A crash of kov\-batch alone (not of the system) still leaves every file its
+earlier self or the new one whole, and never a temporary file.)",
+        .completion = ValueCompletion::Flag,
+        .flag = &Options::noSync,
     },
     {
         .name = "--deadband",
@@ -956,6 +990,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
     // A name is looked up in the header, which must then be found.
     if ((!o.xColumnName.empty() || !o.yColumnName.empty()) && !o.skipLinesGiven)
         o.skipLinesAuto = true;
+    if (o.summaryFile == "-" && o.reportFile == "-") {
+        error = "kov-batch: the summary and the report cannot both go to standard output";
+        return std::nullopt;
+    }
     if (!o.help && !o.version && o.records.empty()) {
         error = "kov-batch: no record given (see kov-batch --help)";
         return std::nullopt;

@@ -21,10 +21,11 @@ struct Options : RecordOptions {
     double plotScale = 3.0;   ///< --plot-scale: size factor of that picture
     bool json = false;        ///< --json: NAME-kov.json beside each results file
     bool csv = false;         ///< --csv: NAME-kov.csv beside each results file
-    std::string summaryFile;  ///< --summary: one CSV row per record of the call
-    std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm)
+    std::string summaryFile;  ///< --summary: one CSV row per record of the call ("-": standard output)
+    std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm, or "-")
     int jobs = 0;             ///< --jobs, -j: records run at once; 0: the cores the process may use
     bool quiet = false;       ///< --quiet: no progress line, no path lines
+    bool noSync = false;      ///< --no-sync: files are not flushed to the disk before their rename
     bool inspect = false;     ///< --inspect: show how each record reads, analyse nothing
     std::vector<std::string> records;
 };

@@ -149,9 +149,10 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::str
             return false;
         }
         // A later record of the call: it fails, the earlier file stays.
-        *taken = "Cannot write " + path + ", an output of the record " +
-                 plans[static_cast<std::size_t>(earlier.record)].record + ": " + errorDescription(err::FileExists) +
-                 " (" + std::to_string(err::FileExists) + ")";
+        *taken = failureLine("Cannot write " + path + ", an output of the record " +
+                                 plans[static_cast<std::size_t>(earlier.record)].record + ": " +
+                                 errorDescription(err::FileExists),
+                             err::FileExists);
         return true;
     };
 
@@ -178,9 +179,12 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::str
             if (!claim(static_cast<long>(i), f.kind, f.path, &f.taken))
                 return std::nullopt;
     }
-    if (!options.summaryFile.empty() && !claim(-1, OutputKind::Summary, options.summaryFile, nullptr))
+    // "-" is standard output, no file.
+    if (!options.summaryFile.empty() && options.summaryFile != "-" &&
+        !claim(-1, OutputKind::Summary, options.summaryFile, nullptr))
         return std::nullopt;
-    if (!options.reportFile.empty() && !claim(-1, OutputKind::Report, options.reportFile, nullptr))
+    if (!options.reportFile.empty() && options.reportFile != "-" &&
+        !claim(-1, OutputKind::Report, options.reportFile, nullptr))
         return std::nullopt;
     return plans;
 }

@@ -14,25 +14,42 @@ namespace kov::batch {
 
 namespace {
 
+/// The most bytes of a line that --inspect keeps and shows.
+constexpr std::size_t MaxShownLine = 1024;
+
 /// A line of the record as it may be shown on a terminal: control
-/// characters (but tabs) as '?'.
-std::string shown(std::string_view line)
+/// characters (but tabs) as '?'; past MaxShownLine bytes cut, with the
+/// line's length (length: that of the whole line, when line is its start).
+std::string shown(std::string_view line, std::size_t length = 0)
 {
-    std::string text(line);
+    length = std::max(length, line.size());
+    std::string text(line.substr(0, MaxShownLine));
     for (char &c : text)
         if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f)
             c = '?';
+    if (length > MaxShownLine)
+        text += "... (cut: " + std::to_string(length) + " bytes)";
     return text;
 }
 
 /// The data rows after the header as the reader counts them (every line,
-/// the last one also without a line end), and the text of the last.
-std::pair<long long, std::string> dataRows(const std::string &path, int skipLines, const RecordConvention &convention)
+/// the last one also without a line end), and the start of the last with
+/// its length: memory stays bounded whatever the length of a line.
+struct DataRows {
+    long long rows = 0;
+    std::string last;
+    std::size_t lastLength = 0;
+};
+
+DataRows dataRows(const std::string &path, int skipLines, const RecordConvention &convention)
 {
     RecordFile file(path, convention);
+    if (!file.isWorkbook())
+        file.skipByteOrderMark();
     file.skipLines(skipLines);
-    long long rows = 0;
-    std::string line, last;
+    DataRows found;
+    std::string line;
+    std::size_t length = 0;
     bool any = false, lastCr = false;
     while (file.available()) {
         const std::string_view bytes(reinterpret_cast<const char *>(file.data()), file.size());
@@ -44,20 +61,23 @@ std::pair<long long, std::string> dataRows(const std::string &path, int skipLine
             }
             lastCr = c == '\r';
             if (c == '\r' || c == '\n') {
-                ++rows;
-                last = std::move(line);
+                ++found.rows;
+                found.last.swap(line);
+                found.lastLength = length;
                 line.clear();
-            } else {
+                length = 0;
+            } else if (length++ < MaxShownLine) {
                 line += c;
             }
         }
         file.consumeAll();
     }
-    if (!line.empty() || (any && rows == 0)) {
-        ++rows;
-        last = std::move(line);
+    if (length > 0 || (any && found.rows == 0)) {
+        ++found.rows;
+        found.last.swap(line);
+        found.lastLength = length;
     }
-    return {rows, last};
+    return found;
 }
 
 /// The column whose name alone says it holds words of one list and none of
@@ -118,9 +138,11 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
 {
     const RecordConvention convention = options.convention();
     const RecordLayout layout = readLayout(record, options.skipLinesGiven ? options.skipLines : -1, convention);
-    const auto [rows, lastRow] = dataRows(record, static_cast<int>(layout.header.size()), convention);
+    const DataRows data = dataRows(record, static_cast<int>(layout.header.size()), convention);
 
     out << record << '\n';
+    if (RecordFile file(record); file.skipByteOrderMark())
+        out << "  byte-order mark: UTF-8 (not part of the first line)\n";
     std::string line = "--skip-lines " + std::to_string(layout.header.size());
     if (const auto sheets = RecordFile(record).workbookSheets(true)) {
         const std::size_t chosen = chooseSheet(*sheets, options.sheet);
@@ -150,9 +172,9 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
             out << "  [" << shown(unit) << "]";
         out << '\n';
     }
-    out << "  data rows: " << rows << '\n'
+    out << "  data rows: " << data.rows << '\n'
         << "  first row: " << shown(layout.firstRow) << '\n'
-        << "  last row:  " << shown(lastRow) << '\n';
+        << "  last row:  " << shown(data.last, data.lastLength) << '\n';
 
     // The options that read the record: its sheet and header count, and X
     // and Y when the names say which is which.
@@ -219,7 +241,7 @@ int inspectRecords(const Options &options, std::ostream &out, std::ostream &err)
         try {
             inspectRecord(options, record, out);
         } catch (const Failure &f) {
-            err << record << ": " << f.what() << " (" << f.number() << ")\n";
+            err << record << ": " << failureLine(f) << '\n';
             if (!options.decimalComma &&
                 dataRowsHoldSemicolons(record, options.skipLinesGiven ? options.skipLines : 0))
                 err << record << ": " << "the data rows hold semicolons: for decimal commas, add --decimal-comma\n";

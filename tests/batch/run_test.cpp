@@ -9,12 +9,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include <atomic>
 #include <csignal>
 #include <map>
+#include <sstream>
+#include <thread>
 
 #include <pty.h>
 #include <sys/stat.h>
@@ -269,9 +273,11 @@ TEST_F(BatchRun, FailedStandardOutputIsAFailure)
 
 /// A hostile input of kov-batch: the files it finds, its arguments, and what
 /// must come of it. A given file's text may be "<dir>", "<fifo>",
-/// "<link>TARGET", "<hard>TARGET" (a hard link) or "<read-only>TEXT". An expected state is "-"
+/// "<link>TARGET", "<hard>TARGET" (a hard link), "<read-only>TEXT", "<rows>N" (N rows "0") or
+/// "<sparse>N" (a row, then N zero bytes in a hole). An expected state is "-"
 /// (absent), "=" (as given), "png", "svg" (a whole picture), "html" (a whole report), "results" (a results
-/// file) or "~TEXT" (a file that holds TEXT). err is a pattern for all of standard error.
+/// file), "~TEXT" (a file that holds TEXT) or "@TARGET" (still a link to TARGET). err is a pattern for all of
+/// standard error; limits are sh commands run before kov-batch starts.
 struct Hostile {
     const char *name;
     std::vector<std::pair<std::string, std::string>> given;
@@ -281,6 +287,7 @@ struct Hostile {
     std::vector<std::pair<std::string, std::string>> after;
     std::string outHas = "";
     bool diskFull = false;
+    std::string limits = "";
 };
 
 void PrintTo(const Hostile &c, std::ostream *os)
@@ -300,7 +307,17 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
             fs::create_directories(p);
         else if (text == "<fifo>")
             ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
-        else if (text.rfind("<link>", 0) == 0)
+        else if (text.rfind("<rows>", 0) == 0) {
+            std::ofstream rows(p, std::ios::binary);
+            std::string block;
+            for (int i = 0; i < (1 << 16); ++i)
+                block += "0\n";
+            for (long n = std::stol(text.substr(6)); n > 0; n -= 1 << 16)
+                rows.write(block.data(), 2 * std::min<long>(n, 1 << 16));
+        } else if (text.rfind("<sparse>", 0) == 0) {
+            writeAll(p, "1 2\n");
+            fs::resize_file(p, 4 + std::stoull(text.substr(8)));
+        } else if (text.rfind("<link>", 0) == 0)
             fs::create_symlink(text.substr(6), p);
         else if (text.rfind("<hard>", 0) == 0)
             fs::create_hard_link(dir / text.substr(6), p);
@@ -312,7 +329,7 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
         } else
             writeAll(p, text);
     }
-    const RunResult r = run(c.args, c.diskFull);
+    const RunResult r = kov::test::runBatch(dir, c.args, c.diskFull, 0, c.limits);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << r.err;
     EXPECT_NE(r.out.find(c.outHas), std::string::npos) << r.out;
@@ -321,6 +338,8 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
         const std::string text = readAll(p);
         if (state == "-") {
             EXPECT_FALSE(fs::exists(fs::symlink_status(p))) << name;
+        } else if (state.starts_with('@')) {
+            EXPECT_TRUE(fs::is_symlink(p) && fs::read_symlink(p) == state.substr(1)) << name << " is no longer a link";
         } else if (state == "=") {
             std::string given;
             for (const auto &[n, t] : c.given)
@@ -449,7 +468,47 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"earlier_results_are_no_record", {{"r.prn", Loop}, {"r-kov.prn", "Absorbed Energy and Equivalent Damping "
             "Factor calculated by kov1\r\nFile Name = r.prn\r\n"}}, {"--summary", "s.csv", "r.prn", "r-kov.prn"}, 0,
             "r-kov\\.prn: skipped: a results file of kov, not a test record\n",
-            {{"r-kov.prn", "results"}, {"r-kov-kov.prn", "-"}, {"s.csv", "~r-kov.prn,skipped,,"}}}),
+            {{"r-kov.prn", "results"}, {"r-kov-kov.prn", "-"}, {"s.csv", "~r-kov.prn,skipped,,"}}},
+    Hostile{"summary_at_a_link_to_a_device", {{"r.prn", Loop}, {"out.csv", "<link>/dev/null"}},
+            {"--summary", "out.csv", "r.prn"}, 1, "kov-batch: Cannot write out\\.csv: Path/File access error \\(75\\)\n",
+            {{"out.csv", "@/dev/null"}, {"r-kov.prn", "results"}}},
+    Hostile{"results_at_a_link_to_a_fifo", {{"r.prn", Loop}, {"p", "<fifo>"}, {"r-kov.prn", "<link>p"}}, {"r.prn"}, 1,
+            "r\\.prn: Cannot write .*/r-kov\\.prn: Path/File access error \\(75\\)\n", {{"r-kov.prn", "@p"}}},
+    Hostile{"report_at_a_link_to_a_folder", {{"r.prn", Loop}, {"sub", "<dir>"}, {"r.html", "<link>sub"}},
+            {"--stdout", "--report", "r.html", "r.prn"}, 1,
+            "kov-batch: Cannot write r\\.html: a folder has this name \\(through a link\\) \\(70\\)\n",
+            {{"r.html", "@sub"}}},
+    Hostile{"results_at_a_link_to_nothing", {{"r.prn", Loop}, {"r-kov.prn", "<link>gone"}}, {"r.prn"}, 0, "",
+            {{"r-kov.prn", "results"}, {"gone", "-"}}},
+    Hostile{"summary_to_standard_output", {{"r.prn", Loop}}, {"--summary", "-", "r.prn"}, 0, "", {{"-", "-"}},
+            "/r-kov.prn\nrecord,status,rows,"},
+    Hostile{"report_to_standard_output", {{"r.prn", Loop}}, {"--report", "-", "r.prn"}, 0, "", {{"-", "-"}},
+            "/r-kov.prn\n<!DOCTYPE html>"},
+    Hostile{"both_to_standard_output", {{"r.prn", Loop}}, {"--report", "-", "--summary", "-", "r.prn"}, 2,
+            "kov-batch: the summary and the report cannot both go to standard output\n", {{"r-kov.prn", "-"}}},
+    Hostile{"byte_order_mark_without_a_header", {{"r.csv", "\xEF\xBB\xBF" + crossingRecord(2, 0)}},
+            {"--stdout", "--skip-lines", "auto", "r.csv"}, 0, "", {}, "\n    1    1    1.000    1.000    2"},
+    Hostile{"byte_order_mark_before_names", {{"r.csv", "\xEF\xBB\xBF" "disp,force\n" + crossingRecord(2, 0)}},
+            {"--stdout", "--x-column", "disp", "--y-column", "force", "r.csv"}, 0, "", {},
+            "\n    1    1    1.000    1.000    2"},
+    Hostile{"byte_order_mark_shown_by_inspect", {{"r.csv", "\xEF\xBB\xBF" "disp,force\n" + crossingRecord(2, 0)}},
+            {"--inspect", "r.csv"}, 0, "", {}, "r.csv\n  byte-order mark: UTF-8 (not part of the first line)\n"
+            "  header lines: 1\n     1  disp,force\n"},
+    Hostile{"utf16_record", {{"r.txt", std::string("\xFF\xFE" "1\0 \0" "2\0\n\0", 10)}}, {"r.txt"}, 1,
+            "r\\.txt: the record is UTF-16 text, which is not read: save it as UTF-8 .* and run again \\(13\\)\n",
+            {{"r-kov.txt", "-"}}},
+    Hostile{"utf32_record_read_for_its_header", {{"r.txt", std::string("\xFF\xFE\0\0" "1\0\0\0", 8)}},
+            {"--skip-lines", "auto", "r.txt"}, 1, "r\\.txt: the record is UTF-32 text, .* \\(13\\)\n", {}},
+    Hostile{"rows_beyond_the_limit", {{"r.prn", "<rows>16777216"}}, {"--stdout", "--skip-lines=0", "--x-column=1",
+            "--y-column=1", "r.prn"}, 1,
+            "r\\.prn: the record has 16777216 data rows, more than the 16777215 that can be analysed \\(9\\)\n", {}},
+    Hostile{"inspect_a_line_of_a_gigabyte", {{"r.prn", "<sparse>1073741824"}}, {"--inspect", "r.prn"}, 0, "", {},
+            "  data rows: 2\n  first row: 1 2\n  last row:  " + std::string(1024, '?') + "... (cut: 1073741824 bytes)\n",
+            false, "ulimit -v 300000"},
+    Hostile{"record_beyond_the_memory_left", {{"big.prn", "<rows>3000000"}, {"r.prn", Loop}},
+            {"--json", "--skip-lines=0", "--x-column=1", "--y-column=1", "big.prn", "r.prn"}, 1,
+            "big\\.prn: Out of memory \\(7\\)\n", {{"big-kov.prn", "-"}, {"r-kov.prn", "results"}}, "", false,
+            "ulimit -v 60000"}),
     [](const ::testing::TestParamInfo<Hostile> &p) { return std::string(p.param.name); });
 
 // ---- Workbooks
@@ -597,10 +656,12 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
         writeAll(dir / records.back(), crossingRecord(2 + i % 7));
     }
     std::map<std::size_t, std::pair<RunResult, std::map<std::string, std::string>>> firsts;
-    // The last runs have too few descriptors to hold all of a group's files
-    // open (60: some of them; 40: none): those past the limit are synced on
-    // their own, with the same outcome.
-    for (const auto &[jobs, openFiles] : {std::pair{"1", 0}, {"2", 0}, {"8", 0}, {"2", 60}, {"8", 40}}) {
+    // The last runs have few descriptors (at 12 the records wait for each
+    // other's) or room for the stack of one thread only: the same outcome.
+    const std::string oneThread = "ulimit -s 1048576 && ulimit -v 1600000";
+    for (const auto &[jobs, openFiles, limits] :
+         {std::tuple{"1", 0, ""}, {"2", 0, ""}, {"8", 0, ""}, {"2", 60, ""}, {"8", 40, ""}, {"1", 12, ""},
+          {"8", 12, ""}, {"8", 0, oneThread.c_str()}}) {
         const std::vector<std::string> calls[] = {
             {"--summary", "a.prn", "a.prn"}, // a clash of the plan
             {"--csv", "--summary", "s.csv", "--json", "--report", "r.html"},
@@ -610,7 +671,7 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
             std::vector<std::string> call = {"-j", jobs};
             call.insert(call.end(), args.begin(), args.end());
             call.insert(call.end(), records.begin(), records.end());
-            const RunResult r = kov::test::runBatch(dir, call, false, openFiles);
+            const RunResult r = kov::test::runBatch(dir, call, false, openFiles, limits);
             std::map<std::string, std::string> written;
             for (const std::string &name : files())
                 written[name] = withoutLine2(readAll(dir / name));
@@ -622,9 +683,9 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.err.find("records/s"), std::string::npos) << "no progress line off a terminal";
             const auto &first = firsts.try_emplace(k, r, written).first->second;
-            EXPECT_EQ(r.out, first.first.out) << "-j " << jobs << " files " << openFiles;
-            EXPECT_EQ(r.err, first.first.err) << "-j " << jobs << " files " << openFiles;
-            EXPECT_EQ(written, first.second) << "-j " << jobs << " files " << openFiles;
+            EXPECT_EQ(r.out, first.first.out) << "-j " << jobs << " files " << openFiles << limits;
+            EXPECT_EQ(r.err, first.first.err) << "-j " << jobs << " files " << openFiles << limits;
+            EXPECT_EQ(written, first.second) << "-j " << jobs << " files " << openFiles << limits;
         }
     }
 }
@@ -667,6 +728,171 @@ TEST_F(BatchRun, ProgressOnATerminalAndInterruptionLeaveNoTemporary)
     EXPECT_TRUE(readAll(dir / "r.html").ends_with("</body></html>\n")) << "the page of the records done";
     for (const auto &e : fs::directory_iterator(dir))
         EXPECT_NE(e.path().filename().string().rfind(".kov-", 0), 0u) << "a temporary file is left: " << e.path();
+}
+
+/// Starts kov-batch in folder with args, its standard output and error
+/// on pipes, the descriptors of their reading ends in out and err.
+pid_t startBatch(const fs::path &folder, std::vector<std::string> args, int &out, int &err)
+{
+    int o[2], e[2];
+    if (::pipe(o) != 0 || ::pipe(e) != 0)
+        return -1;
+    args.insert(args.begin(), KOV_BATCH_EXE);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(o[1], 1);
+        ::dup2(e[1], 2);
+        for (const int fd : {o[0], o[1], e[0], e[1]})
+            ::close(fd);
+        std::vector<char *> argv;
+        for (std::string &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::chdir(folder.c_str()) == 0)
+            ::execv(KOV_BATCH_EXE, argv.data());
+        ::_exit(127);
+    }
+    ::close(o[1]);
+    ::close(e[1]);
+    out = o[0];
+    err = e[0];
+    return pid;
+}
+
+/// Everything left to read from fd, which is then closed.
+std::string drain(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return text;
+}
+
+/// The exit status of pid, killed after 60 s (-1 then, or when a signal ended it).
+int exitStatus(pid_t pid)
+{
+    for (int waited = 0; waited < 6000; ++waited) {
+        int raw = 0;
+        if (::waitpid(pid, &raw, WNOHANG) == pid)
+            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+/// No temporary file of kov-batch anywhere below folder.
+void expectNoTemporary(const fs::path &folder)
+{
+    for (const auto &e : fs::recursive_directory_iterator(folder))
+        EXPECT_NE(e.path().filename().string().rfind(".kov-", 0), 0u) << "a temporary file is left: " << e.path();
+}
+
+/// A signal sent after a delay, or over and over from the start.
+struct StopCase {
+    const char *name;
+    int signal;
+    int afterMs; ///< -1: every 5 ms until the call ends
+};
+
+void PrintTo(const StopCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class StopSignal : public BatchRun, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopSignal, EndsTheCallWithTheRecordsDone)
+{
+    const StopCase &c = GetParam();
+    std::vector<std::string> args = {"-j", "2", "--json", "--summary", "s.csv", "--report", "r.html"};
+    constexpr int Records = 400;
+    for (int i = 0; i < Records; ++i) {
+        args.push_back("r" + std::to_string(i) + ".prn");
+        writeAll(dir / args.back(), crossingRecord(8));
+    }
+    int out = -1, err = -1;
+    const pid_t pid = startBatch(dir, args, out, err);
+    ASSERT_GT(pid, 0);
+    // The first signal only once the handlers are in place: after the first
+    // line the call prints.
+    char first = 0;
+    ASSERT_EQ(::read(out, &first, 1), 1);
+    std::atomic<bool> ended{false};
+    std::thread sender([&] {
+        ::usleep(static_cast<useconds_t>(std::max(c.afterMs, 0)) * 1000);
+        do
+            ::kill(pid, c.signal);
+        while (c.afterMs < 0 && !ended && ::usleep(5000) == 0);
+    });
+    drain(out);
+    const std::string errText = drain(err);
+    ended = true;
+    sender.join();
+    EXPECT_EQ(exitStatus(pid), 128 + c.signal) << errText;
+    std::smatch done;
+    ASSERT_TRUE(std::regex_search(errText, done, std::regex(R"(kov-batch: \w[\w ]*: (\d+) of 400 records done\n$)")))
+        << errText;
+    const std::size_t records = std::stoul(done[1]);
+    EXPECT_EQ(crlfLines(readAll(dir / "s.csv")).size(), records + 1) << "a summary row for each record done";
+    EXPECT_TRUE(readAll(dir / "r.html").ends_with("</body></html>\n")) << "the page of the records done";
+    expectNoTemporary(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StopSignal, ::testing::Values(
+    StopCase{"sigterm_while_records_run", SIGTERM, 30}, StopCase{"sighup_while_records_run", SIGHUP, 30},
+    StopCase{"sigint_soon", SIGINT, 0}, StopCase{"sigterm_again_and_again", SIGTERM, -1},
+    StopCase{"sigint_again_and_again", SIGINT, -1}),
+    [](const ::testing::TestParamInfo<StopCase> &p) { return std::string(p.param.name); });
+
+TEST_F(BatchRun, AClosedStandardOutputStopsTheCall)
+{
+    std::vector<std::string> args = {"-j", "2", "--json"};
+    for (int i = 0; i < 300; ++i) {
+        args.push_back("r" + std::to_string(i) + ".prn");
+        writeAll(dir / args.back(), crossingRecord(4));
+    }
+    int out = -1, err = -1;
+    const pid_t pid = startBatch(dir, args, out, err);
+    ASSERT_GT(pid, 0);
+    char first = 0;
+    ASSERT_EQ(::read(out, &first, 1), 1);
+    ::close(out); // as `kov-batch ... | head -1` does
+    const std::string errText = drain(err);
+    EXPECT_EQ(exitStatus(pid), 1) << "not ended by SIGPIPE";
+    std::smatch done;
+    ASSERT_TRUE(std::regex_search(errText, done,
+                                  std::regex(R"(^kov-batch: cannot write to standard output: (\d+) of 300 records done\n$)")))
+        << errText;
+    EXPECT_LT(std::stoul(done[1]), 300u) << "the records after the failed write are not started";
+    expectNoTemporary(dir);
+}
+
+TEST_F(BatchRun, AFolderMovedMidRunKeepsNoTemporaryAndFailsWith76)
+{
+    fs::create_directory(dir / "sub");
+    std::vector<std::string> args = {"-j", "2", "--json", "--csv"};
+    for (int i = 0; i < 400; ++i) {
+        args.push_back("sub/r" + std::to_string(i) + ".prn");
+        writeAll(dir / args.back(), crossingRecord(6));
+    }
+    int out = -1, err = -1;
+    const pid_t pid = startBatch(dir, args, out, err);
+    ASSERT_GT(pid, 0);
+    char first = 0;
+    ASSERT_EQ(::read(out, &first, 1), 1);
+    fs::rename(dir / "sub", dir / "moved");
+    drain(out);
+    const std::string errText = drain(err);
+    EXPECT_EQ(exitStatus(pid), 1);
+    EXPECT_FALSE(errText.empty()) << "the records after the move fail";
+    std::istringstream lines(errText);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.ends_with("(76)")) << line;
+    expectNoTemporary(dir);
 }
 
 } // namespace

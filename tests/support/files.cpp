@@ -108,7 +108,8 @@ std::vector<std::string> ScratchFolder::names() const
     return names;
 }
 
-BatchRun runBatch(const fs::path &folder, const std::vector<std::string> &args, bool diskFull, int openFiles)
+BatchRun runBatch(const fs::path &folder, const std::vector<std::string> &args, bool diskFull, int openFiles,
+                  const std::string &limits)
 {
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0)
@@ -125,11 +126,15 @@ BatchRun runBatch(const fs::path &folder, const std::vector<std::string> &args, 
         if (::chdir(folder.c_str()) != 0 || (diskFull && ::setrlimit(RLIMIT_FSIZE, &none) != 0) ||
             (openFiles > 0 && ::setrlimit(RLIMIT_NOFILE, &fewFiles) != 0))
             ::_exit(126);
+        const std::string script = limits + " && exec \"$0\" \"$@\"";
         std::vector<char *> argv{const_cast<char *>(KOV_BATCH_EXE)};
+        if (!limits.empty())
+            argv = {const_cast<char *>("/bin/sh"), const_cast<char *>("-c"), const_cast<char *>(script.c_str()),
+                    const_cast<char *>(KOV_BATCH_EXE)};
         for (const auto &a : args)
             argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
-        ::execv(KOV_BATCH_EXE, argv.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(out[1]);

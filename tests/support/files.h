@@ -65,9 +65,10 @@ struct BatchRun {
 /// standard output and error through pipes. diskFull sets a file-size limit
 /// of 0, so that every write to a file fails as on a full disk. A run that
 /// has not ended after 60 s is killed (status -1): a hang fails the test,
-/// not the suite.
+/// not the suite. limits: sh commands ("ulimit -v 200000"), run
+/// before kov-batch starts (they bind root too, unlike a process limit).
 BatchRun runBatch(const std::filesystem::path &folder, const std::vector<std::string> &args, bool diskFull = false,
-                  int openFiles = 0);
+                  int openFiles = 0, const std::string &limits = "");
 
 /// The test data folder (tests/data) and the examples folder.
 std::filesystem::path dataFolder();
