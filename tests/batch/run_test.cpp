@@ -335,7 +335,8 @@ TEST_P(HostileInput, IsRefusedOrHandledWithoutHarm)
     EXPECT_NE(r.out.find(c.outHas), std::string::npos) << r.out;
     for (const auto &[name, state] : c.after) {
         const fs::path p = dir / name;
-        const std::string text = readAll(p);
+        // A link to a FIFO is never opened: reading it would block.
+        const std::string text = state.starts_with('@') ? "" : readAll(p);
         if (state == "-") {
             EXPECT_FALSE(fs::exists(fs::symlink_status(p))) << name;
         } else if (state.starts_with('@')) {
@@ -487,10 +488,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"both_to_standard_output", {{"r.prn", Loop}}, {"--report", "-", "--summary", "-", "r.prn"}, 2,
             "kov-batch: the summary and the report cannot both go to standard output\n", {{"r-kov.prn", "-"}}},
     Hostile{"byte_order_mark_without_a_header", {{"r.csv", "\xEF\xBB\xBF" + crossingRecord(2, 0)}},
-            {"--stdout", "--skip-lines", "auto", "r.csv"}, 0, "", {}, "\n    1    1    1.000    1.000    2"},
+            {"--stdout", "--skip-lines", "auto", "r.csv"}, 0, "", {}, "\n    1    4    3.000    1.000    3   -2.000   -1.000 "},
     Hostile{"byte_order_mark_before_names", {{"r.csv", "\xEF\xBB\xBF" "disp,force\n" + crossingRecord(2, 0)}},
             {"--stdout", "--x-column", "disp", "--y-column", "force", "r.csv"}, 0, "", {},
-            "\n    1    1    1.000    1.000    2"},
+            "\n    1    4    3.000    1.000    3   -2.000   -1.000 "},
     Hostile{"byte_order_mark_shown_by_inspect", {{"r.csv", "\xEF\xBB\xBF" "disp,force\n" + crossingRecord(2, 0)}},
             {"--inspect", "r.csv"}, 0, "", {}, "r.csv\n  byte-order mark: UTF-8 (not part of the first line)\n"
             "  header lines: 1\n     1  disp,force\n"},
@@ -502,12 +503,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"rows_beyond_the_limit", {{"r.prn", "<rows>16777216"}}, {"--stdout", "--skip-lines=0", "--x-column=1",
             "--y-column=1", "r.prn"}, 1,
             "r\\.prn: the record has 16777216 data rows, more than the 16777215 that can be analysed \\(9\\)\n", {}},
-    Hostile{"inspect_a_line_of_a_gigabyte", {{"r.prn", "<sparse>1073741824"}}, {"--inspect", "r.prn"}, 0, "", {},
-            "  data rows: 2\n  first row: 1 2\n  last row:  " + std::string(1024, '?') + "... (cut: 1073741824 bytes)\n",
-            false, "ulimit -v 300000"},
-    Hostile{"record_beyond_the_memory_left", {{"big.prn", "<rows>3000000"}, {"r.prn", Loop}},
+    Hostile{"inspect_a_line_of_256_mib", {{"r.prn", "<sparse>268435456"}}, {"--inspect", "r.prn"}, 0, "", {},
+            "  data rows: 2\n  first row: 1 2\n  last row:  " + std::string(1024, '?') + "... (cut: 268435456 bytes)\n",
+            false, "ulimit -v 100000"},
+    Hostile{"record_beyond_the_memory_left", {{"big.prn", "<rows>3000000"}, {"r.prn", crossingRecord(2, 0)}},
             {"--json", "--skip-lines=0", "--x-column=1", "--y-column=1", "big.prn", "r.prn"}, 1,
-            "big\\.prn: Out of memory \\(7\\)\n", {{"big-kov.prn", "-"}, {"r-kov.prn", "results"}}, "", false,
+            "big\\.prn: Out of memory \\(7\\)\n", {{"big-kov.json", "-"}, {"r-kov.prn", "results"}}, "", false,
             "ulimit -v 60000"}),
     [](const ::testing::TestParamInfo<Hostile> &p) { return std::string(p.param.name); });
 
