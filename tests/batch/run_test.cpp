@@ -488,9 +488,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"both_to_standard_output", {{"r.prn", Loop}}, {"--report", "-", "--summary", "-", "r.prn"}, 2,
             "kov-batch: the summary and the report cannot both go to standard output\n", {{"r-kov.prn", "-"}}},
     Hostile{"byte_order_mark_without_a_header", {{"r.csv", "\xEF\xBB\xBF" + crossingRecord(2, 0)}},
-            {"--stdout", "--skip-lines", "auto", "r.csv"}, 0, "", {}, "\n    1    4    3.000    1.000    3   -2.000   -1.000 "},
+            {"--stdout", "--peak-rule", "window", "--skip-lines", "auto", "r.csv"}, 0, "", {},
+            "\n    1    4    3.000    1.000    3   -2.000   -1.000 "},
     Hostile{"byte_order_mark_before_names", {{"r.csv", "\xEF\xBB\xBF" "disp,force\n" + crossingRecord(2, 0)}},
-            {"--stdout", "--x-column", "disp", "--y-column", "force", "r.csv"}, 0, "", {},
+            {"--stdout", "--peak-rule", "window", "--x-column", "disp", "--y-column", "force", "r.csv"}, 0, "", {},
             "\n    1    4    3.000    1.000    3   -2.000   -1.000 "},
     Hostile{"byte_order_mark_shown_by_inspect", {{"r.csv", "\xEF\xBB\xBF" "disp,force\n" + crossingRecord(2, 0)}},
             {"--inspect", "r.csv"}, 0, "", {}, "r.csv\n  byte-order mark: UTF-8 (not part of the first line)\n"
