@@ -100,7 +100,7 @@ StopSignals::StopSignals()
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < std::size(StopSignalNumbers); ++i)
-        ::sigaction(StopSignalNumbers[i], &action, &m_earlier[i]);
+        ::sigaction(StopSignalNumbers[i], &action, nullptr);
     // A closed standard output is seen as a failed write, not a signal.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
@@ -110,8 +110,11 @@ StopSignals::StopSignals()
 
 StopSignals::~StopSignals()
 {
-    for (std::size_t i = 0; i < std::size(StopSignalNumbers); ++i)
-        ::sigaction(StopSignalNumbers[i], &m_earlier[i], nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (const int number : StopSignalNumbers)
+        ::sigaction(number, &ignore, nullptr);
     ::sigaction(SIGPIPE, &m_earlierPipe, nullptr);
 }
 

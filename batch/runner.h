@@ -17,7 +17,10 @@ namespace kov::batch {
 /// (a closed standard output is then a failed write): a signal stops the
 /// starting of records, as requestStop() does, and the call ends as when
 /// all are done. Later signals change nothing, so the files under way are
-/// finished whole. Made once, before anything is written.
+/// finished whole. Made once, before anything is written; when it goes,
+/// the call is over and SIGINT, SIGTERM and SIGHUP are ignored from then
+/// on, so that one arriving while the process exits cannot end it by the
+/// signal after its work was done.
 class StopSignals {
 public:
     StopSignals();
@@ -29,7 +32,6 @@ public:
     static int received();
 
 private:
-    struct sigaction m_earlier[3] {};
     struct sigaction m_earlierPipe {};
 };
 
