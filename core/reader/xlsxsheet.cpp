@@ -410,7 +410,8 @@ Workbook readWorkbook(const Archive &archive)
     for (const Relationship &r : relationships)
         if (endsWith(r.type, "/sharedStrings"))
             book.sharedStrings = partPath(main, r.target);
-    for (const auto &[name, id] : handler.sheets) {
+    for (const auto &sheet : handler.sheets) {
+        const std::string &name = sheet.first, &id = sheet.second;
         const auto r = std::find_if(relationships.begin(), relationships.end(), [&](const Relationship &x) { return x.id == id; });
         if (r == relationships.end())
             refuse("the workbook is damaged: its sheet '" + name + "' has no part");
