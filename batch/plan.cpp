@@ -1,38 +1,15 @@
 #include "batch/plan.h"
 
+#include "core/output/fileidentity.h"
 #include "core/output/resultsfile.h"
 #include "core/state/failure.h"
 
 #include <filesystem>
 #include <map>
-#include <tuple>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kov::batch {
 
 namespace {
-
-/// What makes two paths the same file: device and inode for a file that
-/// exists (symbolic links followed, so a link or a second hard link to a
-/// record is that record); the folder's device and inode and the name for
-/// one that does not; the normalised absolute path when not even the folder
-/// can be found (nothing can be written there anyway).
-using FileId = std::tuple<int, dev_t, ino_t, std::string>;
-
-FileId fileIdOf(const std::string &path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return {0, st.st_dev, st.st_ino, {}};
-    const std::filesystem::path p(path);
-    const std::string folder = p.has_parent_path() ? p.parent_path().string() : ".";
-    if (::stat(folder.c_str(), &st) == 0)
-        return {1, st.st_dev, st.st_ino, p.filename().string()};
-    return {2, 0, 0, normalisedAbsolutePath(path)};
-}
 
 /// The path of an output beside the record, or nothing when its name
 /// cannot be made.
@@ -75,41 +52,6 @@ const PlannedFile *RecordPlan::find(OutputKind kind) const
     return nullptr;
 }
 
-namespace {
-
-/// isResultsFile, which also gives the identity of the file it opened
-/// (nullopt when it could not open it), so that planning a record does not
-/// look it up twice.
-bool isResultsFile(const std::string &path, std::optional<FileId> &id)
-{
-    // Non-blocking, so that a named pipe given as a record is not waited on.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    std::string head(ResultsFirstLine.size() + 2, '\0');
-    ssize_t n = 0;
-    if (::fstat(fd, &st) == 0) {
-        id = FileId{0, st.st_dev, st.st_ino, {}};
-        if (S_ISREG(st.st_mode))
-            n = ::pread(fd, head.data(), head.size(), 0);
-    }
-    ::close(fd);
-    if (n < static_cast<ssize_t>(ResultsFirstLine.size()))
-        return false;
-    head.resize(static_cast<std::size_t>(n));
-    const std::string_view rest = std::string_view(head).substr(ResultsFirstLine.size());
-    return head.starts_with(ResultsFirstLine) && (rest.empty() || rest[0] == '\n' || rest.starts_with("\r\n"));
-}
-
-} // namespace
-
-bool isResultsFile(const std::string &path)
-{
-    std::optional<FileId> id;
-    return isResultsFile(path, id);
-}
-
 std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::string &error)
 {
     std::vector<RecordPlan> plans;
@@ -119,7 +61,7 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::str
         plan.record = record;
         plan.absolute = normalisedAbsolutePath(record);
         std::optional<FileId> id;
-        plan.skipped = isResultsFile(record, id);
+        plan.skipped = isResultsFile(record, &id);
         if (!plan.skipped)
             records.emplace(id ? *id : fileIdOf(record), record);
         plans.push_back(std::move(plan));

@@ -52,8 +52,4 @@ struct RecordPlan {
 /// file that exists, the folder's identity and the name for one that does not.
 std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::string &error);
 
-/// True when the file at path is a regular file whose first line is the
-/// results file's first line: an earlier results file, not a test record.
-bool isResultsFile(const std::string &path);
-
 } // namespace kov::batch

@@ -3,6 +3,7 @@
 #include "core/analysis/course.h"
 #include "core/output/jsontext.h"
 #include "core/reader/recordfile.h"
+#include "core/reader/recordinspection.h"
 #include "core/reader/testrecord.h"
 #include "core/reader/workbook.h"
 
@@ -30,73 +31,6 @@ std::string shown(std::string_view line, std::size_t length = 0)
     if (length > MaxShownLine)
         text += "... (cut: " + std::to_string(length) + " bytes)";
     return text;
-}
-
-/// The data rows after the header as the reader counts them (every line,
-/// the last one also without a line end), and the start of the last with
-/// its length: memory stays bounded whatever the length of a line.
-struct DataRows {
-    long long rows = 0;
-    std::string last;
-    std::size_t lastLength = 0;
-};
-
-DataRows dataRows(const std::string &path, int skipLines, const RecordConvention &convention)
-{
-    RecordFile file(path, convention);
-    if (!file.isWorkbook())
-        file.skipByteOrderMark();
-    file.skipLines(skipLines);
-    DataRows found;
-    std::string line;
-    std::size_t length = 0;
-    bool any = false, lastCr = false;
-    while (file.available()) {
-        const std::string_view bytes(reinterpret_cast<const char *>(file.data()), file.size());
-        for (const char c : bytes) {
-            any = true;
-            if (c == '\n' && lastCr) {
-                lastCr = false;
-                continue;
-            }
-            lastCr = c == '\r';
-            if (c == '\r' || c == '\n') {
-                ++found.rows;
-                found.last.swap(line);
-                found.lastLength = length;
-                line.clear();
-                length = 0;
-            } else if (length++ < MaxShownLine) {
-                line += c;
-            }
-        }
-        file.consumeAll();
-    }
-    if (length > 0 || (any && found.rows == 0)) {
-        ++found.rows;
-        found.last.swap(line);
-        found.lastLength = length;
-    }
-    return found;
-}
-
-/// The column whose name alone says it holds words of one list and none of
-/// the other, when exactly one does; else 0.
-std::int16_t guessColumn(const RecordLayout &layout, std::initializer_list<std::string_view> words,
-                         std::initializer_list<std::string_view> others)
-{
-    std::int16_t found = 0;
-    for (std::size_t i = 0; i < layout.names.size(); ++i) {
-        const auto has = [&](std::initializer_list<std::string_view> list) {
-            return std::any_of(list.begin(), list.end(), [&](std::string_view w) { return containsIgnoringCase(layout.names[i], w); });
-        };
-        if (has(words) && !has(others)) {
-            if (found != 0)
-                return 0;
-            found = static_cast<std::int16_t>(i + 1);
-        }
-    }
-    return found;
 }
 
 /// An option value as a shell reads it back.
@@ -137,15 +71,15 @@ void inspectRest(const std::string &record, const Settings &settings, const Reco
 void inspectRecord(const Options &options, const std::string &record, std::ostream &out)
 {
     const RecordConvention convention = options.convention();
-    const RecordLayout layout = readLayout(record, options.skipLinesGiven ? options.skipLines : -1, convention);
-    const DataRows data = dataRows(record, static_cast<int>(layout.header.size()), convention);
+    const RecordInspection r = kov::inspectRecord(options, record);
+    const RecordLayout &layout = r.layout;
 
     out << record << '\n';
     if (RecordFile file(record); file.skipByteOrderMark())
         out << "  byte-order mark: UTF-8 (not part of the first line)\n";
     std::string line = "--skip-lines " + std::to_string(layout.header.size());
-    if (const auto sheets = RecordFile(record).workbookSheets(true)) {
-        const std::size_t chosen = chooseSheet(*sheets, options.sheet);
+    if (const auto &sheets = r.sheets) {
+        const std::size_t chosen = r.sheet;
         out << "  sheets: " << sheets->size() << '\n';
         for (std::size_t i = 0; i < sheets->size(); ++i) {
             const SheetInfo &sheet = (*sheets)[i];
@@ -172,50 +106,35 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
             out << "  [" << shown(unit) << "]";
         out << '\n';
     }
-    out << "  data rows: " << data.rows << '\n'
+    out << "  data rows: " << r.dataRows << '\n'
         << "  first row: " << shown(layout.firstRow) << '\n'
-        << "  last row:  " << shown(data.last, data.lastLength) << '\n';
+        << "  last row:  " << shown(r.lastRow, r.lastRowLength) << '\n';
 
     // The options that read the record: its sheet and header count, and X
     // and Y when the names say which is which.
     if (options.decimalComma)
         line = "--decimal-comma " + line;
-    Settings settings = options;
-    std::string error;
-    std::int16_t x = 0, y = 0;
-    if (!options.xColumnName.empty() || !options.yColumnName.empty()) {
-        Options named = options;
-        named.skipLinesAuto = true;
-        if (!applyLayout(named, layout, record, settings, error))
-            throw Failure(err::TypeMismatch, error.substr(error.find(": ") + 2));
-        x = settings.xColumn;
-        y = settings.yColumn;
-    } else {
-        x = guessColumn(layout, {"disp", "stroke", "drift", "deflection"}, {"force", "load"});
-        y = guessColumn(layout, {"force", "load"}, {"disp", "stroke", "drift", "deflection"});
-    }
-    if (x == 0 || y == 0 || x == y) {
+    if (!r.columnError.empty())
+        throw Failure(err::TypeMismatch, r.columnError.substr(r.columnError.find(": ") + 2));
+    if (!r.columnsKnown()) {
         out << "  options: " << line << '\n'
             << "  X and Y: cannot tell from " << (layout.names.empty() ? "the header" : "the column names")
             << "; give --x-column and --y-column\n";
         return;
     }
-    line += " --x-column " + std::to_string(x) + " --y-column " + std::to_string(y);
+    line += " --x-column " + std::to_string(r.xColumn) + " --y-column " + std::to_string(r.yColumn);
     std::string sources;
-    for (const auto &[axis, column, given, value] :
-         {std::tuple{"x", x, options.xUnitGiven, options.xUnit}, std::tuple{"y", y, options.yUnitGiven, options.yUnit}}) {
-        const std::string fromHeader = headerUnit(layout, column);
-        std::string unit = value, source = given ? std::string("--") + axis + "-unit" : "the default";
-        if (!given && !fromHeader.empty()) {
-            unit = fromHeader;
-            source = "header line " + std::to_string(layout.unitsLine);
-        }
-        line += std::string(" --") + axis + "-unit " + shellWord(unit);
-        sources += std::string(sources.empty() ? "" : "; ") + axis + " unit " + shown(unit) + ": " + source;
+    for (const auto &[axis, unit] : {std::pair{"x", &r.xUnit}, std::pair{"y", &r.yUnit}}) {
+        const std::string source = unit->given        ? std::string("--") + axis + "-unit"
+                                   : unit->headerLine ? "header line " + std::to_string(unit->headerLine)
+                                                      : std::string("the default");
+        line += std::string(" --") + axis + "-unit " + shellWord(unit->text);
+        sources += std::string(sources.empty() ? "" : "; ") + axis + " unit " + shown(unit->text) + ": " + source;
     }
     out << "  options: " << line << '\n' << "  (" << sources << ")\n";
-    settings.xColumn = x;
-    settings.yColumn = y;
+    Settings settings = options;
+    settings.xColumn = r.xColumn;
+    settings.yColumn = r.yColumn;
     settings.skipLines = static_cast<std::int16_t>(layout.header.size());
     inspectRest(record, settings, convention, out);
 }
