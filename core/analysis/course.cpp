@@ -206,6 +206,12 @@ AutomaticCourse analyseRecord(SharedState &state, const RecordConvention &conven
     state.DataLoaded = 0;
     startCourse(state);
     LoadTestRecord(state, convention, sink);
+    return analyseLoadedRecord(state, options);
+}
+
+AutomaticCourse analyseLoadedRecord(SharedState &state, const CourseOptions &options)
+{
+    startCourse(state);
     AutomaticCourse course;
     course.rows = selectRows(state, options);
     // The record's largest absolute load, before each search takes MaxAbsY over.

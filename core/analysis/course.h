@@ -156,4 +156,10 @@ AutomaticCourse analyseRecord(SharedState &state, const RecordConvention &conven
 AutomaticCourse analyseRecord(SharedState &state, const RecordConvention &convention, RecordBytesSink *sink,
                               const CourseOptions &options);
 
+/// analyseRecord's course on a record that LoadTestRecord has just read into
+/// state (nothing of an earlier course counts): the same cycles and results,
+/// and the same failures, as analyseRecord of the same file, without reading
+/// it again.
+AutomaticCourse analyseLoadedRecord(SharedState &state, const CourseOptions &options);
+
 } // namespace kov

@@ -2,6 +2,7 @@
 
 #include "core/output/resultsfile.h"
 #include "core/reader/recorddigest.h"
+#include "core/reader/testrecord.h"
 
 #include <filesystem>
 
@@ -49,14 +50,16 @@ std::vector<std::string> courseWarnings(const AutomaticCourse &course)
 
 } // namespace
 
-RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions &options,
-                                 const RecordReading &reading, const AnalysisParts &parts)
+namespace {
+
+/// A fresh state as if the program had just started, set up to read the
+/// record, and the record's context.
+RecordAnalysis freshRecord(const std::string &record, const RecordOptions &options, const RecordReading &reading)
 {
     RecordAnalysis a;
     a.context.record = normalisedAbsolutePath(record);
     a.context.xUnit = reading.settings.xUnit;
     a.context.yUnit = reading.settings.yUnit;
-    // Every record starts from a fresh state, as if the program had just started.
     a.state = std::make_shared<SharedState>();
     SharedState &state = *a.state;
     applyStartValues(state);
@@ -65,7 +68,12 @@ RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions 
     // Opened exactly as named; only line 2 and the results name use the
     // normalised absolute path.
     state.DataFileName = record;
+    return a;
+}
 
+/// The course's options from the record's, told in the context too.
+CourseOptions courseOptions(const RecordOptions &options, ExportContext &context)
+{
     CourseOptions course;
     course.deadband = options.deadband;
     course.peakRule = options.peakRule;
@@ -73,52 +81,119 @@ RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions 
     course.lastRow = options.lastRow;
     course.xOffset = options.xOffset;
     course.yOffset = options.yOffset;
-    a.context.peakRule = options.peakRule;
-    a.context.rowRange = options.firstRow || options.lastRow;
-    a.context.xOffset = options.xOffset.kind;
-    a.context.yOffset = options.yOffset.kind;
+    context.peakRule = options.peakRule;
+    context.rowRange = options.firstRow || options.lastRow;
+    context.xOffset = options.xOffset.kind;
+    context.yOffset = options.yOffset.kind;
+    return course;
+}
+
+/// Reads the record's steps file, when the options name one, into steps
+/// for the course; throws its failure.
+void readSteps(const std::string &record, const RecordOptions &options, std::optional<StepsFile> &steps,
+               CourseOptions &course, ExportContext &context)
+{
+    if (options.stepsFile.empty())
+        return;
+    const std::string name = withBaseName(options.stepsFile, std::filesystem::path(record).stem().string());
+    // With %n, a record may have no steps file of its own.
+    if (name == options.stepsFile || std::filesystem::exists(name)) {
+        steps = readStepsFile(name);
+        course.corrections = &steps->corrections;
+        course.correctionsName = name;
+        context.stepsFile = normalisedAbsolutePath(name);
+        context.stepsSha256 = steps->sha256;
+    }
+}
+
+/// The record's failure lines and number. A header or a workbook that could
+/// not be read, input that does not fit the record or is of a kind not
+/// read, and too many files open (no fault of the data) say why; the
+/// reader's other failures keep the window's message, followed by the hint about
+/// decimal commas where it applies (with reading).
+void setFailure(RecordAnalysis &a, const Failure &f, const std::string &record, const RecordOptions &options,
+                const RecordReading *reading)
+{
+    const bool explained = (reading && reading->failure) || f.number() == err::BadFileFormat ||
+                           f.kind() == Failure::Kind::Input || f.number() == err::TooManyFiles;
+    a.errors.push_back(explained ? failureLine(f)
+                                 : failureLine("This file includes error data or you may mistake column or "
+                                               "skip indication.",
+                                               f.number()));
+    if (const std::string hint =
+            f.kind() == Failure::Kind::Input || !reading ? "" : decimalCommaHint(options, *reading, record);
+        !hint.empty())
+        a.errors.push_back(hint);
+    a.errorNumber = f.number();
+}
+
+/// The course's outcome and the metrics, once the course has run.
+void finishAnalysis(RecordAnalysis &a, const RecordOptions &options, bool metrics)
+{
+    a.context.truncated = a.course.truncated;
+    a.context.rows = a.course.rows;
+    a.warnings = courseWarnings(a.course);
+    if (metrics)
+        a.metrics = computeMetrics(*a.state, options, a.course.perCycle);
+}
+
+} // namespace
+
+RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions &options,
+                                 const RecordReading &reading, const AnalysisParts &parts)
+{
+    RecordAnalysis a = freshRecord(record, options, reading);
+    CourseOptions course = courseOptions(options, a.context);
     RecordDigest digest; // the record's SHA-256, in the reader's one pass
     std::optional<StepsFile> steps;
     try {
         if (reading.failure)
             throw *reading.failure;
-        if (!options.stepsFile.empty()) {
-            const std::string name =
-                withBaseName(options.stepsFile, std::filesystem::path(record).stem().string());
-            // With %n, a record may have no steps file of its own.
-            if (name == options.stepsFile || std::filesystem::exists(name)) {
-                steps = readStepsFile(name);
-                course.corrections = &steps->corrections;
-                course.correctionsName = name;
-                a.context.stepsFile = normalisedAbsolutePath(name);
-                a.context.stepsSha256 = steps->sha256;
-            }
-        }
-        a.course = analyseRecord(state, reading.convention, parts.digest ? &digest : nullptr, course);
+        readSteps(record, options, steps, course, a.context);
+        a.course = analyseRecord(*a.state, reading.convention, parts.digest ? &digest : nullptr, course);
     } catch (const Failure &f) {
-        // A header or a workbook that could not be read, input that does not
-        // fit the record or is of a kind not read, and too many files open
-        // (no fault of the data) say why; the reader's other failures keep
-        // the window's message.
-        const bool explained = reading.failure || f.number() == err::BadFileFormat ||
-                               f.kind() == Failure::Kind::Input || f.number() == err::TooManyFiles;
-        a.errors.push_back(explained ? failureLine(f)
-                                     : failureLine("This file includes error data or you may mistake column or "
-                                                   "skip indication.",
-                                                   f.number()));
-        if (const std::string hint = f.kind() == Failure::Kind::Input ? "" : decimalCommaHint(options, reading, record);
-            !hint.empty())
-            a.errors.push_back(hint);
-        a.errorNumber = f.number();
+        setFailure(a, f, record, options, &reading);
         a.context.sha256 = digest.sha256().value_or("");
         return a;
     }
-    a.context.truncated = a.course.truncated;
-    a.context.rows = a.course.rows;
     a.context.sha256 = digest.sha256().value_or("");
-    a.warnings = courseWarnings(a.course);
-    if (parts.metrics)
-        a.metrics = computeMetrics(state, options, a.course.perCycle);
+    finishAnalysis(a, options, parts.metrics);
+    return a;
+}
+
+RecordAnalysis readRecordFile(const std::string &record, const RecordOptions &options, const RecordReading &reading,
+                              bool digest)
+{
+    RecordAnalysis a = freshRecord(record, options, reading);
+    RecordDigest sink;
+    try {
+        if (reading.failure)
+            throw *reading.failure;
+        a.state->DataLoaded = 0;
+        startCourse(*a.state);
+        LoadTestRecord(*a.state, reading.convention, digest ? &sink : nullptr);
+    } catch (const Failure &f) {
+        setFailure(a, f, record, options, &reading);
+    }
+    a.context.sha256 = sink.sha256().value_or("");
+    return a;
+}
+
+RecordAnalysis analyseReadRecord(const RecordAnalysis &read, const RecordOptions &options, bool metrics)
+{
+    RecordAnalysis a;
+    a.context = read.context;
+    a.state = std::make_shared<SharedState>(*read.state);
+    CourseOptions course = courseOptions(options, a.context);
+    std::optional<StepsFile> steps;
+    try {
+        readSteps(a.state->DataFileName, options, steps, course, a.context);
+        a.course = analyseLoadedRecord(*a.state, course);
+    } catch (const Failure &f) {
+        setFailure(a, f, a.state->DataFileName, options, nullptr);
+        return a;
+    }
+    finishAnalysis(a, options, metrics);
     return a;
 }
 

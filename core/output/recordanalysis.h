@@ -66,6 +66,20 @@ struct AnalysisParts {
 RecordAnalysis analyseRecordFile(const std::string &record, const RecordOptions &options,
                                  const RecordReading &reading, const AnalysisParts &parts = {});
 
+/// The reading of analyseRecordFile alone: the record read into a fresh
+/// state (its course started, no cycle analysed), its context with the
+/// SHA-256 when digest is set, and the same failures. The state is for
+/// analyseReadRecord, which never changes it.
+RecordAnalysis readRecordFile(const std::string &record, const RecordOptions &options, const RecordReading &reading,
+                              bool digest = true);
+
+/// The analysis of a record that readRecordFile read (without failure), on
+/// a copy of its state, with the options' course (deadband, peak rule, row
+/// range, offsets, steps file) and metric settings (the limits are those it
+/// was read with): the same course, warnings, metrics and failures as
+/// analyseRecordFile of the same file, without reading it again.
+RecordAnalysis analyseReadRecord(const RecordAnalysis &read, const RecordOptions &options, bool metrics = true);
+
 /// The results file's text with the date and time now (line 2). Throws
 /// Failure 9 for a peak step outside the steps the results file can hold.
 std::string recordResultsText(const RecordAnalysis &analysis, const std::tm &now);
