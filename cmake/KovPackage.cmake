@@ -1,7 +1,9 @@
-# The Debian package: `cpack -G DEB` in a build folder (scripts/package.sh
+# The Debian packages: `cpack -G DEB` in a build folder (scripts/package.sh
 # does it in a clean one) makes kov_VERSION_ARCH.deb of everything the
-# install() rules put in place, so a part that gains an install rule is
-# packaged without a change here.
+# install() rules put in place without naming a component (the default
+# component kov), so a part that gains an install rule is packaged without a
+# change here, and python3-kov_VERSION_ARCH.deb of the component python: the
+# Python module.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kov)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -29,6 +31,29 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
+
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL kov)
+set(CPACK_DEBIAN_KOV_PACKAGE_NAME kov)
+if(KOV_BUILD_PYTHON)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-kov)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Python module for hysteresis loop analysis of cyclic loading tests")
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+"Python module for hysteresis loop analysis of cyclic loading tests
+The module kov reads the records of cyclic loading tests of structural
+specimens and analyses them cycle by cycle with the same core as kov and
+kov-batch: per-cycle energy, equivalent damping, stiffness and strength as
+numpy arrays and pandas tables, the envelopes with their EEEP curves, the
+loading protocol and the acceptance, and the results, JSON and CSV files
+byte for byte as kov-batch writes them.")
+  # The module is built for the Python 3.11 of Debian 12; what it links comes
+  # from dpkg-shlibdeps.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.11~), python3 (<< 3.12), python3-numpy, python3-pandas")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS "python3-matplotlib")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "kov")
+endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # lintian reports no errors and no warnings. With --pedantic -I it shows only

@@ -3,7 +3,7 @@
 # (gzip -9n: best compression, no file name or time stamp inside).
 # Set by the caller: KOV_SOURCE_DIR, KOV_BATCH_MAN (kov-batch's page as the
 # build wrote it), KOV_WORK_DIR, KOV_VERSION, KOV_MAINTAINER, KOV_MANDIR,
-# KOV_DOCDIR_RELATIVE.
+# KOV_DOCDIR_RELATIVE, and KOV_CHANGELOG_ONLY.
 
 # The names the texts use.
 set(PROJECT_VERSION "${KOV_VERSION}")
@@ -26,7 +26,10 @@ macro(kov_install_gzipped source name destination)
   file(INSTALL "${kov_work}/${name}.gz" DESTINATION "${CMAKE_INSTALL_PREFIX}/${destination}")
 endmacro()
 
-kov_install_gzipped("${KOV_SOURCE_DIR}/kov.1" kov.1 "${KOV_MANDIR}/man1")
-kov_install_gzipped("${KOV_BATCH_MAN}" kov-batch.1 "${KOV_MANDIR}/man1")
+# With KOV_CHANGELOG_ONLY (the package python3-kov), the changelog alone.
+if(NOT KOV_CHANGELOG_ONLY)
+  kov_install_gzipped("${KOV_SOURCE_DIR}/kov.1" kov.1 "${KOV_MANDIR}/man1")
+  kov_install_gzipped("${KOV_BATCH_MAN}" kov-batch.1 "${KOV_MANDIR}/man1")
+endif()
 kov_install_gzipped("${KOV_SOURCE_DIR}/changelog" changelog "${KOV_DOCDIR_RELATIVE}")
 file(REMOVE_RECURSE "${kov_work}")

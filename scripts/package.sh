@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package kov_VERSION_ARCH.deb from scratch: a clean build
+# Builds the Debian packages kov_VERSION_ARCH.deb (and python3-kov_VERSION_ARCH.deb,
+# the Python module) from scratch: a clean build
 # folder (build-package/, or $KOV_PACKAGE_BUILD_DIR) with Debian's hardening
 # flags, installed to /usr by cpack, checked by lintian. The package lands in
 # the repository root (or $KOV_PACKAGE_OUT); install it with
-#   sudo apt install ./kov_*.deb
+#   sudo apt install ./kov_*.deb ./python3-kov_*.deb
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KOV_PACKAGE_BUILD_DIR:-$top/build-package}
@@ -21,12 +22,15 @@ CXXFLAGS="$CPPFLAGS $CXXFLAGS" cmake -S "$top" -B "$build" -G Ninja \
 cmake --build "$build" -j "${KOV_JOBS:-$(nproc)}"
 (cd "$build" && cpack -G DEB >/dev/null)
 
-deb=$(find "$build" -maxdepth 1 -name 'kov_*.deb' -print -quit)
-[ -n "$deb" ] || { echo "package.sh: cpack made no package" >&2; exit 1; }
+debs=("$build"/kov_*.deb "$build"/python3-kov_*.deb)
+[ -f "${debs[0]}" ] || { echo "package.sh: cpack made no package" >&2; exit 1; }
 mkdir -p "$out"
-cp "$deb" "$out/"
-deb=$out/$(basename "$deb")
-# Errors fail the build; the warnings that stay are explained in
-# cmake/KovPackage.cmake.
-lintian --fail-on error "$deb"
-echo "$deb"
+for deb in "${debs[@]}"; do
+  [ -f "$deb" ] || continue
+  cp "$deb" "$out/"
+  deb=$out/$(basename "$deb")
+  # Errors fail the build; the warnings that stay are explained in
+  # cmake/KovPackage.cmake.
+  lintian --fail-on error "$deb"
+  echo "$deb"
+done

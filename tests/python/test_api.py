@@ -155,3 +155,8 @@ def test_tables_and_views_of_an_analysis(tmp_path):
     ax = a.plot()
     assert ax.get_xlabel() == "X (mm)" and len(ax.lines) >= 5
     assert kov.__version__ == subprocess.run([KOV_BATCH, "--version"], capture_output=True, text=True).stdout.split()[1]
+
+
+def test_reference_lists_every_keyword():
+    text = (EXAMPLES.parent / "docs" / "python.md").read_text()
+    assert [k for k, option, _, _ in kov.KEYWORDS if f"`{k}`" not in text or f"`{option}`" not in text] == []
