@@ -58,7 +58,7 @@ std::string resultsTextAt(const AnalysisData &a, py::handle when)
 }
 
 /// The kind of a column's values, from its first value that exists (the
-/// columns hold one kind each): "int", "float32", "float64" or "str";
+/// columns hold one kind each): "int", "float32", "float64", "str" or "bool";
 /// "float64" when no value exists.
 const char *columnKind(const std::vector<CycleCell> &cells)
 {
@@ -71,6 +71,8 @@ const char *columnKind(const std::vector<CycleCell> &cells)
             return "float64";
         if (std::holds_alternative<const char *>(c))
             return "str";
+        if (std::holds_alternative<bool>(c))
+            return "bool";
     }
     return "float64";
 }
@@ -113,8 +115,11 @@ py::list cycleTable(const AnalysisData &a)
                 texts.append(std::holds_alternative<const char *>(c) ? py::object(py::str(std::get<const char *>(c)))
                                                                      : py::object(py::none()));
             values = texts;
-        } else if (kind == "int") {
-            values = numbers<std::int64_t>(cells, 0);
+        } else if (kind == "int" || kind == "bool") {
+            if (kind == "int")
+                values = numbers<std::int64_t>(cells, 0);
+            else
+                values = numbers<bool>(cells, false);
             py::array_t<bool> mask(static_cast<py::ssize_t>(cells.size()));
             bool any = false;
             for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -372,6 +377,8 @@ void registerAnalyses(py::module_ &m)
             py::gil_scoped_release unlocked;
             a->analysis = analyseReadRecord(record->read, options);
         }
+        if (a->analysis.failed())
+            throw RecordFailure{a->analysis.errorNumber, record->path, a->analysis.errors};
         return a;
     });
 }

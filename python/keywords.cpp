@@ -251,6 +251,100 @@ void setDeadband(RecordOptions &o, py::handle v, const char *name)
     o.deadband = {d == 0.0 ? 0.0 : d, percent};
 }
 
+void setWindow(RecordOptions &o, py::handle v, const char *name)
+{
+    if (flag(v, name)) {
+        o.peakRule = PeakRule::Window;
+        o.windowLimits = true;
+    }
+}
+
+void setPeakRule(RecordOptions &o, py::handle v, const char *name)
+{
+    const std::string t = text(v, name);
+    if (t != "halves" && t != "window")
+        wrongValue(name, "'halves' or 'window'", v);
+    o.peakRule = t == "halves" ? PeakRule::Halves : PeakRule::Window;
+}
+
+void setEnvelope(RecordOptions &o, py::handle v, const char *name)
+{
+    const std::string t = text(v, name);
+    if (t != "peak-load" && t != "peak-displacement")
+        wrongValue(name, "'peak-load' or 'peak-displacement'", v);
+    o.envelope = t == "peak-load" ? EnvelopeRule::PeakLoad : EnvelopeRule::PeakDisplacement;
+}
+
+void setSteps(RecordOptions &o, py::handle v, const char *name)
+{
+    o.stepsFile = pathArgument(v, name);
+}
+
+/// (FROM, TO), either None, or "FROM:TO" as on kov-batch's command line
+/// (either left out): data rows from 1, FROM <= TO.
+void setRows(RecordOptions &o, py::handle v, const char *name)
+{
+    std::optional<long long> bounds[2];
+    const char *wanted = "data rows (FROM, TO) from 1 with FROM <= TO, or 'FROM:TO'";
+    if (isText(v)) {
+        const std::string t = text(v, name);
+        const std::size_t colon = t.find(':');
+        if (colon == std::string::npos)
+            wrongValue(name, wanted, v);
+        const std::string parts[2] = {t.substr(0, colon), t.substr(colon + 1)};
+        for (int k = 0; k < 2; ++k) {
+            if (parts[k].empty())
+                continue;
+            if (parts[k].find_first_not_of("0123456789") != std::string::npos || parts[k].size() > 18)
+                wrongValue(name, wanted, v);
+            bounds[k] = std::stoll(parts[k]);
+        }
+    } else if (PyTuple_Check(v.ptr()) || PyList_Check(v.ptr())) {
+        const py::sequence pair = py::reinterpret_borrow<py::sequence>(v);
+        if (pair.size() != 2)
+            wrongValue(name, wanted, v);
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (pair[k].is_none())
+                continue;
+            bounds[k] = whole(pair[k]);
+            if (!bounds[k])
+                wrongType(name, "a pair of row numbers (int or None)", pair[k]);
+        }
+    } else {
+        wrongType(name, "a pair of row numbers (FROM, TO) or a text 'FROM:TO'", v);
+    }
+    if ((!bounds[0] && !bounds[1]) || (bounds[0] && *bounds[0] < 1) || (bounds[1] && *bounds[1] < 1) ||
+        (bounds[0] && bounds[1] && *bounds[0] > *bounds[1]))
+        wrongValue(name, wanted, v);
+    o.firstRow = bounds[0];
+    o.lastRow = bounds[1];
+}
+
+/// A value subtracted from every X or Y (finite as a float), or "first".
+void setOffset(ColumnOffset &offset, py::handle v, const char *name)
+{
+    if (isText(v)) {
+        if (text(v, name) != "first")
+            wrongValue(name, "a number or 'first'", v);
+        offset = {ColumnOffset::Kind::FirstRow, 0.0};
+        return;
+    }
+    const double d = real(v, name);
+    if (!std::isfinite(static_cast<float>(d)))
+        wrongValue(name, "a finite number within the float range, or 'first'", v);
+    offset = {ColumnOffset::Kind::Value, d == 0.0 ? 0.0 : d}; // -0 is 0
+}
+
+void setXOffset(RecordOptions &o, py::handle v, const char *name)
+{
+    setOffset(o.xOffset, v, name);
+}
+
+void setYOffset(RecordOptions &o, py::handle v, const char *name)
+{
+    setOffset(o.yOffset, v, name);
+}
+
 constexpr KeywordUse Reading = KeywordUse::Reading;
 constexpr KeywordUse Analysis = KeywordUse::Analysis;
 
@@ -274,6 +368,23 @@ constexpr Keyword Table[] = {
     {"y_unit", "--y-unit", Reading, setYUnit, "unit of Y (default 'tonf', or the header's)"},
     {"window_limits", "--window-limits", Reading, setWindowLimits,
      "hold to the window's limits: more than 2000 rows fail with error 9, the analysis stops after cycle 100"},
+    {"window", "--window", Reading, setWindow,
+     "True: analyse as the window does, its limits (window_limits) and its peak rule (peak_rule='window')"},
+    {"rows", "--rows", Analysis, setRows,
+     "analyse only data rows FROM to TO (from 1 after the header), given as (FROM, TO) with None for either end, "
+     "or 'FROM:TO': step 1 is row FROM"},
+    {"x_offset", "--x-offset", Analysis, setXOffset,
+     "subtract this from every X (in X units, after x_coef), or 'first': the first analysed row's X"},
+    {"y_offset", "--y-offset", Analysis, setYOffset, "the same for Y"},
+    {"peak_rule", "--peak-rule", Analysis, setPeakRule,
+     "how peak step 2 is proposed: 'halves' (default), the smallest X after peak step 1, or 'window', the smallest "
+     "X of the whole cycle"},
+    {"envelope", "--envelope", Analysis, setEnvelope,
+     "the point a primary cycle gives the envelope: 'peak-load' (default), its largest load and the displacement "
+     "there, or 'peak-displacement', the load at its peak step"},
+    {"steps", "--steps", Analysis, setSteps,
+     "correct the proposed steps from this CSV file (%n stands for the record's base name): columns cycle and some "
+     "of end_step, peak1_step, peak2_step"},
     {"deadband", "--deadband", Analysis, setDeadband,
      "an upward zero crossing ends a cycle only once a load of that cycle before it reached -F (in Y units), or "
      "-P % of the largest absolute load when given as 'P%'"},

@@ -22,7 +22,7 @@ def _frame(columns, units, core):
 def cycle_frame(core):
     """The per-cycle table: the CSV's columns, each of its own dtype (int64,
     or pandas' Int64 where a value is missing; float32 for the state's
-    floats, float64 for derived values, NaN where missing; str or None)."""
+    floats, float64 for derived values, NaN where missing; bool; str or None)."""
     import pandas as pd
     columns, units = {}, {}
     rows = 0
@@ -31,7 +31,7 @@ def cycle_frame(core):
         if kind == "str":
             values = np.array(values, dtype=object)
         elif missing is not None:
-            values = pd.arrays.IntegerArray(values, missing)
+            values = (pd.arrays.IntegerArray if kind == "int" else pd.arrays.BooleanArray)(values, missing)
         columns[name] = values
         if unit:
             units[name] = unit

@@ -25,13 +25,14 @@ def keywords(args):
     result, i = {}, 0
     while i < len(args):
         name, use = _OPTIONS[args[i]]
-        if name in ("decimal_comma", "window_limits"):
+        if name in ("decimal_comma", "window_limits", "window"):
             result[name], i = True, i + 1
             continue
         text, i = args[i + 1], i + 2
         if name in ("x", "y", "skip_lines", "sheet"):
             value = int(text) if re.fullmatch(r"[+-]?\d+", text) else text
-        elif name in ("x_unit", "y_unit") or (name == "deadband" and text.endswith("%")):
+        elif name in ("x_unit", "y_unit", "peak_rule", "envelope", "steps", "rows") or text in ("first",) or (
+                name == "deadband" and text.endswith("%")):
             value = text
         else:
             value = float(text)

@@ -50,6 +50,11 @@ HOSTILE = [
                                                       for i in range(300)), ["--deadband", "5%"]),
     ("auto-header-names", b"run 7\nTime Disp Load\n0 0 0\n1 1 2\n2 -1 -2\n3 1 1\n",
      ["--x-column", "disp", "--y-column", "load"]),
+    ("rows-offsets-rules", b"h\nh\nh\nh\nh\n" + b"".join(b"%g %g\n" % (math.sin(i / 5) + 1, math.sin(i / 5 + 0.3))
+                                                        for i in range(200)),
+     ["--rows", "3:190", "--x-offset", "first", "--y-offset", "0.25", "--peak-rule", "window", "--envelope",
+      "peak-displacement"]),
+    ("rows-beyond", b"h\nh\nh\nh\nh\n1 2\n-1 -2\n", ["--rows", "50:60"]),
     ("results-file", b"Absorbed Energy and Equivalent Damping Factor calculated by kov1\r\nx\r\n", []),
 ]
 
@@ -86,6 +91,8 @@ def _same_cycles(frame, text):
                 assert np.float32(float(cell)) == value or (cell == "NaN" and np.isnan(value)), (column, i)
             elif frame[column].dtype == np.float64:
                 assert float(cell) == value or (cell == "NaN" and np.isnan(value)), (column, i)
+            elif frame[column].dtype == bool:
+                assert cell == ("true" if value else "false"), (column, i)
             elif frame[column].dtype == object:
                 assert cell == value, (column, i)
             else:
