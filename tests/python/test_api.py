@@ -17,7 +17,7 @@ FIRST_TRY = EXAMPLES / "first-try.prn"
 # Options of kov-batch that are about the call, not a record's results:
 # what to write and how to run (write() takes --json and --csv).
 CALL_OPTIONS = {"--inspect", "--stdout", "--plot", "--plot-scale", "--json", "--csv", "--summary", "--report",
-                "--jobs", "--quiet", "--help", "--version"}
+                "--jobs", "--quiet", "--no-sync", "--help", "--version"}
 
 
 def test_every_record_option_of_kov_batch_has_its_keyword():
