@@ -26,11 +26,6 @@ py::str pyText(const std::string &text)
     return py::reinterpret_steal<py::str>(s);
 }
 
-std::string failureLine(const Failure &f)
-{
-    return std::string(f.what()) + " (" + std::to_string(f.number()) + ")";
-}
-
 const AnalysisData &data(py::handle self)
 {
     return self.cast<const AnalysisData &>();
