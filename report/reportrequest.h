@@ -44,7 +44,9 @@ inline ReportSettings reportSettings(const Settings &read, const RecordOptions &
 
 /// One record of the call, in the order of the call.
 struct ReportRecord {
-    std::string name;          ///< as named on the command line
+    std::string name;          ///< as named on the command line or in the campaign file
+    std::string label;         ///< shown in the comparison's legend and tables (its base name by default)
+    std::string group;         ///< its group in a campaign ("" none)
     SummaryRow summary;        ///< its summary row: absolute path, status, key figures
     std::vector<std::string> errors;   ///< the error lines printed for it, in order
     std::vector<std::string> warnings; ///< the warnings printed for it
@@ -65,6 +67,7 @@ struct ReportRequest {
     std::string program;       ///< "kov-batch 1.0.0"
     ReportSettings settings;
     std::vector<ReportRecord> records;
+    std::string referenceGroup; ///< --reference-group ("" none)
 };
 
 } // namespace kov

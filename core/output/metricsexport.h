@@ -103,6 +103,8 @@ struct SummaryRow {
     std::string sha256; ///< of the record's bytes as read ("" when it was not read to its end)
     std::string xUnit;  ///< the units its values are in (those of an analysed record)
     std::string yUnit;
+    std::string label;  ///< the record's label in a campaign (its base name by default)
+    std::string group;  ///< its group in a campaign ("" none)
 };
 
 /// The summary row of an analysed record (errorNumber: a failure after the
