@@ -67,6 +67,16 @@ CallFiles::~CallFiles()
 
 void CallFiles::add(ReportRecord &&entry)
 {
+    if (entry.label.empty())
+        entry.label = std::filesystem::path(entry.name).filename().string();
+    if (!m_options.compareFile.empty() && !entry.summary.skipped) {
+        // A record is compared when it was analysed and nothing failed.
+        const bool ok = entry.summary.errorNumber == 0 && entry.summary.rows.has_value();
+        ComparedRecord r = ok ? comparedRecord(entry.label, entry.group, entry.metrics, entry.summary.xUnit,
+                                               entry.summary.yUnit)
+                              : ComparedRecord{entry.label, entry.group, true, {}, {}, {}, {}, {}, {}};
+        m_compared.push_back(std::move(r));
+    }
     if (!m_options.summaryFile.empty())
         m_summary.push_back(entry.summary);
     if (m_report)
@@ -84,6 +94,19 @@ bool CallFiles::write(std::ostream &out, std::ostream &err)
         } catch (const Failure &f) {
             err << "kov-batch: " << failureLine(f) << '\n';
             ok = false;
+        }
+    }
+    if (!m_options.compareFile.empty()) {
+        const std::string table = comparisonCsv(compareRecords(m_compared, m_options.referenceGroup));
+        if (m_options.compareFile == "-") {
+            out << table << std::flush;
+        } else {
+            try {
+                writeFileAtomically(m_options.compareFile, table);
+            } catch (const Failure &f) {
+                err << "kov-batch: " << failureLine(f) << '\n';
+                ok = false;
+            }
         }
     }
     std::string reportError = m_reportError;

@@ -1,10 +1,11 @@
 #pragma once
 
-// The files of a whole kov-batch call: the summary (--summary), written once
-// every record has run, and the report (--report), whose sections are drawn
+// The files of a whole kov-batch call: the summary (--summary) and the
+// groups' statistics (--compare), written once every record has run, and the report (--report), whose sections are drawn
 // as the records come and whose page is written at the end.
 
 #include "batch/options.h"
+#include "core/output/comparison.h"
 #include "report/report.h"
 
 #include <memory>
@@ -32,6 +33,7 @@ public:
 private:
     const Options &m_options;
     std::vector<SummaryRow> m_summary;
+    std::vector<ComparedRecord> m_compared; ///< for --compare
     std::unique_ptr<ReportWriter> m_report;
     std::string m_reportFolder; ///< the scratch folder of a report for standard output
     std::string m_reportError;  ///< why that folder could not be made

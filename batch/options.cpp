@@ -504,6 +504,33 @@ the summary goes to standard output, after the lines of the records.)",
         .set = [](Options &o, const std::string &v) { o.summaryFile = v; return !v.empty(); },
     },
     {
+        .name = "--compare",
+        .argument = "FILE",
+        .help = R"(write the statistics of each group of records (count, mean,
+median, coefficient of variation of the envelope's figures)
+as CSV into FILE, never over a record of the run; - for
+standard output, after the records' lines)",
+        .man = R"(write, per group of records (all the records of the call when none has a
+group), the count, mean, median and coefficient of variation (sample standard
+deviation over the mean's magnitude) of the peak load, the displacement at it,
+the elastic stiffness, the yield load and displacement, the ultimate
+displacement and the ductility of each side of the envelope, the energy of the
+closed cycles and the smallest energy dissipation ratio, as CSV into
+.IR FILE ,
+with each group's medians over those of the reference group.
+Records that fail are left out and counted.
+A comparison that would replace a record of the run, the summary or the report
+is a usage error.
+With
+.B \-
+as
+.IR FILE ,
+the table goes to standard output, after the lines of the records.)",
+        .completion = ValueCompletion::Files,
+        .completionWords = "csv",
+        .set = [](Options &o, const std::string &v) { o.compareFile = v; return !v.empty(); },
+    },
+    {
         .name = "--report",
         .argument = "FILE",
         .help = R"(write one HTML page for all records of the call into FILE,
@@ -990,8 +1017,8 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
     // A name is looked up in the header, which must then be found.
     if ((!o.xColumnName.empty() || !o.yColumnName.empty()) && !o.skipLinesGiven)
         o.skipLinesAuto = true;
-    if (o.summaryFile == "-" && o.reportFile == "-") {
-        error = "kov-batch: the summary and the report cannot both go to standard output";
+    if ((o.summaryFile == "-") + (o.compareFile == "-") + (o.reportFile == "-") > 1) {
+        error = "kov-batch: only one of the summary, the comparison and the report can go to standard output";
         return std::nullopt;
     }
     if (!o.help && !o.version && o.records.empty()) {

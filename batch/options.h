@@ -22,6 +22,8 @@ struct Options : RecordOptions {
     bool json = false;        ///< --json: NAME-kov.json beside each results file
     bool csv = false;         ///< --csv: NAME-kov.csv beside each results file
     std::string summaryFile;  ///< --summary: one CSV row per record of the call ("-": standard output)
+    std::string compareFile;  ///< --compare: the groups' statistics as CSV ("-": standard output)
+    std::string referenceGroup; ///< --reference-group: the group the others are compared with ("" none)
     std::string reportFile;   ///< --report: one HTML page for all records (a name ending in .html or .htm, or "-")
     int jobs = 0;             ///< --jobs, -j: records run at once; 0: the cores the process may use
     bool quiet = false;       ///< --quiet: no progress line, no path lines

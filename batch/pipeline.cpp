@@ -30,7 +30,8 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
 
     // Only the JSON and CSV files, the summary and the report show the
     // digest and the metrics: a call without them computes neither.
-    const bool shown = options.json || options.csv || !options.summaryFile.empty() || !options.reportFile.empty();
+    const bool shown = options.json || options.csv || !options.summaryFile.empty() ||
+                       !options.compareFile.empty() || !options.reportFile.empty();
     RecordAnalysis analysis = analyseRecordFile(plan.record, options, plan.reading, {shown, shown});
     if (analysis.failed()) {
         entry.errors = std::move(analysis.errors);
@@ -94,7 +95,7 @@ RecordOutcome analyseAndWrite(const RecordPlan &plan, const Options &options, Pe
     entry.summary.yUnit = context.yUnit;
     entry.readWith = reportSettings(plan.reading.settings, options);
     entry.truncated = course.truncated;
-    if (!options.reportFile.empty())
+    if (!options.reportFile.empty() || !options.compareFile.empty())
         entry.metrics = std::move(metrics);
     if (!options.reportFile.empty() || !options.plotFile.empty())
         entry.state = std::move(state);

@@ -39,6 +39,7 @@ const char *outputKindName(OutputKind kind)
     case OutputKind::LevelsCsv: return "levels CSV file";
     case OutputKind::Picture: return "picture";
     case OutputKind::Summary: return "summary";
+    case OutputKind::Compare: return "comparison";
     case OutputKind::Report: return "report";
     }
     return "file";
@@ -124,6 +125,9 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::str
     // "-" is standard output, no file.
     if (!options.summaryFile.empty() && options.summaryFile != "-" &&
         !claim(-1, OutputKind::Summary, options.summaryFile, nullptr))
+        return std::nullopt;
+    if (!options.compareFile.empty() && options.compareFile != "-" &&
+        !claim(-1, OutputKind::Compare, options.compareFile, nullptr))
         return std::nullopt;
     if (!options.reportFile.empty() && options.reportFile != "-" &&
         !claim(-1, OutputKind::Report, options.reportFile, nullptr))

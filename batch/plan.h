@@ -14,7 +14,7 @@
 namespace kov::batch {
 
 /// The kinds of file a call writes: per record, then once per call.
-enum class OutputKind { Results, Json, Csv, LevelsCsv, Picture, Summary, Report };
+enum class OutputKind { Results, Json, Csv, LevelsCsv, Picture, Summary, Compare, Report };
 
 /// How a message names a kind of file ("results file", "picture"...).
 const char *outputKindName(OutputKind kind);

@@ -455,4 +455,14 @@ std::string summaryCsv(const std::vector<SummaryRow> &rows)
     return text;
 }
 
+std::string csvRow(const std::vector<std::string> &cells)
+{
+    return csvLine(cells);
+}
+
+std::string csvValue(const std::optional<double> &value)
+{
+    return csvNumber(value);
+}
+
 } // namespace kov

@@ -128,4 +128,12 @@ std::string statusText(const SummaryRow &row);
 /// has the same units, and none when they differ.
 std::string summaryCsv(const std::vector<SummaryRow> &rows);
 
+/// One line of an RFC 4180 table as the files above write it (each cell
+/// quoted where it must be, CR LF at the end).
+std::string csvRow(const std::vector<std::string> &cells);
+
+/// A number as the CSV files write it: shortest text, Infinity, -Infinity,
+/// NaN; empty for none.
+std::string csvValue(const std::optional<double> &value);
+
 } // namespace kov

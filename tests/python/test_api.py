@@ -16,7 +16,7 @@ FIRST_TRY = EXAMPLES / "first-try.prn"
 
 # Options of kov-batch that are about the call, not a record's results:
 # what to write and how to run (write() takes --json and --csv).
-CALL_OPTIONS = {"--inspect", "--stdout", "--plot", "--plot-scale", "--json", "--csv", "--summary", "--report",
+CALL_OPTIONS = {"--inspect", "--stdout", "--plot", "--plot-scale", "--json", "--csv", "--summary", "--compare", "--report",
                 "--jobs", "--quiet", "--no-sync", "--help", "--version"}
 
 
