@@ -53,7 +53,7 @@ CallFiles::CallFiles(const Options &options) : m_options(options)
             return;
         }
     }
-    m_report = std::make_unique<ReportWriter>(path, reportSettings(m_options, m_options));
+    m_report = std::make_unique<ReportWriter>(path, reportSettings(m_options, m_options), m_options.referenceGroup);
 }
 
 CallFiles::~CallFiles()

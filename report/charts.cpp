@@ -379,7 +379,74 @@ std::string seriesChart(const CycleSeries &series, double atLeast, const std::st
     return svg.finish();
 }
 
+constexpr int OverlayWidth = 520;
+constexpr int OverlayHeight = 340;
+
 } // namespace
+
+std::string overlayChart(const std::vector<OverlayLine> &lines, const std::string &xTitle, const std::string &yTitle,
+                         const std::string &label, double width, std::optional<double> limit)
+{
+    double xLo = 0.0, xHi = 0.0, yLo = 0.0, yHi = limit.value_or(0.0);
+    for (const OverlayLine &line : lines)
+        for (const auto &run : line.runs)
+            for (const EnvelopePoint &p : run)
+                if (std::isfinite(p.x) && std::isfinite(p.y)) {
+                    xLo = std::min(xLo, p.x);
+                    xHi = std::max(xHi, p.x);
+                    yLo = std::min(yLo, p.y);
+                    yHi = std::max(yHi, p.y);
+                }
+    niceRange(xLo, xHi, 8);
+    niceRange(yLo, yHi, 7);
+    Svg svg(OverlayWidth, OverlayHeight, label);
+    const Ticks yTicks = niceTicks(yLo, yHi, 7);
+    const double left = axisRoom(labelWidth(yTicks));
+    Area a{left, CycleTop,
+           PlotMapping(static_cast<int>(OverlayWidth - left - CycleRight), OverlayHeight - CycleTop - CycleBottom)};
+    a.mapping.setScale(xLo, yHi, xHi, yLo);
+    const double labels = yGrid(svg, a, yTicks, [](double v) { return v; });
+    xGrid(svg, a, niceTicks(xLo, xHi, 8));
+    svg.group(strokeGroup(colour::Frame, 1.0));
+    PathData zero;
+    zero.moveTo(a.left, a.y(0.0));
+    zero.lineTo(a.right(), a.y(0.0));
+    zero.moveTo(a.x(0.0), a.top);
+    zero.lineTo(a.x(0.0), a.bottom());
+    svg.path(zero);
+    svg.rect(a.left, a.top, a.right(), a.bottom());
+    if (limit)
+        limitLine(svg, a, *limit);
+    // One path per colour, in the order the colours first come.
+    std::vector<std::pair<std::string, PathData>> paths;
+    for (const OverlayLine &line : lines) {
+        auto it = std::find_if(paths.begin(), paths.end(), [&](const auto &p) { return p.first == line.colour; });
+        if (it == paths.end())
+            it = paths.insert(paths.end(), {line.colour, PathData()});
+        for (const auto &run : line.runs) {
+            bool drawing = false;
+            for (const EnvelopePoint &p : run) {
+                if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+                    drawing = false;
+                    continue;
+                }
+                if (drawing)
+                    it->second.lineTo(a.x(p.x), a.y(p.y));
+                else
+                    it->second.moveTo(a.x(p.x), a.y(p.y));
+                drawing = true;
+            }
+        }
+    }
+    for (const auto &[c, d] : paths) {
+        if (d.empty())
+            continue;
+        svg.group(strokeGroup(c.c_str(), width) + " stroke-linejoin=\"round\"");
+        svg.path(d);
+    }
+    titles(svg, a, xTitle, yTitle, labels);
+    return svg.finish();
+}
 
 LoopFrame loopFrame(const SharedState &state)
 {

@@ -107,4 +107,18 @@ std::string protocolChart(const RecordMetrics &metrics, const std::string &xUnit
 /// at 1/8.
 std::string betaChart(const RecordMetrics &metrics);
 
+/// A curve of the comparison: polylines in user coordinates, drawn in one
+/// colour ("#rrggbb"). Lines of the same colour are drawn as one path.
+struct OverlayLine {
+    std::vector<std::vector<EnvelopePoint>> runs;
+    std::string colour;
+};
+
+/// The lines of several records over one another on axes that hold all
+/// their finite points and the origin, with lines through 0; thin lines
+/// (width) when there are many. limit, when there is one, is a dashed level
+/// line (1 on a ratio).
+std::string overlayChart(const std::vector<OverlayLine> &lines, const std::string &xTitle, const std::string &yTitle,
+                         const std::string &label, double width, std::optional<double> limit = std::nullopt);
+
 } // namespace kov::report

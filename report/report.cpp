@@ -4,6 +4,7 @@
 #include "core/output/jsontext.h"
 #include "core/state/failure.h"
 #include "report/charts.h"
+#include "report/comparison.h"
 #include "report/reportformat.h"
 #include "report/svgwriter.h"
 
@@ -87,14 +88,17 @@ struct Listed {
     std::string xUnit;    ///< the units it was read with
     std::string yUnit;
     std::size_t openCycles = 0;
+    report::ComparisonEntry compared; ///< what the comparison draws of it
 };
 
 Listed listing(const ReportRecord &r, const ReportSettings &call)
 {
     const ReportSettings &s = settingsOf(r, call);
-    Listed l{r.name, r.summary, r.errors, r.state != nullptr, s.xUnit, s.yUnit};
+    Listed l{r.name, r.summary, r.errors, r.state != nullptr, s.xUnit, s.yUnit, 0, {}};
     for (const CycleMetrics &c : r.metrics.cycles)
         l.openCycles += c.closed ? 0 : 1;
+    if (!r.summary.skipped)
+        l.compared = report::comparisonEntry(r, s);
     return l;
 }
 
@@ -198,12 +202,17 @@ std::vector<std::pair<std::string, std::vector<Rule>>> styleRules()
         {"dl.figures dt", "color:#555"},
         {"dl.figures dd", "margin:0;font-variant-numeric:tabular-nums"},
         {"p.empty", "color:#666;font-style:italic"},
+        {".key.rec::before", "width:1.4em;border-top:2px solid var(--c)"},
+        {"p.legend", "margin:.3em 0;line-height:1.7"},
+        {"p.note", "background:#fff6e0;border-left:3px solid #e0a000;padding:.3em .6em"},
+        {".comparecharts", "display:grid;grid-template-columns:repeat(2,minmax(0,1fr));gap:14px;margin:10px 0"},
+        {"td.below", "background:#fde2e1;color:#a40000;font-weight:600"},
     };
     top.insert(top.end(), rest.begin(), rest.end());
     return {
         {"", top},
         {"@media screen and (max-width:900px)",
-         {{".top,.cyclecharts", "grid-template-columns:minmax(0,1fr)"}, {"body", "padding:0 10px 24px;font-size:14px"}}},
+         {{".top,.cyclecharts,.comparecharts", "grid-template-columns:minmax(0,1fr)"}, {"body", "padding:0 10px 24px;font-size:14px"}}},
         {"@page", {{"", "size:A4;margin:12mm"}}},
         {"@media print",
          {{"body", "max-width:none;padding:0;font-size:9pt"},
@@ -257,6 +266,7 @@ struct CallView {
     const ReportSettings &settings;
     const std::vector<Listed> &records;
     const std::vector<std::string> &names;
+    const std::string &referenceGroup;
 };
 
 /// Where a record's section is, for a link to it: the index counts the
@@ -370,8 +380,21 @@ struct CallSection {
 
 /// The call's sections in page order. A section that sets the records side
 /// by side is one more entry (what it needs of each record goes into Listed).
+std::string comparison(const CallView &call)
+{
+    std::vector<report::ComparisonEntry> entries;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < call.records.size(); ++i)
+        if (!call.records[i].summary.skipped) {
+            entries.push_back(call.records[i].compared);
+            names.push_back(call.names[i]);
+        }
+    return report::comparisonSection(entries, names, call.referenceGroup);
+}
+
 const CallSection CallSections[] = {
     {"summary", "Summary", summaryTable},
+    {"comparison", "Comparison", comparison},
 };
 
 // ---- A record's section
@@ -773,9 +796,10 @@ std::string callSections(const CallView &call);
 
 /// The page up to the records' sections: the head and the call's sections.
 std::string pageTop(const ReportSettings &settings, const std::vector<Listed> &records,
-                    const std::vector<std::string> &names, const std::string &generated, const std::string &program)
+                    const std::vector<std::string> &names, const std::string &generated, const std::string &program,
+                    const std::string &referenceGroup)
 {
-    const CallView call{settings, records, names};
+    const CallView call{settings, records, names, referenceGroup};
     const std::size_t n = records.size();
     std::size_t notLoaded = 0;
     for (const Listed &r : records)
@@ -796,8 +820,9 @@ std::string callSections(const CallView &call)
 {
     std::string html;
     for (const CallSection &section : CallSections)
-        html += std::string("<section id=\"") + section.id + "\"><h2>" + section.title + "</h2>" + section.body(call) +
-                "</section>\n";
+        if (const std::string body = section.body(call); !body.empty())
+            html += std::string("<section id=\"") + section.id + "\"><h2>" + section.title + "</h2>" + body +
+                    "</section>\n";
     return html;
 }
 
@@ -825,7 +850,8 @@ std::string reportHtml(const ReportRequest &request)
             sections.push_back(sectionRest(r, settingsOf(r, request.settings)));
     }
     const std::vector<std::string> names = recordNames(records);
-    std::string html = pageTop(request.settings, records, names, request.generated, request.program);
+    std::string html =
+        pageTop(request.settings, records, names, request.generated, request.program, request.referenceGroup);
     std::size_t section = 0;
     for (std::size_t i = 0; i < records.size(); ++i)
         if (records[i].loaded) {
@@ -855,6 +881,7 @@ std::string recordSectionHtml(const ReportRecord &record, const ReportSettings &
 struct ReportWriter::Page {
     std::string path;
     ReportSettings settings;
+    std::string referenceGroup;
     std::vector<Listed> records;
     int sections = -1;                     ///< the scratch file of the sections drawn
     std::vector<std::uint64_t> sizes;      ///< the bytes of each section in it
@@ -881,11 +908,12 @@ int openSections(const std::string &path)
 
 } // namespace
 
-ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings)
+ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings, const std::string &referenceGroup)
     : m_page(std::make_unique<Page>())
 {
     m_page->path = path;
     m_page->settings = settings;
+    m_page->referenceGroup = referenceGroup;
     try {
         m_page->sections = openSections(path);
     } catch (...) {
@@ -931,7 +959,7 @@ bool ReportWriter::finish(const std::string &generated, const std::string &progr
         try {
             const std::vector<std::string> names = recordNames(p.records);
             AtomicFile page(p.path);
-            page.write(pageTop(p.settings, p.records, names, generated, program));
+            page.write(pageTop(p.settings, p.records, names, generated, program, p.referenceGroup));
             std::uint64_t offset = 0;
             std::size_t section = 0;
             for (std::size_t i = 0; i < p.records.size(); ++i)

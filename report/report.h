@@ -41,7 +41,9 @@ std::string recordSectionHtml(const ReportRecord &record, const ReportSettings &
 class ReportWriter {
 public:
     /// The report of a call to path with the call's settings.
-    ReportWriter(const std::string &path, const ReportSettings &settings);
+    /// The report of a call to path with the call's settings; referenceGroup
+    /// is the group the comparison's ratios are to ("" none).
+    ReportWriter(const std::string &path, const ReportSettings &settings, const std::string &referenceGroup = {});
     ~ReportWriter();
     ReportWriter(const ReportWriter &) = delete;
     ReportWriter &operator=(const ReportWriter &) = delete;

@@ -10,13 +10,21 @@ request the page makes (the page itself is the only one allowed), every
 console message, JavaScript exception and browser log entry of level error,
 and writes OUT_PREFIX-1280.png (1280 px wide), OUT_PREFIX-section.png (the
 first record's section at that width), OUT_PREFIX-phone.png (390 px, a phone)
-and OUT_PREFIX.pdf (printed on A4), giving the number of PDF pages.
-Exit status 0 when the page is self-contained and silent, 1 otherwise.
+OUT_PREFIX-comparison.png (the comparison of the records, when the page has
+one) and OUT_PREFIX.pdf (printed on A4), giving the number of PDF pages.
+It also checks that the comparison comes before the records' sections and
+that every link of the page resolves: to an element of the page, or to a
+record's page beside it (a long call's NAME-records/ folder) and an element
+of that page.
+Exit status 0 when the page is self-contained, silent and its links
+resolve, 1 otherwise.
 Not part of the test suite: the suite does not depend on a browser.
 """
 import base64
 import json
 import os
+import re
+import urllib.parse
 import shutil
 import subprocess
 import sys
@@ -126,22 +134,36 @@ def main():
                 return not overflow
 
             wide = shot(prefix + "-1280.png", 1280, False)
-            # The first record's section alone, as the README shows one.
-            box = tools.call("Runtime.evaluate", {"expression": """(() => {
-                const r = document.querySelector('section.record');
-                if (!r) return null;
-                const b = r.getBoundingClientRect();
-                return {x: b.left + scrollX, y: b.top + scrollY, width: b.width, height: b.height}; })()""",
-                                                  "returnByValue": True}, session)["result"].get("value")
-            if box:
+            def evaluate(expression):
+                return tools.call("Runtime.evaluate", {"expression": expression, "returnByValue": True},
+                                  session)["result"].get("value")
+
+            def element_shot(selector, name, what):
+                box = evaluate("""(() => {
+                    const r = document.querySelector('%s');
+                    if (!r) return null;
+                    const b = r.getBoundingClientRect();
+                    return {x: b.left + scrollX, y: b.top + scrollY, width: b.width, height: b.height}; })()"""
+                               % selector)
+                if not box:
+                    return
                 margin = 12
                 clip = {"x": max(box["x"] - margin, 0), "y": max(box["y"] - margin, 0),
                         "width": box["width"] + 2 * margin, "height": box["height"] + 2 * margin, "scale": 1}
                 data = tools.call("Page.captureScreenshot", {"format": "png", "captureBeyondViewport": True,
                                                              "clip": clip}, session)["data"]
-                with open(prefix + "-section.png", "wb") as f:
+                with open(name, "wb") as f:
                     f.write(base64.b64decode(data))
-                print("%s-section.png: the first record's section" % prefix)
+                print("%s: %s" % (name, what))
+
+            # The first record's section alone, as the README shows one.
+            element_shot("section.record", prefix + "-section.png", "the first record's section")
+            element_shot("#comparison", prefix + "-comparison.png", "the comparison")
+            order = evaluate("""(() => {
+                const c = document.getElementById('comparison'), r = document.querySelector('section.record');
+                if (!c || !r) return 'none';
+                return c.compareDocumentPosition(r) & Node.DOCUMENT_POSITION_FOLLOWING ? 'first' : 'after'; })()""")
+            links = evaluate("[...document.querySelectorAll('a[href]')].map(a => a.getAttribute('href'))") or []
             narrow = shot(prefix + "-phone.png", 390, True)
             pdf = tools.call("Page.printToPDF", {"preferCSSPageSize": True, "printBackground": True}, session)["data"]
             pdf = base64.b64decode(pdf)
@@ -170,6 +192,28 @@ def main():
         print("REQUEST LEAVING THE PAGE: " + u)
     for p in problems:
         print("CONSOLE: " + p)
+    if order == "after":
+        problems.append("the comparison comes after a record's section")
+    ids = {}
+
+    def has_id(path, fragment):
+        if path not in ids:
+            try:
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    ids[path] = set(re.findall(r'\bid="([^"]*)"', f.read()))
+            except OSError:
+                ids[path] = None
+        return ids[path] is not None and (not fragment or fragment in ids[path])
+
+    broken = 0
+    for href in links:
+        target, _, fragment = href.partition("#")
+        path = page if not target else os.path.join(os.path.dirname(page), urllib.parse.unquote(target))
+        if not has_id(path, urllib.parse.unquote(fragment)):
+            broken += 1
+            if broken <= 10:
+                problems.append("link does not resolve: " + href)
+    print("links: %d, %d resolve" % (len(links), len(links) - broken))
     ok = not outside and not problems and wide and narrow
     print("self-contained and silent" if ok else "PROBLEMS FOUND")
     return 0 if ok else 1
