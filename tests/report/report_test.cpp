@@ -607,3 +607,76 @@ TEST(ReportNumbers, RangesEndOnTicksAndColumnsKeepFourDigits)
 }
 
 } // namespace
+
+TEST(ReportComparison, GroupsRecordsAndMarksRatiosBelowTheReference)
+{
+    // Two groups of the same two dampers; "weak" holds the UFP damper twice
+    // (labels a1, a2), "ref" the slit damper and the UFP damper: every
+    // median of weak's peak load (that of the UFP damper) is below ref's
+    // (the mean of both), so its ratio is marked.
+    ReportRequest request;
+    request.settings = damperSettings();
+    request.referenceGroup = "ref";
+    const struct {
+        const char *file, *label, *group;
+    } rows[] = {{"ufp-damper-ganey2015.prn", "a1", "weak"},
+                {"slit-damper-chan-albermani.prn", "b1", "ref"},
+                {"ufp-damper-ganey2015.prn", "a2", "weak"},
+                {"ufp-damper-ganey2015.prn", "b2", "ref"}};
+    for (const auto &row : rows) {
+        request.records.push_back(analysed(std::string(KOV_EXAMPLES_DIR "/") + row.file, request.settings));
+        request.records.back().label = row.label;
+        request.records.back().group = row.group;
+    }
+    const std::string html = reportHtml(request);
+    const std::size_t comparison = html.find("<section id=\"comparison\">");
+    ASSERT_NE(comparison, std::string::npos);
+    EXPECT_LT(comparison, html.find("<section class=\"record\""));
+    const std::string section = html.substr(comparison, html.find("</section>", comparison) - comparison);
+    EXPECT_NE(section.find(">a1</span>"), std::string::npos);
+    EXPECT_NE(section.find(">b2</span>"), std::string::npos);
+    // The absolute envelopes: a line per side of every record, in four shades of two colours.
+    const std::string envelopes = pieces(section, "<svg", "</svg>").front();
+    std::size_t lines = 0, colours = 0;
+    for (const std::string &group : pieces(envelopes, "stroke-linejoin=\"round\"", "</g>")) {
+        lines += polylines("<g " + group, {}).size();
+        ++colours;
+    }
+    EXPECT_EQ(lines, 8u);
+    EXPECT_EQ(colours, 4u);
+    EXPECT_NE(std::find(labels(envelopes).begin(), labels(envelopes).end(), "Load Y (kN)"), labels(envelopes).end());
+    // weak's table has the ratio column; its peak load + ratio is below 1.
+    const std::size_t weak = section.find("<h3>weak");
+    const std::size_t ref = section.find("<h3>ref");
+    ASSERT_LT(weak, ref);
+    const std::string weakTable = section.substr(weak, ref - weak);
+    EXPECT_NE(weakTable.find("Median / ref"), std::string::npos);
+    const std::string peakRow = weakTable.substr(weakTable.find("Peak load +"));
+    EXPECT_NE(peakRow.substr(0, peakRow.find("</tr>")).find("<td class=\"below\">"), std::string::npos);
+    EXPECT_EQ(section.substr(ref).find("Median / ref"), std::string::npos);
+}
+
+TEST(ReportComparison, RecordsInOtherUnitsGetOnlyTheNormalisedCharts)
+{
+    ReportRequest request;
+    request.settings = damperSettings();
+    for (const char *unit : {"kN", "kip"}) {
+        ReportSettings s = request.settings;
+        s.yUnit = unit;
+        request.records.push_back(analysed(KOV_EXAMPLES_DIR "/ufp-damper-ganey2015.prn", s));
+        request.records.back().readWith = s;
+    }
+    const std::string html = reportHtml(request);
+    const std::size_t at = html.find("<section id=\"comparison\">");
+    const std::string section = html.substr(at, html.find("</section>", at) - at);
+    EXPECT_NE(section.find("not all in the same units"), std::string::npos);
+    for (const std::string &svg : pieces(section, "<svg", "</svg>")) {
+        const auto texts = labels(svg);
+        EXPECT_EQ(std::find(texts.begin(), texts.end(), "Load Y (kN)"), texts.end());
+        EXPECT_EQ(std::find(texts.begin(), texts.end(), "Load Y (kip)"), texts.end());
+    }
+    // The statistics with a unit are left empty, the ductility is not.
+    EXPECT_EQ(count(section, "<svg"), 5u);
+    const std::string ductility = section.substr(section.find("Ductility +"));
+    EXPECT_NE(ductility.substr(0, ductility.find("</tr>")).find("<td>2<td>"), std::string::npos);
+}
