@@ -53,7 +53,8 @@ CallFiles::CallFiles(const Options &options) : m_options(options)
             return;
         }
     }
-    m_report = std::make_unique<ReportWriter>(path, reportSettings(m_options, m_options), m_options.referenceGroup);
+    m_report = std::make_unique<ReportWriter>(path, reportSettings(m_options, m_options), m_options.referenceGroup,
+                                              m_options.reportFile != "-");
 }
 
 CallFiles::~CallFiles()

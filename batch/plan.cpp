@@ -3,6 +3,8 @@
 #include "core/output/fileidentity.h"
 #include "core/output/resultsfile.h"
 #include "core/state/failure.h"
+#include "report/comparison.h"
+#include "report/report.h"
 
 #include <filesystem>
 #include <map>
@@ -132,6 +134,11 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::str
     if (!options.reportFile.empty() && options.reportFile != "-" &&
         !claim(-1, OutputKind::Report, options.reportFile, nullptr))
         return std::nullopt;
+    // A long call's records each have a page of their own beside the report.
+    if (!options.reportFile.empty() && options.reportFile != "-" && plans.size() > report::ManyRecords)
+        for (std::size_t i = 0; i < plans.size(); ++i)
+            if (!plans[i].skipped && !claim(-1, OutputKind::Report, recordPagePath(options.reportFile, i), nullptr))
+                return std::nullopt;
     return plans;
 }
 

@@ -9,6 +9,7 @@
 #include "report/svgwriter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -18,9 +19,12 @@
 #include <memory>
 #include <optional>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kov {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -267,6 +271,9 @@ struct CallView {
     const std::vector<Listed> &records;
     const std::vector<std::string> &names;
     const std::string &referenceGroup;
+    /// The folder of the records' pages as the page links to it, URL
+    /// encoded; empty when the sections are on the page.
+    const std::string &pagesFolder;
 };
 
 /// Where a record's section is, for a link to it: the index counts the
@@ -348,7 +355,11 @@ std::string summaryTable(const CallView &call)
         const bool failed = r.summary.errorNumber != 0;
         html += failed ? "<tr class=\"failed\">" : "<tr>";
         const std::string name = esc(call.names[i]);
-        html += "<td class=\"text\">" + (r.loaded ? "<a href=\"" + sectionHref(section++) + "\">" + name + "</a>" : name);
+        const std::string href = call.pagesFolder.empty()
+                                     ? sectionHref(section)
+                                     : call.pagesFolder + "/record-" + std::to_string(i + 1) + ".html";
+        section += r.loaded ? 1 : 0;
+        html += "<td class=\"text\">" + (r.loaded ? "<a href=\"" + href + "\">" + name + "</a>" : name);
         html += "<td class=\"text\">" + statusText(r.summary);
         for (const std::string &e : r.errors)
             html += "<div class=\"errline\">" + esc(e) + "</div>";
@@ -797,9 +808,9 @@ std::string callSections(const CallView &call);
 /// The page up to the records' sections: the head and the call's sections.
 std::string pageTop(const ReportSettings &settings, const std::vector<Listed> &records,
                     const std::vector<std::string> &names, const std::string &generated, const std::string &program,
-                    const std::string &referenceGroup)
+                    const std::string &referenceGroup, const std::string &pagesFolder = {})
 {
-    const CallView call{settings, records, names, referenceGroup};
+    const CallView call{settings, records, names, referenceGroup, pagesFolder};
     const std::size_t n = records.size();
     std::size_t notLoaded = 0;
     for (const Listed &r : records)
@@ -861,6 +872,17 @@ std::string reportHtml(const ReportRequest &request)
     return html + PageEnd;
 }
 
+std::string recordPagesFolder(const std::string &reportPath)
+{
+    fs::path p(reportPath);
+    return (p.parent_path() / (p.stem().string() + "-records")).string();
+}
+
+std::string recordPagePath(const std::string &reportPath, std::size_t index)
+{
+    return (fs::path(recordPagesFolder(reportPath)) / ("record-" + std::to_string(index + 1) + ".html")).string();
+}
+
 std::string recordSectionHtml(const ReportRecord &record, const ReportSettings &settings)
 {
     const std::string path = record.summary.record.empty() ? record.name : record.summary.record;
@@ -882,6 +904,7 @@ struct ReportWriter::Page {
     std::string path;
     ReportSettings settings;
     std::string referenceGroup;
+    bool recordPages = false;
     std::vector<Listed> records;
     int sections = -1;                     ///< the scratch file of the sections drawn
     std::vector<std::uint64_t> sizes;      ///< the bytes of each section in it
@@ -889,6 +912,58 @@ struct ReportWriter::Page {
 };
 
 namespace {
+
+/// A path component as a link names it: bytes outside A-Z a-z 0-9 - . _ ~
+/// percent encoded.
+std::string urlEncoded(const std::string &name)
+{
+    std::string out;
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            static const char hex[] = "0123456789ABCDEF";
+            out += {'%', hex[c >> 4], hex[c & 15]};
+        }
+    }
+    return out;
+}
+
+/// Each loaded record's section as a page of its own in the records'
+/// folder (made when missing), a link back to the call's page above it.
+/// The pieces of the call the record pages are made of.
+struct PagesOf {
+    const std::string &path;
+    const std::vector<Listed> &records;
+    int sections;
+    const std::vector<std::uint64_t> &sizes;
+};
+
+void writeRecordPages(const PagesOf &p, const std::vector<std::string> &names)
+{
+    const std::string folder = recordPagesFolder(p.path);
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+        failWrite(errorNumberOfErrno(errno, err::PathAccess), folder);
+    const std::string back = "../" + urlEncoded(fs::path(p.path).filename().string());
+    std::uint64_t offset = 0;
+    std::size_t section = 0;
+    for (std::size_t i = 0; i < p.records.size(); ++i) {
+        if (!p.records[i].loaded)
+            continue;
+        AtomicFile page(recordPagePath(p.path, i));
+        page.write("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+                   "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\"><title>" +
+                   esc(names[i]) + " \u2013 kov report</title><style>" + styleSheet() +
+                   "</style></head><body><p class=\"meta\"><a href=\"" + back + "#summary\">\u2190 kov report of " +
+                   std::to_string(p.records.size()) + " records</a></p>\n" + sectionStart(section) + esc(names[i]));
+        page.copyFrom(p.sections, offset, p.sizes[section]);
+        offset += p.sizes[section];
+        ++section;
+        page.write(PageEnd);
+        page.commit();
+    }
+}
 
 /// The folder for the report's scratch file: the report's own (the page is
 /// copied from it on the same disk), else $TMPDIR or /tmp.
@@ -908,12 +983,14 @@ int openSections(const std::string &path)
 
 } // namespace
 
-ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings, const std::string &referenceGroup)
+ReportWriter::ReportWriter(const std::string &path, const ReportSettings &settings, const std::string &referenceGroup,
+                           bool recordPages)
     : m_page(std::make_unique<Page>())
 {
     m_page->path = path;
     m_page->settings = settings;
     m_page->referenceGroup = referenceGroup;
+    m_page->recordPages = recordPages;
     try {
         m_page->sections = openSections(path);
     } catch (...) {
@@ -958,11 +1035,15 @@ bool ReportWriter::finish(const std::string &generated, const std::string &progr
     if (p.error.empty()) {
         try {
             const std::vector<std::string> names = recordNames(p.records);
+            const bool pages = p.recordPages && p.records.size() > report::ManyRecords;
+            if (pages)
+                writeRecordPages({p.path, p.records, p.sections, p.sizes}, names);
             AtomicFile page(p.path);
-            page.write(pageTop(p.settings, p.records, names, generated, program, p.referenceGroup));
+            page.write(pageTop(p.settings, p.records, names, generated, program, p.referenceGroup,
+                               pages ? urlEncoded(fs::path(recordPagesFolder(p.path)).filename().string()) : ""));
             std::uint64_t offset = 0;
             std::size_t section = 0;
-            for (std::size_t i = 0; i < p.records.size(); ++i)
+            for (std::size_t i = 0; i < p.records.size() && !pages; ++i)
                 if (p.records[i].loaded) {
                     page.write(sectionStart(section) + esc(names[i]));
                     page.copyFrom(p.sections, offset, p.sizes[section]);

@@ -30,6 +30,14 @@ std::string reportHtml(const ReportRequest &request);
 /// page's style, scoped to that element, and the section as the page has
 /// it, headed by the record's file name. A record that did not load gives
 /// its name and error lines.
+/// The folder of a long call's record pages: the report's path without its
+/// extension, "-records" added ("out/r.html": "out/r-records").
+std::string recordPagesFolder(const std::string &reportPath);
+
+/// The page of the record at index (0-based, in the order of the call) in
+/// that folder: "out/r-records/record-7.html" for index 6.
+std::string recordPagePath(const std::string &reportPath, std::size_t index);
+
 std::string recordSectionHtml(const ReportRecord &record, const ReportSettings &settings);
 
 /// The page of reportHtml written as its records come, byte for byte the
@@ -38,12 +46,18 @@ std::string recordSectionHtml(const ReportRecord &record, const ReportSettings &
 /// so that of a record only what the call's own sections show of it stays
 /// in memory. finish() writes the head and the call's sections, then the
 /// records' sections, whole or not at all (AtomicFile).
+///
+/// With more than report::ManyRecords records (and recordPages), the page
+/// holds the call's sections only, and each record's section is a page of
+/// its own, recordPagePath(path, i), linked from the summary; finish writes
+/// those pages first, each whole or not at all, then the page.
 class ReportWriter {
 public:
     /// The report of a call to path with the call's settings.
     /// The report of a call to path with the call's settings; referenceGroup
     /// is the group the comparison's ratios are to ("" none).
-    ReportWriter(const std::string &path, const ReportSettings &settings, const std::string &referenceGroup = {});
+    ReportWriter(const std::string &path, const ReportSettings &settings, const std::string &referenceGroup = {},
+                 bool recordPages = false);
     ~ReportWriter();
     ReportWriter(const ReportWriter &) = delete;
     ReportWriter &operator=(const ReportWriter &) = delete;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -665,6 +666,43 @@ TEST_F(BatchRun, ReportShowsEveryRecordAndItsFailures)
     EXPECT_EQ(html.find("<section class=\"record\"", html.find("id=\"record-2\"")), std::string::npos)
         << "a section for each of the two records that loaded";
     EXPECT_NE(html.find("<li class=\"error\">Cannot write"), std::string::npos);
+}
+
+TEST_F(BatchRun, ALongCallPutsEachRecordOnAPageOfItsOwn)
+{
+    std::vector<std::string> args = {"--report", "r.html", "--quiet"};
+    for (int i = 1; i <= 102; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".prn";
+        writeAll(dir / name, i == 2 ? std::string("1 2\n3 abc\n") : crossingRecord(2));
+        args.push_back(name);
+    }
+    const RunResult r = run(args);
+    EXPECT_EQ(r.status, 1);
+    const std::string html = readAll(dir / "r.html");
+    EXPECT_EQ(html.find("<section class=\"record\""), std::string::npos);
+    EXPECT_NE(html.find("<section id=\"comparison\">"), std::string::npos);
+    // Every link of the summary opens its record's page, whose section is there.
+    std::set<std::string> linked;
+    const std::regex link("<a href=\"r-records/record-(\\d+)\\.html\">s(\\d+)\\.prn</a>");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), link); it != std::sregex_iterator(); ++it) {
+        EXPECT_EQ((*it)[1], (*it)[2]);
+        const std::string page = readAll(dir / "r-records" / ("record-" + (*it)[1].str() + ".html"));
+        EXPECT_NE(page.find("</h2><p class=\"location\">" + (dir / ("s" + (*it)[2].str() + ".prn")).string()),
+                  std::string::npos);
+        EXPECT_NE(page.find("<a href=\"../r.html#summary\">"), std::string::npos);
+        linked.insert((*it)[1]);
+    }
+    EXPECT_EQ(linked.size(), 101u);
+    EXPECT_EQ(linked.count("2"), 0u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "r-records"), fs::directory_iterator()), 101);
+
+    // A record where a record page would go is a usage error, before any work.
+    fs::rename(dir / "s1.prn", dir / "r-records" / "record-1.html");
+    args[3] = "r-records/record-1.html";
+    const RunResult refused = run(args);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "kov-batch: the report 'r-records/record-1.html' would overwrite the record "
+                           "'r-records/record-1.html'\n");
 }
 
 // ---- Many records at once
