@@ -53,16 +53,7 @@ std::string shellWord(const std::string &text)
 void inspectRest(const std::string &record, const Settings &settings, const RecordConvention &convention,
                  std::ostream &out)
 {
-    SharedState state;
-    applySettings(state, settings);
-    state.setLimits(RecordLimits);
-    state.DataFileName = record;
-    try {
-        LoadTestRecord(state, convention, nullptr);
-    } catch (const Failure &) {
-        return;
-    }
-    if (const auto rest = restAtStart(state))
+    if (const auto rest = recordRestAtStart(record, settings, convention))
         out << "  at rest: rows 1 to " << rest->rows << " stay within 1% of each column's range; to skip them: --rows "
             << rest->rows + 1 << ": --x-offset " << shortestText(rest->x) << " --y-offset " << shortestText(rest->y)
             << '\n';

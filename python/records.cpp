@@ -1,6 +1,8 @@
 #include "python/binding.h"
 
+#include "core/analysis/course.h"
 #include "core/output/fileidentity.h"
+#include "core/output/jsontext.h"
 #include "core/reader/recordinspection.h"
 
 #include <pybind11/numpy.h>
@@ -58,10 +60,18 @@ py::array floats(const std::vector<float> &values, py::handle owner)
 py::dict inspection(const std::string &path, const RecordOptions &options)
 {
     RecordInspection r;
+    std::optional<RestStart> rest;
     {
         py::gil_scoped_release unlocked;
         try {
             r = inspectRecord(options, path);
+            if (r.columnError.empty() && r.columnsKnown()) {
+                Settings settings = options;
+                settings.xColumn = r.xColumn;
+                settings.yColumn = r.yColumn;
+                settings.skipLines = static_cast<std::int16_t>(r.layout.header.size());
+                rest = recordRestAtStart(path, settings, options.convention());
+            }
         } catch (const Failure &f) {
             RecordFailure failure{f.number(), path, {std::string(f.what()) + " (" + std::to_string(f.number()) + ")"}};
             if (!options.decimalComma && dataRowsHoldSemicolons(path, options.skipLinesGiven ? options.skipLines : 0))
@@ -85,11 +95,28 @@ py::dict inspection(const std::string &path, const RecordOptions &options)
     d["data_rows"] = r.dataRows;
     d["first_row"] = pyText(layout.firstRow);
     d["last_row"] = pyText(r.lastRow);
+    py::object sheets = py::none();
+    if (r.sheets) {
+        py::list list;
+        for (std::size_t i = 0; i < r.sheets->size(); ++i) {
+            const SheetInfo &sheet = (*r.sheets)[i];
+            py::dict one;
+            one["name"] = pyText(sheet.name);
+            one["rows"] = sheet.rows;
+            one["columns"] = sheet.columns;
+            one["read"] = i == r.sheet;
+            list.append(one);
+        }
+        sheets = list;
+    }
+    d["sheets"] = sheets;
     // The keywords that read the record: its header count, and X and Y with
     // their units when the names say which is which.
     py::dict keywords;
     if (options.decimalComma)
         keywords["decimal_comma"] = true;
+    if (r.sheets && !options.sheet.empty())
+        keywords["sheet"] = pyText((*r.sheets)[r.sheet].name);
     keywords["skip_lines"] = layout.header.size();
     d["x"] = line(r.xColumn);
     d["y"] = line(r.yColumn);
@@ -108,6 +135,20 @@ py::dict inspection(const std::string &path, const RecordOptions &options)
         d["y"] = py::none();
     }
     d["keywords"] = keywords;
+    // Rows at rest at the start, and the analysis keywords that skip and
+    // zero them.
+    py::object atRest = py::none();
+    if (rest) {
+        py::dict skip;
+        skip["rows"] = py::make_tuple(rest->rows + 1, py::none());
+        skip["x_offset"] = std::stod(shortestText(rest->x));
+        skip["y_offset"] = std::stod(shortestText(rest->y));
+        py::dict facts;
+        facts["rows"] = rest->rows;
+        facts["keywords"] = skip;
+        atRest = facts;
+    }
+    d["at_rest"] = atRest;
     return d;
 }
 

@@ -186,6 +186,21 @@ std::optional<RestStart> restAtStart(const SharedState &state)
     return RestStart{k - 1, state.XData(k), state.YData(k)};
 }
 
+std::optional<RestStart> recordRestAtStart(const std::string &record, const Settings &settings,
+                                           const RecordConvention &convention)
+{
+    SharedState state;
+    applySettings(state, settings);
+    state.setLimits(RecordLimits);
+    state.DataFileName = record;
+    try {
+        LoadTestRecord(state, convention, nullptr);
+    } catch (const Failure &) {
+        return std::nullopt;
+    }
+    return restAtStart(state);
+}
+
 AutomaticCourse analyseRecord(SharedState &state, const Deadband &deadband)
 {
     return analyseRecord(state, RecordConvention{}, nullptr, deadband);

@@ -128,6 +128,11 @@ struct RestStart {
 /// MinRestRows such rows or never moves.
 std::optional<RestStart> restAtStart(const SharedState &state);
 
+/// The rest at the start of the record file read with settings; none when
+/// there is none or the record does not load (what --inspect suggests).
+std::optional<RestStart> recordRestAtStart(const std::string &record, const Settings &settings,
+                                           const RecordConvention &convention);
+
 /// What a user gets by pressing "Draw" on a loaded state, then "Next cycle"
 /// until it is disabled, accepting every proposed step: the record counted
 /// afresh, startCourse, LoadTestRecord, then for each cycle proposeNextCycle

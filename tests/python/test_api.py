@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 import kov
-from conftest import EXAMPLES, KOV_BATCH
+from conftest import EXAMPLES, KOV_BATCH, TEST_DATA
 
 FIRST_TRY = EXAMPLES / "first-try.prn"
 
@@ -145,6 +145,28 @@ def test_inspect_gives_what_kov_batch_shows():
     assert facts["keywords"] == {"skip_lines": 5, "x": 2, "y": 3, "x_unit": "m", "y_unit": "kN"}
     assert "  options: --skip-lines 5 --x-column 2 --y-column 3 --x-unit m --y-unit kN\n" in shown
     assert kov.read_record(record, **facts["keywords"]).x_unit == "m"
+
+
+def test_inspect_finds_the_rest_at_the_start_and_the_sheets(tmp_path):
+    rest = TEST_DATA / "cases" / "starts-at-rest" / "record.prn"
+    facts = kov.inspect(rest, y_unit="kN")
+    # kov-batch --inspect says: rows 1 to 150; --rows 151: --x-offset -2.7871 --y-offset 0.749
+    assert facts["at_rest"] == {"rows": 150, "keywords": {"rows": (151, None), "x_offset": -2.7871, "y_offset": 0.749}}
+    assert facts["sheets"] is None and kov.inspect(FIRST_TRY)["at_rest"] is None
+    assert kov.analyse(rest, **facts["at_rest"]["keywords"]).cycles is not None
+
+    openpyxl = pytest.importorskip("openpyxl")
+    book = openpyxl.Workbook()
+    book.active.title = "notes"
+    book.active.append(["no data here"])
+    data = book.create_sheet("loop")
+    for row in [["X", "Y"], [0, 0], [1, 2], [0, 0]]:
+        data.append(row)
+    book.save(tmp_path / "test.xlsx")
+    facts = kov.inspect(tmp_path / "test.xlsx", sheet="loop")
+    assert facts["sheets"] == [{"name": "notes", "rows": 1, "columns": 1, "read": False},
+                               {"name": "loop", "rows": 4, "columns": 2, "read": True}]
+    assert facts["keywords"]["sheet"] == "loop" and facts["header_lines"] == 1
 
 
 def test_tables_and_views_of_an_analysis(tmp_path):
