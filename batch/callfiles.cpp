@@ -69,7 +69,7 @@ CallFiles::~CallFiles()
 void CallFiles::add(ReportRecord &&entry)
 {
     if (entry.label.empty())
-        entry.label = std::filesystem::path(entry.name).filename().string();
+        entry.label = std::filesystem::path(entry.name).stem().string();
     if (!m_options.compareFile.empty() && !entry.summary.skipped) {
         // A record is compared when it was analysed and nothing failed.
         const bool ok = entry.summary.errorNumber == 0 && entry.summary.rows.has_value();

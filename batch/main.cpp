@@ -39,18 +39,24 @@ int runCall(int argc, char *argv[])
         std::cout << (options->help ? kov::batch::usageText() : "kov-batch " KOV_VERSION "\n");
         return 0;
     }
+    // A campaign file is read whole, and must be sound, before any record.
+    const auto records = kov::batch::callRecords(*options, error);
+    if (!records) {
+        std::cerr << error << '\n';
+        return 2;
+    }
     if (options->inspect)
-        return kov::batch::inspectRecords(*options, std::cout, std::cerr);
+        return kov::batch::inspectRecords(*records, std::cout, std::cerr);
     kov::setFileSync(!options->noSync);
     // Every file the call writes is known before any is written.
-    auto plans = kov::batch::planCall(*options, error);
+    auto plans = kov::batch::planCall(*options, *records, error);
     if (!plans) {
         std::cerr << error << '\n';
         return 2;
     }
     // Where the options need a record's header (auto, a column name), it is
     // read now, so that a name no column has stops the call before any work.
-    const auto readings = kov::batch::planReadings(*options, error);
+    const auto readings = kov::batch::planReadings(*records, error);
     if (!readings) {
         std::cerr << error << '\n';
         return 2;

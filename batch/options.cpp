@@ -98,7 +98,7 @@ bool setPositive(std::optional<double> &target, const std::string &v)
 
 bool setSkipLines(Options &o, const std::string &v)
 {
-    o.skipLinesAuto = v == "auto";
+    o.skipLinesAuto = o.skipLinesAutoAsked = v == "auto";
     o.skipLinesGiven = !o.skipLinesAuto;
     return o.skipLinesAuto || setWhole16(o.skipLines, v, 0);
 }
@@ -272,6 +272,7 @@ unless
 is given.)",
         .completion = ValueCompletion::Free,
         .set = [](Options &o, const std::string &v) { return setColumn(o.xColumn, o.xColumnName, v); },
+        .perRecord = true,
     },
     {
         .name = "--y-column",
@@ -282,6 +283,7 @@ is given.)",
         .man = R"(column of the load Y, counted from 1 (default {default}), or its name.)",
         .completion = ValueCompletion::Free,
         .set = [](Options &o, const std::string &v) { return setColumn(o.yColumn, o.yColumnName, v); },
+        .perRecord = true,
     },
     {
         .name = "--skip-lines",
@@ -309,6 +311,7 @@ is given.)",
         .completion = ValueCompletion::Words,
         .completionWords = "auto",
         .set = setSkipLines,
+        .perRecord = true,
     },
     {
         .name = "--sheet",
@@ -321,6 +324,7 @@ from 1 (default: the first). A workbook that has no such sheet is a usage
 error that lists its sheets; the option does not concern text records.)",
         .completion = ValueCompletion::Free,
         .set = [](Options &o, const std::string &v) { o.sheet = v; return !v.empty(); },
+        .perRecord = true,
     },
     {
         .name = "--decimal-comma",
@@ -333,6 +337,7 @@ Without it, a record that fails to load and whose data rows hold semicolons
 gets one more line suggesting this option.)",
         .completion = ValueCompletion::Flag,
         .flag = &Options::decimalComma,
+        .perRecord = true,
     },
     {
         .name = "--x-coef",
@@ -342,6 +347,7 @@ gets one more line suggesting this option.)",
         .man = R"(factor applied to every X value (default {default}).)",
         .completion = ValueCompletion::Free,
         .set = [](Options &o, const std::string &v) { return setCoef(o.xCoef, v); },
+        .perRecord = true,
     },
     {
         .name = "--y-coef",
@@ -351,6 +357,7 @@ gets one more line suggesting this option.)",
         .man = R"(factor applied to every Y value (default {default}).)",
         .completion = ValueCompletion::Free,
         .set = [](Options &o, const std::string &v) { return setCoef(o.yCoef, v); },
+        .perRecord = true,
     },
     {
         .name = "--x-unit",
@@ -362,6 +369,7 @@ a name, the header's units line where it has one))",
         .completion = ValueCompletion::Words,
         .completionWords = "mm cm m % μ",
         .set = [](Options &o, const std::string &v) { o.xUnit = v; return o.xUnitGiven = true; },
+        .perRecord = true,
     },
     {
         .name = "--y-unit",
@@ -372,6 +380,7 @@ a name, the header's units line where it has one))",
         .completion = ValueCompletion::Words,
         .completionWords = "tonf kgf kN MPa GPa",
         .set = [](Options &o, const std::string &v) { o.yUnit = v; return o.yUnitGiven = true; },
+        .perRecord = true,
     },
     {
         .name = "--inspect",
@@ -576,6 +585,86 @@ too).)",
         .set = setReport,
     },
     {
+        .name = "--campaign",
+        .argument = "FILE",
+        .help = R"(also analyse the records of the CSV file FILE, a row each:
+a column record (its path, from FILE's folder), label,
+group, and any per-record option as a column named
+after it (x_coef, skip_lines...); an empty cell takes
+the command line's value)",
+        .man = R"(also analyse the records listed in the CSV file
+.I FILE
+(RFC 4180, a header line first), after those of the command line: a row per
+record, in a column
+.B record
+its path (a relative path is taken from the folder of
+.IR FILE ),
+and optionally a column
+.B label
+(how the report names it; default: its base name) and a column
+.B group
+(default: none).
+Any other column gives the option of its name to that record alone: the
+option's name without the leading dashes, its dashes as underscores
+.RB ( x_column ,
+.BR y_column ,
+.BR skip_lines ,
+.BR sheet ,
+.BR decimal_comma ,
+.BR x_coef ,
+.BR y_coef ,
+.BR x_unit ,
+.BR y_unit ,
+.BR level_tolerance ,
+.BR height ,
+.BR acceptance_drift ,
+.BR yield_disp ,
+.BR deadband ,
+.BR window_limits ,
+.BR window ,
+.BR peak_rule ,
+.BR envelope ,
+.BR steps ,
+.BR rows ,
+.BR x_offset ,
+.BR y_offset );
+its values are those the option takes, a flag's
+.B yes
+or
+.B no
+.RB ( window ,
+which sets two options, only
+.BR yes ),
+and a relative
+.B steps
+file is taken from the folder of
+.I FILE
+too. An empty cell takes the value of the command line.
+A campaign file that cannot be read, lacks the
+.B record
+column, has a column of no such option, a value the option does not take, a
+row of another number of fields, a record that does not exist or that an
+earlier row or the command line names too, or no row at all, is a usage error
+that names its line and column; no record is read before.)",
+        .completion = ValueCompletion::Files,
+        .completionWords = "csv",
+        .set = [](Options &o, const std::string &v) { o.campaignFile = v; return !v.empty(); },
+    },
+    {
+        .name = "--reference-group",
+        .argument = "NAME",
+        .help = R"(the group of the campaign file that the comparison (the
+report's, --compare) divides the other groups' medians by)",
+        .man = R"(the group (a campaign file's column
+.BR group )
+whose medians the comparison of the report and of
+.B \-\-compare
+divides the other groups' medians by, as ratios. A name that no record's group
+has is a usage error that lists the groups.)",
+        .completion = ValueCompletion::Free,
+        .set = [](Options &o, const std::string &v) { o.referenceGroup = v; return !v.empty(); },
+    },
+    {
         .name = "--level-tolerance",
         .argument = "F",
         .defaultValue = "0.05",
@@ -592,6 +681,7 @@ level is a repeat when its amplitude is at least (1 \-
 times the level's, else trailing.)",
         .completion = ValueCompletion::Free,
         .set = setLevelTolerance,
+        .perRecord = true,
     },
     {
         .name = "--height",
@@ -605,6 +695,7 @@ of both peaks of every cycle and of every level, and the acceptance at the
 third repeat of the first level whose drift reaches the acceptance drift.)",
         .completion = ValueCompletion::Free,
         .set = [](Options &o, const std::string &v) { return setPositive(o.height, v); },
+        .perRecord = true,
     },
     {
         .name = "--acceptance-drift",
@@ -615,6 +706,7 @@ acceptance (default {default}))",
         .man = R"(the drift at which acceptance is judged (positive, default 0.035).)",
         .completion = ValueCompletion::Free,
         .set = setAcceptanceDrift,
+        .perRecord = true,
     },
     {
         .name = "--yield-disp",
@@ -627,6 +719,7 @@ inelastic deformation in multiples of
 and its running sum.)",
         .completion = ValueCompletion::Free,
         .set = [](Options &o, const std::string &v) { return setPositive(o.yieldDisp, v); },
+        .perRecord = true,
     },
     {
         .name = "--jobs",
@@ -717,6 +810,7 @@ the summary's column
 and the report show the count.)",
         .completion = ValueCompletion::Free,
         .set = setDeadband,
+        .perRecord = true,
     },
     {
         .name = "--window-limits",
@@ -732,6 +826,7 @@ cycle 100 with the warning
 A record within both limits gives the same files with and without it.)",
         .completion = ValueCompletion::Flag,
         .flag = &Options::windowLimits,
+        .perRecord = true,
     },
     {
         .name = "--window",
@@ -744,6 +839,7 @@ and
 .BR "\-\-peak\-rule window" .)",
         .completion = ValueCompletion::Flag,
         .set = setWindow,
+        .perRecord = true,
     },
     {
         .name = "--peak-rule",
@@ -765,6 +861,7 @@ proposes it.)",
         .completion = ValueCompletion::Words,
         .completionWords = "halves window",
         .set = setPeakRule,
+        .perRecord = true,
     },
     {
         .name = "--envelope",
@@ -786,6 +883,7 @@ EEEP curves, ductility and the average envelope are computed on these points.)",
         .completion = ValueCompletion::Words,
         .completionWords = "peak-load peak-displacement",
         .set = setEnvelope,
+        .perRecord = true,
     },
     {
         .name = "--steps",
@@ -822,6 +920,7 @@ and the reason.)",
         .completion = ValueCompletion::Files,
         .completionWords = "csv",
         .set = setSteps,
+        .perRecord = true,
     },
     {
         .name = "--rows",
@@ -839,6 +938,7 @@ Step 1 is then row
 A range beyond the record's rows fails the record.)",
         .completion = ValueCompletion::Free,
         .set = setRows,
+        .perRecord = true,
     },
     {
         .name = "--x-offset",
@@ -854,6 +954,7 @@ the first analysed row's X, so that a record that starts away from zero
 starts at zero.)",
         .completion = ValueCompletion::Free,
         .set = setXOffset,
+        .perRecord = true,
     },
     {
         .name = "--y-offset",
@@ -868,6 +969,7 @@ first: the first analysed row's Y)",
 the first analysed row's Y.)",
         .completion = ValueCompletion::Free,
         .set = setYOffset,
+        .perRecord = true,
     },
     {
         .name = "--help",
@@ -911,6 +1013,7 @@ std::string withDefault(std::string_view text, const OptionDef &option)
 std::string usageText()
 {
     std::string text = "Usage: kov-batch [OPTION]... RECORD...\n"
+                       "  or:  kov-batch [OPTION]... --campaign FILE.csv [RECORD]...\n"
                        "Analyses each cyclic loading test record cycle by cycle, as the kov window does\n"
                        "with \"Draw\", \"Next cycle\" until the end of the record, and \"Write to file\",\n"
                        "and writes its results file NAME-kov.prn beside it (the record's name without\n"
@@ -954,6 +1057,42 @@ std::string usageText()
            "Exit status: 0 when every record was written, 1 when any record failed,\n"
            "2 for a usage error, 130 when interrupted (Ctrl-C): the records under way are\n"
            "finished, no new one is started.\n";
+}
+
+std::string OptionDef::campaignColumn() const
+{
+    std::string column(name.substr(name.find_first_not_of('-')));
+    std::replace(column.begin(), column.end(), '-', '_');
+    return column;
+}
+
+std::string applyOption(Options &o, const OptionDef &option, const std::string &value)
+{
+    if (!option.takesValue()) {
+        // A flag given as a value (a campaign file's cell): on or off.
+        const bool on = value == "yes" || value == "true" || value == "1";
+        const bool off = value == "no" || value == "false" || value == "0";
+        if ((on || off) && option.flag)
+            o.*option.flag = on;
+        else if (on && option.set)
+            option.set(o, {});
+        else if (option.flag)
+            return "invalid value '" + value + "' for option '" + std::string(option.name) + "' (yes or no)";
+        else // it sets several options, which its other columns turn off
+            return "invalid value '" + value + "' for option '" + std::string(option.name) +
+                   "' (yes, or an empty cell)";
+        return {};
+    }
+    if (!option.set(o, value))
+        return "invalid value '" + value + "' for option '" + std::string(option.name) + "'";
+    return {};
+}
+
+void settleOptions(Options &o)
+{
+    // A name is looked up in the header, which must then be found.
+    o.skipLinesAuto = o.skipLinesAutoAsked ||
+                      ((!o.xColumnName.empty() || !o.yColumnName.empty()) && !o.skipLinesGiven);
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error)
@@ -1009,19 +1148,17 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             }
             value = args[++i];
         }
-        if (!option->set(o, *value)) {
-            error = "kov-batch: invalid value '" + *value + "' for option '" + name + "'";
+        if (const std::string why = applyOption(o, *option, *value); !why.empty()) {
+            error = "kov-batch: " + why;
             return std::nullopt;
         }
     }
-    // A name is looked up in the header, which must then be found.
-    if ((!o.xColumnName.empty() || !o.yColumnName.empty()) && !o.skipLinesGiven)
-        o.skipLinesAuto = true;
+    settleOptions(o);
     if ((o.summaryFile == "-") + (o.compareFile == "-") + (o.reportFile == "-") > 1) {
         error = "kov-batch: only one of the summary, the comparison and the report can go to standard output";
         return std::nullopt;
     }
-    if (!o.help && !o.version && o.records.empty()) {
+    if (!o.help && !o.version && o.records.empty() && o.campaignFile.empty()) {
         error = "kov-batch: no record given (see kov-batch --help)";
         return std::nullopt;
     }

@@ -29,6 +29,9 @@ struct Options : RecordOptions {
     bool quiet = false;       ///< --quiet: no progress line, no path lines
     bool noSync = false;      ///< --no-sync: files are not flushed to the disk before their rename
     bool inspect = false;     ///< --inspect: show how each record reads, analyse nothing
+    std::string campaignFile;   ///< --campaign: a CSV file of records, each with its own settings
+    /// --skip-lines auto was given (a column name implies it otherwise).
+    bool skipLinesAutoAsked = false;
     std::vector<std::string> records;
 };
 
@@ -67,10 +70,17 @@ struct OptionDef {
     /// What a flag (an option without a value) sets to true; a flag that sets
     /// more has set instead, called with an empty value.
     bool Options::*flag = nullptr;
+    /// The option concerns each record on its own (its reading, analysis or
+    /// metrics): a campaign file may give it per record, in a column named
+    /// after it.
+    bool perRecord = false;
 
     bool takesValue() const { return !argument.empty(); }
     /// The argument as the man page's heading shows it.
     std::string_view manArgumentText() const { return manArgument.empty() ? argument : manArgument; }
+    /// The column of a campaign file that gives the option per record: its
+    /// name without the leading dashes, dashes as underscores ("x_column").
+    std::string campaignColumn() const;
 };
 
 /// The options in the order --help, the man page and the completion list them.
@@ -82,6 +92,15 @@ std::string withDefault(std::string_view text, const OptionDef &option);
 /// Parses the arguments after the program name. Returns the options, or
 /// sets error to a one-line message for a usage error.
 std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error);
+
+/// Stores value for option into options as the command line does. Returns
+/// "" or the message of a value the option does not take ("invalid value
+/// 'V' for option '--x-coef'"). A flag takes yes/no, true/false or 1/0.
+std::string applyOption(Options &options, const OptionDef &option, const std::string &value);
+
+/// What the options imply once all are given: a column name reads the
+/// header (--skip-lines auto) unless --skip-lines N is given.
+void settleOptions(Options &options);
 
 /// Strict number grammars of the options: an optional sign and digits; a
 /// decimal [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?,

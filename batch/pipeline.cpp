@@ -111,7 +111,8 @@ RecordOutcome runRecord(const RecordPlan &plan, const Options &options, Publishe
     RecordOutcome outcome;
     bool listed = !options.toStdout;
     try {
-        outcome = analyseAndWrite(plan, options, writes, errorAt);
+        // The record's own options: the call's, or those of its campaign row.
+        outcome = analyseAndWrite(plan, *plan.options, writes, errorAt);
     } catch (const std::bad_alloc &) {
         // A record too large for the memory left fails alone; the files it
         // wrote before are published, but not listed.
@@ -122,6 +123,8 @@ RecordOutcome runRecord(const RecordPlan &plan, const Options &options, Publishe
         errorAt.assign(writes.files.size(), outcome.entry.errors.size());
         listed = false;
     }
+    outcome.entry.label = outcome.entry.summary.label = plan.label;
+    outcome.entry.group = outcome.entry.summary.group = plan.group;
     errorAt.resize(writes.files.size(), outcome.entry.errors.size());
     outcome.pending.reserve(writes.files.size());
     for (std::size_t k = 0; k < writes.files.size(); ++k)

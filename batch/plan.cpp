@@ -55,13 +55,18 @@ const PlannedFile *RecordPlan::find(OutputKind kind) const
     return nullptr;
 }
 
-std::optional<std::vector<RecordPlan>> planCall(const Options &options, std::string &error)
+std::optional<std::vector<RecordPlan>> planCall(const Options &options, const std::vector<CallRecord> &callRecords,
+                                               std::string &error)
 {
     std::vector<RecordPlan> plans;
     std::map<FileId, std::string> records; // the records of the call, by identity
-    for (const std::string &record : options.records) {
+    for (const CallRecord &call : callRecords) {
+        const std::string &record = call.record;
         RecordPlan plan;
         plan.record = record;
+        plan.label = call.label;
+        plan.group = call.group;
+        plan.options = call.options;
         plan.absolute = normalisedAbsolutePath(record);
         std::optional<FileId> id;
         plan.skipped = isResultsFile(record, &id);

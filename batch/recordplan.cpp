@@ -132,11 +132,11 @@ void inspectRecord(const Options &options, const std::string &record, std::ostre
 
 } // namespace
 
-std::optional<std::vector<RecordReading>> planReadings(const Options &options, std::string &error)
+std::optional<std::vector<RecordReading>> planReadings(const std::vector<CallRecord> &records, std::string &error)
 {
     std::vector<RecordReading> readings;
-    for (const std::string &record : options.records) {
-        auto reading = resolveReading(options, record, error);
+    for (const CallRecord &call : records) {
+        auto reading = resolveReading(*call.options, call.record, error);
         if (!reading)
             return std::nullopt;
         readings.push_back(std::move(*reading));
@@ -144,10 +144,12 @@ std::optional<std::vector<RecordReading>> planReadings(const Options &options, s
     return readings;
 }
 
-int inspectRecords(const Options &options, std::ostream &out, std::ostream &err)
+int inspectRecords(const std::vector<CallRecord> &records, std::ostream &out, std::ostream &err)
 {
     int status = 0;
-    for (const std::string &record : options.records) {
+    for (const CallRecord &call : records) {
+        const Options &options = *call.options;
+        const std::string &record = call.record;
         try {
             inspectRecord(options, record, out);
         } catch (const Failure &f) {

@@ -441,17 +441,20 @@ std::string summaryCsv(const std::vector<SummaryRow> &rows)
         const std::string text = units && agree ? columnUnitText(unit, units->first, units->second) : "";
         return name + (text.empty() ? "" : " (" + text + ")");
     };
-    std::string text = csvLine({"record", "status", "rows", "cycles", head("total_energy", ColumnUnit::Energy),
-                                "mean_damping", head("peak_load_pos", ColumnUnit::Y),
-                                head("peak_load_neg", ColumnUnit::Y), "ductility_pos", "ductility_neg", "levels", "beta_min",
-                                "acceptance", "noise_cycles", "record_sha256", "version"});
+    // The record's label and group beside its path; each row's own units
+    // before its provenance, for the records whose units differ.
+    std::string text = csvLine({"record", "label", "group", "status", "rows", "cycles",
+                                head("total_energy", ColumnUnit::Energy), "mean_damping",
+                                head("peak_load_pos", ColumnUnit::Y), head("peak_load_neg", ColumnUnit::Y),
+                                "ductility_pos", "ductility_neg", "levels", "beta_min", "acceptance", "noise_cycles",
+                                "x_unit", "y_unit", "record_sha256", "version"});
     auto whole = [](const std::optional<int> &v) { return v ? std::to_string(*v) : std::string(); };
     for (const SummaryRow &r : rows)
-        text += csvLine({r.record, statusText(r), whole(r.rows),
-                         whole(r.cycles), csvNumber(r.totalEnergy), csvNumber(r.meanDamping),
-                         csvNumber(r.peakLoadPos), csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos),
-                         csvNumber(r.ductilityNeg), whole(r.levels), csvNumber(r.betaMin), r.acceptance,
-                         whole(r.noiseCycles), r.sha256, KOV_VERSION});
+        text += csvLine({r.record, r.label, r.group, statusText(r), whole(r.rows), whole(r.cycles),
+                         csvNumber(r.totalEnergy), csvNumber(r.meanDamping), csvNumber(r.peakLoadPos),
+                         csvNumber(r.peakLoadNeg), csvNumber(r.ductilityPos), csvNumber(r.ductilityNeg),
+                         whole(r.levels), csvNumber(r.betaMin), r.acceptance, whole(r.noiseCycles), r.xUnit, r.yUnit,
+                         r.sha256, KOV_VERSION});
     return text;
 }
 

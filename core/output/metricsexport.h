@@ -120,12 +120,13 @@ SummaryRow failedSummaryRow(const std::string &record, int errorNumber);
 std::string statusText(const SummaryRow &row);
 
 /// The summary as CSV, one row per record in the order given:
-/// record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,
-/// peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,acceptance,
-/// noise_cycles,record_sha256,version; status "ok", "error N" or "skipped".
-/// The heads of total_energy and the peak loads carry their unit as the
-/// per-cycle CSV's do ("total_energy (kN*mm)") when every analysed record
-/// has the same units, and none when they differ.
+/// record,label,group,status,rows,cycles,total_energy,mean_damping,
+/// peak_load_pos,peak_load_neg,ductility_pos,ductility_neg,levels,beta_min,
+/// acceptance,noise_cycles,x_unit,y_unit,record_sha256,version; status "ok",
+/// "error N" or "skipped". The heads of total_energy and the peak loads carry
+/// their unit as the per-cycle CSV's do ("total_energy (kN*mm)") when every
+/// analysed record has the same units, and none when they differ; x_unit and
+/// y_unit give each analysed record's own.
 std::string summaryCsv(const std::vector<SummaryRow> &rows);
 
 /// One line of an RFC 4180 table as the files above write it (each cell

@@ -576,6 +576,8 @@ def check_record(batch, folder, name, settings, tolerance, height=None, drift=No
 
     with open(os.path.join(folder, 'summary.csv'), encoding='utf-8', newline='') as f:
         row = f.read().split('\r\n')[1].split(',')
+    # Without the label and group after the record and the units before the provenance.
+    row = row[:1] + row[3:-4] + row[-2:]
     closed = [c['damping'] for c in cycles if c['closed']]
     mean = sum(closed) / len(closed) if closed else None
     cells = [Num(v) if v else None for v in row[2:-2]]

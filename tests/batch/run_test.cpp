@@ -18,6 +18,7 @@
 #include <atomic>
 #include <csignal>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -479,14 +480,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             {"--csv", "--summary", "s.csv", "a.prn", "a.txt"}, 1,
             "(a\\.txt: Cannot write /.*/a-kov(\\.prn|\\.csv|-levels\\.csv), an output of the record a\\.prn: File already "
             "exists \\(58\\)\n){3}",
-            {{"a-kov.prn", "~a.prn, at"}, {"s.csv", "~a.txt,error 58,"}}},
+            {{"a-kov.prn", "~a.prn, at"}, {"s.csv", "~a.txt,a,,error 58,"}}},
     Hostile{"two_records_one_picture_name", {{"a/x.prn", Loop}, {"b/x.prn", Loop}}, {"--plot", "%n.svg", "a/x.prn", "b/x.prn"},
             1, "b/x\\.prn: Cannot write x\\.svg, an output of the record a/x\\.prn: File already exists \\(58\\)\n",
             {{"x.svg", "svg"}, {"a/x-kov.prn", "results"}, {"b/x-kov.prn", "results"}}},
     Hostile{"earlier_results_are_no_record", {{"r.prn", Loop}, {"r-kov.prn", "Absorbed Energy and Equivalent Damping "
             "Factor calculated by kov1\r\nFile Name = r.prn\r\n"}}, {"--summary", "s.csv", "r.prn", "r-kov.prn"}, 0,
             "r-kov\\.prn: skipped: a results file of kov, not a test record\n",
-            {{"r-kov.prn", "results"}, {"r-kov-kov.prn", "-"}, {"s.csv", "~r-kov.prn,skipped,,"}}},
+            {{"r-kov.prn", "results"}, {"r-kov-kov.prn", "-"}, {"s.csv", "~r-kov.prn,r-kov,,skipped,,"}}},
     Hostile{"summary_at_a_link_to_a_device", {{"r.prn", Loop}, {"out.csv", "<link>/dev/null"}},
             {"--summary", "out.csv", "r.prn"}, 1, "kov-batch: Cannot write out\\.csv: Path/File access error \\(75\\)\n",
             {{"out.csv", "@/dev/null"}, {"r-kov.prn", "results"}}},
@@ -499,7 +500,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"results_at_a_link_to_nothing", {{"r.prn", Loop}, {"r-kov.prn", "<link>gone"}}, {"r.prn"}, 0, "",
             {{"r-kov.prn", "results"}, {"gone", "-"}}},
     Hostile{"summary_to_standard_output", {{"r.prn", Loop}}, {"--summary", "-", "r.prn"}, 0, "", {{"-", "-"}},
-            "/r-kov.prn\nrecord,status,rows,"},
+            "/r-kov.prn\nrecord,label,group,status,rows,"},
     Hostile{"report_to_standard_output", {{"r.prn", Loop}}, {"--report", "-", "r.prn"}, 0, "", {{"-", "-"}},
             "/r-kov.prn\n<!DOCTYPE html>"},
     Hostile{"both_to_standard_output", {{"r.prn", Loop}}, {"--report", "-", "--summary", "-", "r.prn"}, 2,
@@ -620,15 +621,18 @@ TEST_F(BatchRun, SummaryHasARowForEveryRecordInOrder)
     EXPECT_EQ(r.status, 1);
     const auto rows = crlfLines(readAll(dir / "all.csv"));
     ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[0], "record,status,rows,cycles,total_energy (tonf*mm),mean_damping,peak_load_pos (tonf),"
-                       "peak_load_neg (tonf),ductility_pos,ductility_neg,levels,beta_min,acceptance,noise_cycles,record_sha256,version");
-    EXPECT_EQ(rows[1].substr(0, rows[1].find(",ok,7,3,")), (dir / "good.prn").string());
+    EXPECT_EQ(rows[0], "record,label,group,status,rows,cycles,total_energy (tonf*mm),mean_damping,peak_load_pos (tonf),"
+                       "peak_load_neg (tonf),ductility_pos,ductility_neg,levels,beta_min,acceptance,noise_cycles,"
+                       "x_unit,y_unit,record_sha256,version");
+    // A record of the command line is labelled by its base name, in no group.
+    EXPECT_EQ(rows[1].substr(0, rows[1].find(",good,,ok,7,3,")), (dir / "good.prn").string());
+    EXPECT_NE(rows[1].find(",mm,tonf,"), std::string::npos) << rows[1];
     // A record read to its end has its digest, also when it fails.
-    EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",error 53,,,,,,,,,,,,,," KOV_VERSION);
-    EXPECT_EQ(rows[3], (dir / "text.prn").string() + ",error 13,,,,,,,,,,,,,"
+    EXPECT_EQ(rows[2], (dir / "missing.prn").string() + ",missing,,error 53,,,,,,,,,,,,,,,," KOV_VERSION);
+    EXPECT_EQ(rows[3], (dir / "text.prn").string() + ",text,,error 13,,,,,,,,,,,,,,,"
                        "d5e1548c7ac892b7eea1cef7dd163094d6bdd5941110bbc284f0b4535e6cd140," KOV_VERSION);
     // Analysed, but its results file could not be written.
-    EXPECT_EQ(rows[4].substr(0, rows[4].find(",error 70,5,2,")), (dir / "blocked.prn").string());
+    EXPECT_EQ(rows[4].substr(0, rows[4].find(",blocked,,error 70,5,2,")), (dir / "blocked.prn").string());
     EXPECT_FALSE(fs::exists(dir / "good-kov.json"));
 
     // A summary that cannot be written is a failure of the call.
@@ -1066,3 +1070,123 @@ TEST_F(BatchRun, InspectNamesTheRowsAtRestAndTheOffsetsThatSkipThem)
                          "--rows 151: --x-offset -2.7871 --y-offset 0.749\n"),
               std::string::npos) << r.out;
 }
+
+// ---- --campaign
+
+TEST_F(BatchRun, ACampaignGivesEachRecordTheFilesItGetsAlone)
+{
+    // The example campaign, and the options each of its rows stands for.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> alone = {
+        {"first-try.prn", {}},
+        {"synthetic-three-cycles.prn", {"--x-column", "2", "--y-column", "3", "--y-unit", "kN"}},
+        {"rc-column-soesianawati1986.prn",
+         {"--x-column", "2", "--y-column", "3", "--x-coef", "1000", "--y-unit", "kN", "--height", "1600"}},
+        {"ufp-damper-ganey2015.prn", {"--skip-lines", "0", "--y-unit", "kN"}},
+        {"slit-damper-chan-albermani.prn", {"--skip-lines", "0", "--y-unit", "kN"}},
+    };
+    fs::create_directory(dir / "c");
+    for (const auto &[record, args] : alone)
+        fs::copy_file(kov::test::examplesFolder() / record, dir / "c" / record);
+    fs::copy_file(kov::test::examplesFolder() / "campaign.csv", dir / "c/campaign.csv");
+    // An empty cell takes the command line's value (the deadband here).
+    const RunResult all = run({"-j", "2", "--deadband", "1%", "--json", "--csv", "--summary", "all.csv",
+                               "--campaign", "c/campaign.csv"});
+    ASSERT_EQ(all.status, 0) << all.err;
+    const auto rows = crlfLines(readAll(dir / "all.csv"));
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[4].find((dir / "c/ufp-damper-ganey2015.prn").string() + ",\"UFP damper, Ganey 2015\",damper,ok,"), 0u)
+        << rows[4];
+    EXPECT_NE(rows[3].find(",RC column,column,ok,548,"), std::string::npos) << rows[3];
+
+    const char *endings[] = {"-kov.prn", "-kov.json", "-kov.csv", "-kov-levels.csv"};
+    std::map<std::string, std::string> written;
+    for (const auto &[record, args] : alone)
+        for (const char *ending : endings) {
+            const fs::path file = dir / "c" / (fs::path(record).stem().string() + ending);
+            written[file.string()] = withoutLine2(readAll(file));
+            fs::remove(file);
+        }
+    for (const auto &[record, args] : alone) {
+        std::vector<std::string> call = {"--deadband", "1%", "--json", "--csv"};
+        call.insert(call.end(), args.begin(), args.end());
+        call.push_back("c/" + record);
+        ASSERT_EQ(run(call).status, 0) << record;
+        for (const char *ending : endings) {
+            const fs::path file = dir / "c" / (fs::path(record).stem().string() + ending);
+            EXPECT_EQ(withoutLine2(readAll(file)), written[file.string()]) << file;
+        }
+    }
+}
+
+struct BadCampaign {
+    const char *name;
+    std::optional<std::string> text; ///< of c.csv (none: no such file)
+    std::vector<std::string> args;
+    std::string message; ///< what follows "kov-batch: "
+};
+
+void PrintTo(const BadCampaign &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class BadCampaignFile : public BatchRun, public ::testing::WithParamInterface<BadCampaign> {};
+
+TEST_P(BadCampaignFile, IsAUsageErrorBeforeAnyRecordIsRead)
+{
+    writeAll(dir / "a.prn", crossingRecord(3));
+    writeAll(dir / "b.prn", crossingRecord(2));
+    if (GetParam().text)
+        writeAll(dir / "c.csv", *GetParam().text);
+    std::vector<std::string> args = GetParam().args;
+    args.insert(args.begin(), {"--campaign", "c.csv", "--summary", "s.csv"});
+    const RunResult r = run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "kov-batch: " + GetParam().message + "\n");
+    EXPECT_FALSE(fs::exists(dir / "a-kov.prn") || fs::exists(dir / "s.csv"));
+}
+
+const std::string campaignAt = "campaign file 'c.csv', line ";
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadCampaignFile, ::testing::Values(
+    BadCampaign{"NoFile", std::nullopt, {}, "cannot read the campaign file 'c.csv': No such file or directory"},
+    BadCampaign{"AFolder", std::nullopt, {"--campaign", "."}, "cannot read the campaign file '.': Is a directory"},
+    BadCampaign{"ADevice", std::nullopt, {"--campaign", "/dev/zero"},
+                "cannot read the campaign file '/dev/zero': a device, not a file"},
+    BadCampaign{"AnEmptyFile", "", {}, campaignAt + "1: no header line (record, and any of label, group and the "
+                                                   "options' columns)"},
+    BadCampaign{"ANulByte", std::string("record\na.prn\0\n", 13), {}, campaignAt + "2: a NUL byte (not a text file)"},
+    BadCampaign{"NoRecordColumn", "label,group\nA,g\n", {}, campaignAt + "1: no column 'record' in the header"},
+    BadCampaign{"AnUnknownColumn", "record,xcoef\na.prn,2\n", {},
+                campaignAt + "1, column 2 (xcoef): no such column; the columns are record, label, group, x_column, "
+                             "y_column, skip_lines, sheet, decimal_comma, x_coef, y_coef, x_unit, y_unit, "
+                             "level_tolerance, height, acceptance_drift, yield_disp, deadband, window_limits, "
+                             "window, peak_rule, envelope, steps, rows, x_offset, y_offset"},
+    BadCampaign{"AColumnTwice", "record,height,height\na.prn,1,2\n", {},
+                campaignAt + "1, column 3 (height): a second column of that name (the first is column 2)"},
+    BadCampaign{"ABadValue", "\xef\xbb\xbfrecord,x_coef\r\na.prn,1\r\nb.prn,1e39\r\n", {},
+                campaignAt + "3, column 2 (x_coef): invalid value '1e39' for option '--x-coef'"},
+    BadCampaign{"ABadFlag", "record,decimal_comma\na.prn,maybe\n", {},
+                campaignAt + "2, column 2 (decimal_comma): invalid value 'maybe' for option '--decimal-comma' (yes or no)"},
+    BadCampaign{"AWindowTurnedOff", "record,window\na.prn,no\n", {},
+                campaignAt + "2, column 2 (window): invalid value 'no' for option '--window' (yes, or an empty cell)"},
+    BadCampaign{"ARecordMissing", "record\na.prn\nnone.prn\n", {},
+                campaignAt + "3, column 1 (record): the record 'none.prn' does not exist"},
+    BadCampaign{"NoRecordNamed", "record,label\n,A\n", {}, campaignAt + "2, column 1 (record): no record named"},
+    BadCampaign{"TheSameRecordTwice", "record\na.prn\n./a.prn\n", {},
+                campaignAt + "3, column 1 (record): the record './a.prn' is named twice (also on line 2)"},
+    BadCampaign{"ARecordOfTheCommandLine", "record\nb.prn\n", {"b.prn"},
+                campaignAt + "2, column 1 (record): the record 'b.prn' is named twice (also on the command line)"},
+    BadCampaign{"NoRow", "record,label\n\n", {}, campaignAt + "1: no record after the header"},
+    BadCampaign{"NoHeader", "\n\n", {}, campaignAt + "1: no header line (record, and any of label, group and the "
+                                                     "options' columns)"},
+    // The quoted line break is a line of the file.
+    BadCampaign{"ARaggedRow", "record,label\n\"a.prn\",\"two\nlines\"\nb.prn,x,y\n", {},
+                campaignAt + "4: 3 fields where the header has 2"},
+    BadCampaign{"AQuoteNeverClosed", "record\na.prn\n\"b.prn\n", {}, campaignAt + "3: a quoted field is never closed"},
+    BadCampaign{"AQuoteInAField", "record\na\"b.prn\n", {},
+                campaignAt + "2: a quote inside a field that does not start with one"},
+    BadCampaign{"AnUnknownReferenceGroup", "record,group\na.prn,B\nb.prn,A\n", {"--reference-group", "C"},
+                "no record of the call is in the reference group 'C'; the groups are 'B', 'A'"}),
+    [](const auto &c) { return std::string(c.param.name); });

@@ -291,12 +291,13 @@ TEST(SummaryCsv, OkAndFailedRecords)
     // both ductilities are 1.
     const std::string mean = shortestText(static_cast<double>(0.4078f) / 2.0);
     // One level; cycle 1 is elastic, so no beta; no height, no acceptance.
-    EXPECT_EQ(csv, "record,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,ductility_pos,"
-                   "ductility_neg,levels,beta_min,acceptance,noise_cycles,record_sha256,version\r\n"
-                   "\"/data/run, \"\"1\"\".prn\",ok,5,2,NaN," + mean + ",4,-4,1,1,1,,,,," KOV_VERSION "\r\n"
-                   "/data/missing.prn,error 53,,,,,,,,,,,,,9f86d0," KOV_VERSION "\r\n"
-                   "/data/b.prn,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,,,," KOV_VERSION "\r\n"
-                   "/data/\xef\xbf\xbd.prn,error 53,,,,,,,,,,,,,," KOV_VERSION "\r\n");
+    EXPECT_EQ(csv, "record,label,group,status,rows,cycles,total_energy,mean_damping,peak_load_pos,peak_load_neg,"
+                   "ductility_pos,ductility_neg,levels,beta_min,acceptance,noise_cycles,x_unit,y_unit,record_sha256,"
+                   "version\r\n"
+                   "\"/data/run, \"\"1\"\".prn\",,,ok,5,2,NaN," + mean + ",4,-4,1,1,1,,,,,,," KOV_VERSION "\r\n"
+                   "/data/missing.prn,,,error 53,,,,,,,,,,,,,,,9f86d0," KOV_VERSION "\r\n"
+                   "/data/b.prn,,,error 70,5,2,NaN," + mean + ",4,-4,1,1,1,,,,,,," KOV_VERSION "\r\n"
+                   "/data/\xef\xbf\xbd.prn,,,error 53,,,,,,,,,,,,,,,," KOV_VERSION "\r\n");
 }
 
 // ---- One record through the core's analysis, as kov-batch runs it

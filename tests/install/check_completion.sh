@@ -41,6 +41,7 @@ kov-batch --skip-lines |auto
 kov-batch --x-column |
 kov-batch --plot |loop.png loop.svg sub
 kov-batch --summary |all.csv sub
+kov-batch --campaign |all.csv sub
 kov-batch --report |all.html sub
 kov-batch --level-tolerance |
 kov-batch --height |

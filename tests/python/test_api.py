@@ -17,14 +17,22 @@ FIRST_TRY = EXAMPLES / "first-try.prn"
 # Options of kov-batch that are about the call, not a record's results:
 # what to write and how to run (write() takes --json and --csv).
 CALL_OPTIONS = {"--inspect", "--stdout", "--plot", "--plot-scale", "--json", "--csv", "--summary", "--compare", "--report",
+                "--campaign", "--reference-group",
                 "--jobs", "--quiet", "--no-sync", "--help", "--version"}
 
 
-def test_every_record_option_of_kov_batch_has_its_keyword():
+def test_every_record_option_of_kov_batch_has_its_keyword(tmp_path):
     shown = subprocess.run([KOV_BATCH, "--help"], capture_output=True, text=True, check=True).stdout
     heads = [line.split() for line in shown.splitlines() if line.startswith("  -")]
     options = {words[1] if words[0].endswith(",") else words[0] for words in heads}
     assert {option for _, option, _, _ in kov.KEYWORDS} == options - CALL_OPTIONS
+
+    # A campaign file's columns are the same options.
+    campaign = tmp_path / "c.csv"
+    campaign.write_text("record,none\n")
+    shown = subprocess.run([KOV_BATCH, "--campaign", str(campaign)], capture_output=True, text=True).stderr
+    columns = shown.strip().split("the columns are record, label, group, ")[1].split(", ")
+    assert sorted(columns) == sorted(option[2:].replace("-", "_") for _, option, _, _ in kov.KEYWORDS)
 
 
 @pytest.mark.parametrize("call,error,message", [
