@@ -256,12 +256,16 @@ bool runRecords(const std::vector<RecordPlan> &plans, const Options &options,
     std::size_t shown = 0; // the records handed to done
     std::size_t failed = 0;
     auto publishGroup = [&] {
-        std::vector<int> failures;
-        for (auto &[i, outcome] : group) {
-            failures.clear();
+        std::vector<PendingFile *> files;
+        for (auto &[i, outcome] : group)
             for (RecordOutcome::Pending &p : outcome.pending)
-                failures.push_back(publisher.publish(p.file));
-            publishedFiles(outcome, failures.data());
+                files.push_back(&p.file);
+        const std::vector<int> failures = publisher.publish(files);
+        std::size_t first = 0;
+        for (auto &[i, outcome] : group) {
+            const std::size_t count = outcome.pending.size();
+            publishedFiles(outcome, failures.data() + first);
+            first += count;
         }
         // Printed only once durable: a path a user sees is there after a crash.
         publisher.syncFolders();

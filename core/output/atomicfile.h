@@ -45,20 +45,26 @@ private:
     ino_t m_inode = 0;
 };
 
-/// A file written whole to its temporary file beside its target (its data
-/// on the disk unless fileSync() is off), not yet renamed over it. A pending
-/// file that goes without being published removes its temporary file.
+/// A file written whole to its temporary file beside its target, not yet
+/// renamed over it. Unless fileSync() is off, its data is on the disk, or on
+/// its way there while it holds the file open (fd), and reaches it before
+/// the rename. A pending file that goes without being published removes its
+/// temporary file.
 class PendingFile {
 public:
-    PendingFile(std::string target, std::string temp, std::shared_ptr<const Folder> folder);
+    PendingFile(std::string target, std::string temp, std::shared_ptr<const Folder> folder, int fd = -1);
     PendingFile(PendingFile &&other) noexcept;
     PendingFile &operator=(PendingFile &&other) noexcept;
     ~PendingFile();
 
     const std::string &target() const { return m_target; }
 
-    /// Renames the temporary file over the target: 0, or the number of the
-    /// failure (76 the folder moved or went), the temporary file removed
+    /// Flushes the data of a file held open to the disk and closes it: 0,
+    /// or the number of the failure, the temporary file then removed.
+    int flush();
+
+    /// Flushes a file still held open, then renames the temporary file over the target: 0, or the number of the
+    /// failure (76 the folder moved or went, or that of the flush), the temporary file removed
     /// and the target as it was. Either way the file is no longer pending.
     int publish();
 
@@ -71,6 +77,7 @@ private:
     std::string m_target;
     std::string m_temp; ///< its name in the folder
     std::shared_ptr<const Folder> m_folder;
+    int m_fd = -1; ///< held open while its data is on its way to the disk
 };
 
 /// A file written in pieces that readers see whole or not at all: the pieces
@@ -118,10 +125,11 @@ private:
 /// Writes bytes to target as AtomicFile does, in one step.
 void writeFileAtomically(const std::string &target, std::string_view bytes);
 
-/// Publishes the files of many records: write() leaves each file flushed in
-/// its temporary file (on any thread, so the jobs flush in parallel), the
-/// caller publishes them in order, and syncFolders() then makes the renames
-/// durable, each folder once. After a crash each target is its earlier file
+/// Publishes the files of many records: write() leaves each file in its
+/// temporary file (on any thread, so the jobs write in parallel) with its
+/// data on its way to the disk, the caller publishes a group of them in
+/// order, and syncFolders() then makes the renames durable, each folder
+/// once. After a crash each target is its earlier file
 /// or the new one whole. The folders of files written are held open, once
 /// each, while a file of theirs is pending.
 class Publisher {
@@ -130,9 +138,11 @@ public:
     /// failure of AtomicFile.
     PendingFile write(const std::string &target, std::string_view bytes);
 
-    /// Publishes file and remembers its folder for syncFolders(): 0 or the
-    /// number of its failure.
-    int publish(PendingFile &file);
+    /// Publishes files, each 0 or the number of its failure: their data
+    /// flushed side by side, then each renamed over its target in order,
+    /// then the files they replaced let go side by side. Remembers their
+    /// folders for syncFolders().
+    std::vector<int> publish(const std::vector<PendingFile *> &files);
 
     /// Syncs the folders of the files published since the last call, once each.
     void syncFolders();

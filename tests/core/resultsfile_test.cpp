@@ -251,7 +251,7 @@ TEST_P(AtomicWriteTest, TargetStates)
                 PendingFile file = publisher.write(target.string(), "new");
                 if (c.meanwhile)
                     c.meanwhile(target);
-                error = publisher.publish(file);
+                error = publisher.publish({&file}).front();
                 publisher.syncFolders();
                 // The temporary file and a replaced one are closed once published.
                 EXPECT_EQ(openDescriptors(), openBefore);
