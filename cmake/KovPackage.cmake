@@ -29,7 +29,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # for a build whose programs do not link Qt's SVG module). The IPA fonts stand
 # in for the Japanese fonts of the window and the file chooser.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+# libzip is loaded by name when a workbook is read, so dpkg-shlibdeps does
+# not see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libzip4")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -50,7 +52,7 @@ loading protocol and the acceptance, and the results, JSON and CSV files
 byte for byte as kov-batch writes them.")
   # The module is built for the Python 3.11 of Debian 12; what it links comes
   # from dpkg-shlibdeps.
-  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.11~), python3 (<< 3.12), python3-numpy, python3-pandas")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.11~), python3 (<< 3.12), python3-numpy, python3-pandas, libzip4")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS "python3-matplotlib")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "kov")
 endif()

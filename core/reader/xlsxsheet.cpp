@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,6 +28,38 @@ namespace {
 
 using sheet::cellName;
 using sheet::refuse;
+
+/// The functions of libzip that the reader calls.
+#define KOV_LIBZIP_FUNCTIONS(F) F(zip_discard) F(zip_error_code_zip) F(zip_error_fini) F(zip_error_init_with_code) F(zip_error_strerror) F(zip_fclose) F(zip_fdopen) F(zip_file_get_error) F(zip_fopen_index) F(zip_fread) F(zip_get_error) F(zip_name_locate) F(zip_stat_index) F(zip_stat_init)
+
+/// libzip, loaded when the first workbook is read rather than linked: with
+/// the libraries it links (a cryptographic one among them) it would add
+/// about 1 ms to the start of every kov-batch call, most of which read no
+/// workbook.
+struct LibZip {
+#define KOV_LIBZIP_FUNCTION(name) decltype(&::name) name = nullptr;
+    KOV_LIBZIP_FUNCTIONS(KOV_LIBZIP_FUNCTION)
+#undef KOV_LIBZIP_FUNCTION
+};
+
+const LibZip &libzip()
+{
+    static const LibZip api = [] {
+        LibZip functions;
+        void *library = ::dlopen(KOV_LIBZIP_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr)
+            return functions;
+#define KOV_LIBZIP_FUNCTION(name) functions.name = reinterpret_cast<decltype(&::name)>(::dlsym(library, #name));
+        KOV_LIBZIP_FUNCTIONS(KOV_LIBZIP_FUNCTION)
+#undef KOV_LIBZIP_FUNCTION
+        return functions;
+    }();
+#define KOV_LIBZIP_FUNCTION(name) &&api.name
+    if (!(true KOV_LIBZIP_FUNCTIONS(KOV_LIBZIP_FUNCTION)))
+        refuse("it cannot be unpacked: the library " KOV_LIBZIP_SONAME " (package libzip4) cannot be loaded");
+#undef KOV_LIBZIP_FUNCTION
+    return api;
+}
 
 [[noreturn]] void refuseEncrypted()
 {
@@ -56,9 +89,9 @@ using sheet::refuse;
     case ZIP_ER_COMPNOTSUPP: refuse("a part of the workbook is compressed by a method that cannot be unpacked" + where);
     default: {
         zip_error_t error;
-        zip_error_init_with_code(&error, code);
-        const std::string text = zip_error_strerror(&error);
-        zip_error_fini(&error);
+        libzip().zip_error_init_with_code(&error, code);
+        const std::string text = libzip().zip_error_strerror(&error);
+        libzip().zip_error_fini(&error);
         refuse("the workbook is damaged or cut short: " + text + where);
     }
     }
@@ -74,20 +107,20 @@ public:
         if (copy < 0)
             throw Failure(errorNumberOfErrno(errno, err::DeviceIO));
         int code = 0;
-        m_zip = zip_fdopen(copy, ZIP_CHECKCONS, &code);
+        m_zip = libzip().zip_fdopen(copy, ZIP_CHECKCONS, &code);
         if (m_zip == nullptr) {
             ::close(copy);
             refuseZip(code, "");
         }
     }
-    ~Archive() { zip_discard(m_zip); }
+    ~Archive() { libzip().zip_discard(m_zip); }
     Archive(const Archive &) = delete;
     Archive &operator=(const Archive &) = delete;
 
     /// The index of the part named name (the names of parts ignore case).
     std::optional<zip_uint64_t> find(const std::string &name) const
     {
-        const zip_int64_t index = zip_name_locate(m_zip, name.c_str(), ZIP_FL_NOCASE);
+        const zip_int64_t index = libzip().zip_name_locate(m_zip, name.c_str(), ZIP_FL_NOCASE);
         return index < 0 ? std::nullopt : std::optional<zip_uint64_t>(static_cast<zip_uint64_t>(index));
     }
 
@@ -108,27 +141,27 @@ public:
         if (!index)
             refuse("the workbook is damaged: it lists the part " + name + " but does not hold it");
         zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(archive.zip(), *index, 0, &st) != 0)
-            refuseZip(zip_error_code_zip(zip_get_error(archive.zip())), name);
+        libzip().zip_stat_init(&st);
+        if (libzip().zip_stat_index(archive.zip(), *index, 0, &st) != 0)
+            refuseZip(libzip().zip_error_code_zip(libzip().zip_get_error(archive.zip())), name);
         if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE)
             refuseEncrypted();
         if ((st.valid & ZIP_STAT_SIZE) && st.size > m_limit)
             refuseBomb("the part " + name, m_limit);
-        m_file = zip_fopen_index(archive.zip(), *index, 0);
+        m_file = libzip().zip_fopen_index(archive.zip(), *index, 0);
         if (m_file == nullptr)
-            refuseZip(zip_error_code_zip(zip_get_error(archive.zip())), name);
+            refuseZip(libzip().zip_error_code_zip(libzip().zip_get_error(archive.zip())), name);
     }
-    ~Part() { zip_fclose(m_file); }
+    ~Part() { libzip().zip_fclose(m_file); }
     Part(const Part &) = delete;
     Part &operator=(const Part &) = delete;
 
     /// Up to count bytes of the part; 0 at its end.
     std::size_t read(void *to, std::size_t count)
     {
-        const zip_int64_t n = zip_fread(m_file, to, count);
+        const zip_int64_t n = libzip().zip_fread(m_file, to, count);
         if (n < 0)
-            refuseZip(zip_error_code_zip(zip_file_get_error(m_file)), m_name);
+            refuseZip(libzip().zip_error_code_zip(libzip().zip_file_get_error(m_file)), m_name);
         m_read += static_cast<unsigned long long>(n);
         if (m_read > m_limit)
             refuseBomb("the part " + m_name, m_limit);
