@@ -1090,8 +1090,14 @@ TEST_F(BatchRun, ACampaignGivesEachRecordTheFilesItGetsAlone)
     fs::copy_file(kov::test::examplesFolder() / "campaign.csv", dir / "c/campaign.csv");
     // An empty cell takes the command line's value (the deadband here).
     const RunResult all = run({"-j", "2", "--deadband", "1%", "--json", "--csv", "--summary", "all.csv",
-                               "--campaign", "c/campaign.csv"});
+                               "--campaign", "c/campaign.csv", "--compare", "groups.csv", "--reference-group", "damper"});
     ASSERT_EQ(all.status, 0) << all.err;
+    // The groups of the rows, the column's peak load over the dampers' (the reference's own ratio empty).
+    const auto groups = crlfLines(readAll(dir / "groups.csv"));
+    ASSERT_EQ(groups.size(), 4u);
+    EXPECT_EQ(groups[2].find("column,1,0,mm,kN,1,199.58999633789062,199.58999633789062,,13.0523"), 0u) << groups[2];
+    EXPECT_EQ(groups[3].find("damper,2,0,mm,kN,2,15.291528224945068,15.291528224945068,0.9229781335981734,,"), 0u)
+        << groups[3];
     const auto rows = crlfLines(readAll(dir / "all.csv"));
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows[4].find((dir / "c/ufp-damper-ganey2015.prn").string() + ",\"UFP damper, Ganey 2015\",damper,ok,"), 0u)
