@@ -189,6 +189,10 @@ std::optional<std::vector<CallRecord>> callRecords(const Options &options, std::
                 labelAt = c;
             else if (name == "group")
                 groupAt = c;
+            else if (!column.option && name.find(';') != std::string::npos && rows[0].size() == 1)
+                // A spreadsheet saved in a locale that separates by semicolons.
+                return fail(rows[0][c].line, c + 1, name,
+                            "no such column: the fields of a campaign file are separated by commas, not semicolons");
             else if (!column.option)
                 return fail(rows[0][c].line, c + 1, name, "no such column; the columns are " + knownColumns());
             columns.push_back(column);

@@ -1,5 +1,6 @@
 #include "batch/plan.h"
 
+#include "core/analysis/stepsfile.h"
 #include "core/output/fileidentity.h"
 #include "core/output/resultsfile.h"
 #include "core/state/failure.h"
@@ -59,7 +60,9 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, const st
                                                std::string &error)
 {
     std::vector<RecordPlan> plans;
-    std::map<FileId, std::string> records; // the records of the call, by identity
+    // The files the call reads, by identity: its records, the campaign file
+    // and the steps files; what each is and its path as named.
+    std::map<FileId, std::pair<const char *, std::string>> records;
     for (const CallRecord &call : callRecords) {
         const std::string &record = call.record;
         RecordPlan plan;
@@ -71,8 +74,20 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, const st
         std::optional<FileId> id;
         plan.skipped = isResultsFile(record, &id);
         if (!plan.skipped)
-            records.emplace(id ? *id : fileIdOf(record), record);
+            records.emplace(id ? *id : fileIdOf(record), std::pair{"record", record});
         plans.push_back(std::move(plan));
+    }
+    if (!options.campaignFile.empty())
+        records.emplace(fileIdOf(options.campaignFile), std::pair{"campaign file", options.campaignFile});
+    for (const RecordPlan &plan : plans) {
+        if (plan.skipped || plan.options->stepsFile.empty())
+            continue;
+        // As the analysis finds it: with %n, a record may have none.
+        const std::string &pattern = plan.options->stepsFile;
+        const std::string steps = withBaseName(pattern, std::filesystem::path(plan.record).stem().string());
+        std::error_code ec;
+        if (steps == pattern || std::filesystem::exists(steps, ec))
+            records.emplace(fileIdOf(steps), std::pair{"steps file", steps});
     }
 
     // Who writes each file: the record's index (or -1 for a file of the
@@ -87,7 +102,7 @@ std::optional<std::vector<RecordPlan>> planCall(const Options &options, const st
     auto claim = [&](long index, OutputKind kind, const std::string &path, std::string *taken) {
         const FileId id = fileIdOf(path);
         if (const auto r = records.find(id); r != records.end()) {
-            error = overwriteError(kind, path, "record", r->second);
+            error = overwriteError(kind, path, r->second.first, r->second.second);
             return false;
         }
         const auto [it, isNew] = written.emplace(id, Writer{index, kind, path});

@@ -53,7 +53,7 @@ struct RecordPlan {
 /// Plans the call over its records (callRecords). Returns the records' plans in the order given, or
 /// nothing with error set to the usage error ("kov-batch: the summary 'X'
 /// would overwrite the record 'Y'") when a file of the call is a record of
-/// it, or when the summary or the report is the same file as another output.
+/// it, its campaign file or a steps file it reads, or when the summary or the report is the same file as another output.
 /// Files are compared by identity: device and inode (links followed) for a
 /// file that exists, the folder's identity and the name for one that does not.
 std::optional<std::vector<RecordPlan>> planCall(const Options &options, const std::vector<CallRecord> &records,

@@ -409,6 +409,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
             {{"r.svg", "="}, {"s.svg", "-"}, {"s-kov.prn", "-"}}},
     Hostile{"summary_over_a_record_of_the_run", {{"r.prn", Loop}}, {"--summary", "./r.prn", "r.prn"}, 2,
             "kov-batch: the summary '\\./r\\.prn' would overwrite the record 'r\\.prn'\n", {{"r.prn", "="}, {"r-kov.prn", "-"}}},
+    Hostile{"summary_over_the_campaign_file", {{"r.prn", Loop}, {"c.csv", "record\nr.prn\n"}},
+            {"--summary", "./c.csv", "--campaign", "c.csv"}, 2,
+            "kov-batch: the summary '\\./c\\.csv' would overwrite the campaign file 'c\\.csv'\n", {{"c.csv", "="}, {"r-kov.prn", "-"}}},
+    Hostile{"comparison_over_a_steps_file", {{"r.prn", Loop}, {"r-steps.csv", "cycle,peak,step\n"}},
+            {"--compare", "r-steps.csv", "--steps", "%n-steps.csv", "r.prn"}, 2,
+            "kov-batch: the comparison 'r-steps\\.csv' would overwrite the steps file 'r-steps\\.csv'\n",
+            {{"r-steps.csv", "="}, {"r-kov.prn", "-"}}},
     Hostile{"report_named_like_a_record", {{"r.prn", Loop}}, {"--report", "r.prn", "r.prn"}, 2,
             "kov-batch: invalid value 'r\\.prn' for option '--report'\n", {{"r.prn", "="}, {"r-kov.prn", "-"}}},
     Hostile{"report_over_a_record_of_the_run", {{"r.html", Loop}}, {"--report", "./r.html", "r.html"}, 2,
@@ -1169,6 +1176,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadCampaignFile, ::testing::Values(
                              "y_column, skip_lines, sheet, decimal_comma, x_coef, y_coef, x_unit, y_unit, "
                              "level_tolerance, height, acceptance_drift, yield_disp, deadband, window_limits, "
                              "window, peak_rule, envelope, steps, rows, x_offset, y_offset"},
+    BadCampaign{"SemicolonsForCommas", "record;x_coef\na.prn;2\n", {},
+                campaignAt + "1, column 1 (record;x_coef): no such column: the fields of a campaign file are separated "
+                             "by commas, not semicolons"},
     BadCampaign{"AColumnTwice", "record,height,height\na.prn,1,2\n", {},
                 campaignAt + "1, column 3 (height): a second column of that name (the first is column 2)"},
     BadCampaign{"ABadValue", "\xef\xbb\xbfrecord,x_coef\r\na.prn,1\r\nb.prn,1e39\r\n", {},
