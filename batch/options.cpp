@@ -645,7 +645,8 @@ A campaign file that cannot be read, lacks the
 column, has a column of no such option, a value the option does not take, a
 row of another number of fields, a record that does not exist or that an
 earlier row or the command line names too, or no row at all, is a usage error
-that names its line and column; no record is read before.)",
+that names its line and column; no record is read before. No output of the
+call may replace the campaign file (nor a steps file it reads).)",
         .completion = ValueCompletion::Files,
         .completionWords = "csv",
         .set = [](Options &o, const std::string &v) { o.campaignFile = v; return !v.empty(); },
