@@ -1206,3 +1206,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadCampaignFile, ::testing::Values(
     BadCampaign{"AnUnknownReferenceGroup", "record,group\na.prn,B\nb.prn,A\n", {"--reference-group", "C"},
                 "no record of the call is in the reference group 'C'; the groups are 'B', 'A'"}),
     [](const auto &c) { return std::string(c.param.name); });
+
+TEST_F(BatchRun, ACampaignsStepsFileIsFoundBesideIt)
+{
+    fs::create_directory(dir / "sub");
+    writeAll(dir / "sub/r.prn", crossingRecord(2));
+    writeAll(dir / "sub/c.csv", "record,steps\nr.prn,none.csv\n");
+    const RunResult r = run({"--campaign", "sub/c.csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sub/r.prn: the steps file sub/none.csv: File not found (53)\n");
+}
