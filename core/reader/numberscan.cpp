@@ -1,8 +1,8 @@
 #include "core/reader/numberscan.h"
 
+#include "core/reader/fastpaths.h"
+
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -28,13 +28,6 @@ int digitOf(char c, int radix)
 /// saturating here keeps the arithmetic far from overflowing.
 constexpr long long ExponentCap = 1'000'000'000;
 
-/// Digits that always fit a 64-bit integer.
-constexpr std::size_t ExactDigits = 19;
-
-/// The powers of ten that a double holds exactly.
-constexpr double ExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -54,8 +47,6 @@ void NumberScanner::addDigit(int digit, bool fraction)
     if (!fraction)
         ++m_pointExponent;
     if (m_count < MaxDigits) {
-        if (m_count < ExactDigits)
-            m_leading = m_leading * 10 + static_cast<std::uint64_t>(digit);
         m_digits[m_count++] = static_cast<char>('0' + digit);
     }
     else if (digit != 0)
@@ -77,8 +68,6 @@ void NumberScanner::addDigits(const char *p, const char *end, bool fraction)
     if (!fraction)
         m_pointExponent += end - p;
     for (; p != end && m_count < MaxDigits; ++p) {
-        if (m_count < ExactDigits)
-            m_leading = m_leading * 10 + static_cast<std::uint64_t>(*p - '0');
         m_digits[m_count++] = *p;
     }
     for (; p != end; ++p)
@@ -214,16 +203,6 @@ double NumberScanner::decimalValue() const
     if (e < -400)
         return zero;
 
-    // The value is DIGITS x 10^(e - count). When both factors are doubles
-    // exactly (at most 2^53, a power of ten up to 22), one multiplication or
-    // division rounds it correctly (Clinger's fast path).
-    const long long power = e - static_cast<long long>(m_count);
-    if (m_count <= ExactDigits && m_leading <= (std::uint64_t{1} << 53) && power >= -22 && power <= 22) {
-        const double digits = static_cast<double>(m_leading);
-        const double value = power < 0 ? digits / ExactPowers[-power] : digits * ExactPowers[power];
-        return m_negative ? -value : value;
-    }
-
     // "0.DIGITS[1]e<e>" in a bounded buffer; a trailing 1 stands for the
     // non-zero digits that were not kept, which decides ties correctly.
     char text[2 + MaxDigits + 1 + 8];
@@ -282,44 +261,6 @@ std::optional<double> NumberScanner::value() const
 
 namespace {
 
-/// The common short field, [+-]? digits [ . digits ] or [+-]? . digits with
-/// at most 19 digits and no exponent, read in one go into value; false for
-/// anything else. Its digits, an integer W of at most 2^53, and the power of
-/// ten of its decimals are exact doubles, so one division rounds the value
-/// correctly, as the scanner would.
-bool shortDecimal(std::string_view text, char point, double &value)
-{
-    const char *p = text.data();
-    const char *const end = p + text.size();
-    const bool negative = p != end && *p == '-';
-    if (p != end && (*p == '-' || *p == '+'))
-        ++p;
-    std::uint64_t digits = 0;
-    int count = 0;
-    int decimals = 0;
-    for (; p != end && isDigit(*p); ++p, ++count)
-        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
-    if (p != end && *p == point) {
-        const char *const fraction = ++p;
-        for (; p != end && isDigit(*p); ++p, ++count)
-            digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
-        decimals = static_cast<int>(p - fraction);
-    }
-    if (p != end || count == 0 || count > static_cast<int>(ExactDigits) || digits > (std::uint64_t{1} << 53))
-        return false;
-    const double magnitude = static_cast<double>(digits) / ExactPowers[decimals];
-    value = negative ? -magnitude : magnitude;
-    return true;
-}
-
-/// shortDecimal for a text of at most 16 bytes, from a padded copy.
-bool shortDecimalWords(std::string_view text, char point, double &value)
-{
-    char bytes[32] = {};
-    std::memcpy(bytes, text.data(), text.size());
-    return quickDecimal(bytes, text.size(), point, value);
-}
-
 /// The general scan, apart: its scanner's digit buffer would otherwise
 /// give the quick path a large stack frame too.
 [[gnu::noinline]] std::optional<double> scanWhole(std::string_view text, NumberGrammar grammar)
@@ -335,9 +276,7 @@ std::optional<double> scanNumber(std::string_view text, NumberGrammar grammar)
 {
     double value = 0.0;
     if (!grammar.prefix && !grammar.ignoreBlanks && !grammar.radixPrefixes) {
-        const char point = grammar.decimalComma ? ',' : '.';
-        if (text.size() <= 16 ? shortDecimalWords(text, point, value) || shortDecimal(text, point, value)
-                              : shortDecimal(text, point, value))
+        if (fast::shortDecimal(text, grammar.decimalComma ? ',' : '.', value))
             return value;
     }
     return scanWhole(text, grammar);

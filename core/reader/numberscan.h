@@ -1,8 +1,6 @@
 #pragma once
 
-#include <bit>
 #include <cstddef>
-#include <cstring>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -89,7 +87,6 @@ private:
     bool m_sticky = false;          ///< a non-zero digit beyond the kept ones
     bool m_significant = false;     ///< a non-zero mantissa digit was seen
     std::size_t m_count = 0;        ///< kept significant digits
-    std::uint64_t m_leading = 0;    ///< the first 19 kept digits as an integer
     long long m_pointExponent = 0;  ///< value = 0.DIGITS x 10^(m_pointExponent + exponent)
     long long m_exponent = 0;       ///< the written exponent, saturated
     int m_radixBits = 0;            ///< 4 for &H, 3 for &O
@@ -97,75 +94,6 @@ private:
     long long m_radixShift = 0;     ///< bits dropped after m_radixTop
     char m_digits[MaxDigits];
 };
-
-namespace quick {
-
-/// How many of the 8 digit values of a word (the first byte lowest, '0'
-/// already 0) lead: a byte that is not a digit gets its high bit in the test
-/// below (a carry out of it can only mark later bytes).
-inline int leadingDigits(std::uint64_t values)
-{
-    const std::uint64_t notDigit = (values | (values + 0x7676767676767676u)) & 0x8080808080808080u;
-    return notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
-}
-
-/// The integer that the first count (below 8) digit values of the word spell.
-inline std::uint64_t digitsValue(std::uint64_t values, int count)
-{
-    // The digits to the top, zeros before them (two shifts: none is 64);
-    // then pairs, then fours, as eight-digit parsers do.
-    std::uint64_t v = (values << (56 - 8 * count)) << 8;
-    v = (v * 10) + (v >> 8);
-    return (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-            (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
-           32;
-}
-
-inline constexpr std::uint64_t Powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-inline constexpr double DoublePowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
-
-} // namespace quick
-
-/// The common field [+-]? digits [ point digits ] or [+-]? point digits,
-/// with at most 7 digits before the point and 7 after it and no exponent,
-/// read a word of digits at a time into value, exactly as scanNumber reads
-/// it (the digits as one integer, divided by a power of ten: both exact, so
-/// the quotient is correctly rounded); false for any other text (scanNumber
-/// then reads it). The size bytes of text must be followed by enough
-/// readable bytes to make 17 in all.
-inline bool quickDecimal(const char *text, std::size_t size, char point, double &value)
-{
-    auto word = [&](std::size_t at) {
-        std::uint64_t w;
-        std::memcpy(&w, text + at, sizeof w);
-        return w ^ 0x3030303030303030u; // '0' to 0
-    };
-    std::size_t at = 0;
-    const bool negative = text[0] == '-';
-    if (text[0] == '-' || text[0] == '+')
-        ++at;
-    std::uint64_t w = word(at);
-    const int whole = quick::leadingDigits(w);
-    if (whole == 8)
-        return false;
-    std::uint64_t digits = quick::digitsValue(w, whole);
-    at += static_cast<std::size_t>(whole);
-    int decimals = 0;
-    if (text[at] == point) {
-        ++at;
-        w = word(at);
-        decimals = quick::leadingDigits(w);
-        if (decimals == 8)
-            return false;
-        digits = digits * quick::Powers[decimals] + quick::digitsValue(w, decimals);
-        at += static_cast<std::size_t>(decimals);
-    }
-    if (at != size || whole + decimals == 0)
-        return false;
-    const double magnitude = static_cast<double>(digits) / quick::DoublePowers[decimals];
-    value = negative ? -magnitude : magnitude;
-    return true;
-}
 
 /// Scans the whole text at once (short decimals without an exponent on a
 /// quicker path of the same result).

@@ -66,8 +66,6 @@ RecordFile::RecordFile(const std::string &path, const RecordConvention &conventi
             }
         }
     }
-    // The part of the buffer the file will fill, mapped at once.
-    prefaultPages(m_buffer.get(), static_cast<std::size_t>(std::min<off_t>(st.st_size, BufferSize)));
 }
 
 RecordFile::~RecordFile()

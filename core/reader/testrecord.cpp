@@ -1,12 +1,12 @@
 #include "core/reader/testrecord.h"
 
+#include "core/reader/fastpaths.h"
 #include "core/reader/numberscan.h"
 #include "core/reader/numtext.h"
 #include "core/reader/recordfile.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -20,142 +20,33 @@
 #include <string_view>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define KOV_READER_AVX2 1
-#endif
-
 namespace kov {
 
 namespace {
 
-/// The bytes of a block of up to 64 that the field grammar cares about,
-/// one bit per byte (bit i for byte i); bytes beyond the block are in none.
-struct ByteMasks {
-    std::uint64_t blank = 0; ///< space or tab
-    std::uint64_t comma = 0; ///< the delimiter between fields: a comma, or a semicolon with decimal commas
-    std::uint64_t lineFeed = 0;
-    std::uint64_t carriageReturn = 0;
-};
+using fast::BlockSize;
+using fast::ByteMasks;
 
-constexpr std::size_t BlockSize = 64;
-
-/// The set bits of x. Wide code runs only where the processor has the
-/// POPCNT instruction; elsewhere the compiler's popcount would be a library
-/// call, so it is a few register operations instead.
-template <bool Wide>
-[[gnu::always_inline]] inline int bitCount(std::uint64_t x)
+/// The set bits of x, in a few register operations: a plain popcount would
+/// be a library call on processors without the instruction.
+inline int bitCount(std::uint64_t x)
 {
-    if constexpr (Wide) {
-        return __builtin_popcountll(x);
-    } else {
-        x -= (x >> 1) & 0x5555555555555555u;
-        x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-        x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
-        return static_cast<int>((x * 0x0101010101010101u) >> 56);
-    }
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    return static_cast<int>((x * 0x0101010101010101u) >> 56);
 }
 
-#if defined(__SSE2__)
-ByteMasks classifyFull(const unsigned char *p, char delimiter)
-{
-    const __m128i space = _mm_set1_epi8(' ');
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i comma = _mm_set1_epi8(delimiter);
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    ByteMasks m;
-    for (int lane = 0; lane < 4; ++lane) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * lane));
-        auto bits = [&](__m128i eq) {
-            return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(eq))) << (16 * lane);
-        };
-        m.blank |= bits(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab)));
-        m.comma |= bits(_mm_cmpeq_epi8(v, comma));
-        m.lineFeed |= bits(_mm_cmpeq_epi8(v, lineFeed));
-        m.carriageReturn |= bits(_mm_cmpeq_epi8(v, carriageReturn));
-    }
-    return m;
-}
-#else
-ByteMasks classifyFull(const unsigned char *p, char delimiter)
-{
-    const auto d = static_cast<unsigned char>(delimiter);
-    ByteMasks m;
-    for (std::size_t i = 0; i < BlockSize; ++i) {
-        const std::uint64_t bit = std::uint64_t{1} << i;
-        m.blank |= (p[i] == ' ' || p[i] == '\t') ? bit : 0;
-        m.comma |= p[i] == d ? bit : 0;
-        m.lineFeed |= p[i] == '\n' ? bit : 0;
-        m.carriageReturn |= p[i] == '\r' ? bit : 0;
-    }
-    return m;
-}
-#endif
-
-#if defined(KOV_READER_AVX2)
-/// classifyFull in two 32-byte halves, on processors that have AVX2.
-__attribute__((target("avx2"))) ByteMasks classifyFullAvx2(const unsigned char *p, char delimiter)
-{
-    const __m256i space = _mm256_set1_epi8(' ');
-    const __m256i tab = _mm256_set1_epi8('\t');
-    const __m256i comma = _mm256_set1_epi8(delimiter);
-    const __m256i lineFeed = _mm256_set1_epi8('\n');
-    const __m256i carriageReturn = _mm256_set1_epi8('\r');
-    ByteMasks m;
-    for (int half = 0; half < 2; ++half) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32 * half));
-        // (No lambda here: it would not inherit the function's target.)
-        const int shift = 32 * half;
-        m.blank |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(
-                       _mm256_or_si256(_mm256_cmpeq_epi8(v, space), _mm256_cmpeq_epi8(v, tab)))))
-                   << shift;
-        m.comma |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, comma))))
-                   << shift;
-        m.lineFeed |= static_cast<std::uint64_t>(
-                          static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, lineFeed))))
-                      << shift;
-        m.carriageReturn |= static_cast<std::uint64_t>(
-                                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, carriageReturn))))
-                            << shift;
-    }
-    return m;
-}
-
-/// The processor has what the wide sweep uses (AVX2 and POPCNT).
-const bool wideProcessor = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-}();
-#endif
-
-/// The wide sweep is allowed (useWideSweep).
-std::atomic<bool> wideAllowed{true};
-
-/// The byte classes of a whole block: two 32-byte halves in the wide sweep.
-template <bool Wide>
-[[gnu::always_inline]] inline ByteMasks classifyBlock(const unsigned char *p, char delimiter)
-{
-#if defined(KOV_READER_AVX2)
-    if constexpr (Wide)
-        return classifyFullAvx2(p, delimiter);
-#endif
-    return classifyFull(p, delimiter);
-}
-
-template <bool Wide>
-[[gnu::always_inline]] inline ByteMasks classify(const unsigned char *p, std::size_t n, char delimiter)
+/// The byte classes of the n bytes at p, a block or the end of a read.
+inline ByteMasks classify(const unsigned char *p, std::size_t n, char delimiter)
 {
     if (n == BlockSize)
-        return classifyBlock<Wide>(p, delimiter);
+        return fast::classifyBlock(p, delimiter);
     // A short block (the end of a read): classified from a padded copy,
     // then the padding is cut off.
     unsigned char block[BlockSize] = {};
     std::memcpy(block, p, n);
-    ByteMasks m = classifyBlock<Wide>(block, delimiter);
+    ByteMasks m = fast::classifyBlock(block, delimiter);
     const std::uint64_t valid = (std::uint64_t{1} << n) - 1;
     m.blank &= valid;
     m.comma &= valid;
@@ -268,8 +159,7 @@ public:
           m_columns(columns), m_limit(fieldLimit), m_recordedRows(recordedRows),
           m_xCoef(static_cast<double>(state.XCoef)), m_yCoef(static_cast<double>(state.YCoef)),
           m_delimiter(fieldDelimiter(convention)),
-          m_grammar(convention.decimalComma ? FieldNumberDecimalComma : FieldNumber),
-          m_point(convention.decimalComma ? ',' : '.')
+          m_grammar(convention.decimalComma ? FieldNumberDecimalComma : FieldNumber)
     {
         if (columns != 0)
             groupBy(columns);
@@ -277,16 +167,14 @@ public:
 
     /// Reads the next bytes of the data lines. Returns false once the field
     /// limit is reached: the rest of the record is not needed.
-    template <bool Wide>
-    [[gnu::always_inline]] bool consume(const unsigned char *p, const unsigned char *end)
+    bool consume(const unsigned char *p, const unsigned char *end)
     {
         if (p == end)
             return true;
         m_any = true;
-        m_bufferEnd = end;
         while (p != end) {
             const std::size_t n = std::min(BlockSize, static_cast<std::size_t>(end - p));
-            sweepBlock<Wide>(p, n);
+            sweepBlock(p, n);
             p += n;
             // A chosen field still open is read to its end first.
             if (m_fields >= m_limit && !m_open)
@@ -337,10 +225,9 @@ public:
     }
 
 private:
-    template <bool Wide>
-    [[gnu::always_inline]] void sweepBlock(const unsigned char *p, std::size_t n)
+    void sweepBlock(const unsigned char *p, std::size_t n)
     {
-        const ByteMasks m = classify<Wide>(p, n, m_delimiter);
+        const ByteMasks m = classify(p, n, m_delimiter);
         const std::uint64_t valid = n == BlockSize ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
         const std::uint64_t blank = m.blank;
         const std::uint64_t field = valid & ~(blank | m.comma | m.lineFeed | m.carriageReturn);
@@ -359,25 +246,20 @@ private:
         const std::uint64_t empties = delimiters & ~((afterField << 1) | m_afterField);
         std::uint64_t anchors = starts | empties;
 
-        if (m_open) {
+        if (m_open)
             feedRun(p, field, 0, n);
-        } else if (m_readAhead) {
-            // The rest of a field already read whole from the bytes after its block.
-            const std::uint64_t stops = ~field;
-            m_readAhead = stops == 0 || static_cast<std::size_t>(std::countr_zero(stops)) >= n;
-        }
-        m_lines += bitCount<Wide>(lineEnds);
+        m_lines += bitCount(lineEnds);
         if (m_columns == 0 && lineEnds != 0) {
             // The first line end: the fields up to it make the first row.
             const int end = std::countr_zero(lineEnds);
             const std::uint64_t upTo = end == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << end) - 1;
-            walk<Wide>(anchors & upTo, p, field, n);
+            walk(anchors & upTo, p, field, n);
             anchors &= ~upTo;
             groupBy(m_fields);
             m_column = 0;
             m_row = 1;
         }
-        walk<Wide>(anchors, p, field, n);
+        walk(anchors, p, field, n);
 
         const std::size_t last = n - 1;
         m_lastField = (field >> last) & 1;
@@ -389,13 +271,12 @@ private:
 
     /// Counts the fields that start at the anchors of a block, in order, and
     /// opens those of the chosen columns.
-    template <bool Wide>
-    [[gnu::always_inline]] void walk(std::uint64_t anchors, const unsigned char *p, std::uint64_t field, std::size_t n)
+    void walk(std::uint64_t anchors, const unsigned char *p, std::uint64_t field, std::size_t n)
     {
         while (anchors != 0) {
             // Pass over the fields before the next chosen one.
             const long long skip = fieldsBeforeChosen();
-            long long passed = bitCount<Wide>(anchors);
+            long long passed = bitCount(anchors);
             if (skip < passed) {
                 // The chosen field starts in this block: drop the anchors before it.
                 for (passed = 0; passed < skip; ++passed)
@@ -416,18 +297,8 @@ private:
             const std::size_t end = stops == 0 ? n : std::min(n, static_cast<std::size_t>(std::countr_zero(stops)));
             if (end < n) {
                 // The whole field (perhaps empty) lies in this block.
-                const auto *text = reinterpret_cast<const char *>(p + i);
-                const std::size_t size = end - static_cast<std::size_t>(i);
-                double number = 0.0;
-                if (m_bufferEnd - (p + i) >= 17 && quickDecimal(text, size, m_point, number))
-                    store(number);
-                else
-                    store(scanNumber(std::string_view(text, size), m_grammar));
-            } else if (const unsigned char *fieldEnd = endAhead(p + n)) {
-                // It ends a little after the block, in bytes already read: read it whole.
-                store(scanNumber(std::string_view(reinterpret_cast<const char *>(p + i), static_cast<std::size_t>(fieldEnd - (p + i))),
+                store(scanNumber(std::string_view(reinterpret_cast<const char *>(p + i), end - static_cast<std::size_t>(i)),
                                  m_grammar));
-                m_readAhead = true;
             } else {
                 m_number.emplace(m_grammar);
                 m_open = true;
@@ -494,17 +365,6 @@ private:
         }
     }
 
-    /// The end of the field that goes on at from, when it ends within
-    /// BlockSize bytes and before the end of the bytes read; else nullptr.
-    const unsigned char *endAhead(const unsigned char *from) const
-    {
-        const unsigned char *const last = std::min(m_bufferEnd, from + BlockSize);
-        for (const unsigned char *q = from; q != last; ++q)
-            if (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n' || *q == static_cast<unsigned char>(m_delimiter))
-                return q;
-        return nullptr;
-    }
-
     /// Feeds the open field the run of field bytes from byte i of the block;
     /// closes it when the run ends within the block.
     void feedRun(const unsigned char *p, std::uint64_t field, std::size_t i, std::size_t n)
@@ -554,7 +414,6 @@ private:
     const double m_yCoef;
     const char m_delimiter;
     const NumberGrammar m_grammar;
-    const char m_point; ///< the decimal separator of the grammar
 
     // The last byte read, carried into the next block.
     std::uint64_t m_lastField = 0;   ///< it is a field byte
@@ -570,9 +429,7 @@ private:
     long long m_column = 0;          ///< column of the next field in its row, from 0
     long long m_row = 0;             ///< row of the next field, from 0
 
-    const unsigned char *m_bufferEnd = nullptr; ///< the end of the bytes being consumed
     // A chosen field whose bytes may go on in the next block.
-    bool m_readAhead = false; ///< it was read whole: pass over the rest of its bytes
     bool m_open = false;
     bool m_openX = false;
     bool m_openY = false;
@@ -582,42 +439,17 @@ private:
     RowValues m_y;
 };
 
-template <bool Wide>
-[[gnu::always_inline]] inline void sweepData(RecordFile &file, FieldSweep &sweep)
+/// Sweeps the data lines after the header; stops early at the sweep's field limit.
+void sweepRecord(RecordFile &file, std::int16_t skipLines, FieldSweep &sweep)
 {
+    file.skipLines(skipLines);
     while (file.available()) {
-        const bool more = sweep.consume<Wide>(file.data(), file.data() + file.size());
+        const bool more = sweep.consume(file.data(), file.data() + file.size());
         file.consumeAll();
         if (!more)
             return;
     }
     sweep.finish();
-}
-
-void sweepNarrow(RecordFile &file, FieldSweep &sweep)
-{
-    sweepData<false>(file, sweep);
-}
-
-#if defined(KOV_READER_AVX2)
-/// The same sweep compiled for processors with AVX2 and POPCNT.
-__attribute__((target("avx2,popcnt"))) void sweepWide(RecordFile &file, FieldSweep &sweep)
-{
-    sweepData<true>(file, sweep);
-}
-#endif
-
-/// Sweeps the data lines after the header; stops early at the sweep's field limit.
-void sweepRecord(RecordFile &file, std::int16_t skipLines, FieldSweep &sweep)
-{
-    file.skipLines(skipLines);
-#if defined(KOV_READER_AVX2)
-    if (wideProcessor && wideAllowed.load(std::memory_order_relaxed)) {
-        sweepWide(file, sweep);
-        return;
-    }
-#endif
-    sweepNarrow(file, sweep);
 }
 
 /// A recorded value as it is stored, or the failure of its field: 13 when it
@@ -739,11 +571,6 @@ long long fieldsNeeded(double rowCount, long long columns, long long recorded)
 }
 
 } // namespace
-
-void useWideSweep(bool use)
-{
-    wideAllowed.store(use, std::memory_order_relaxed);
-}
 
 void LoadTestRecord(SharedState &state)
 {

@@ -23,9 +23,4 @@ void LoadTestRecord(SharedState &state);
 /// sink's end() is called when the reader reached the end of the file.
 void LoadTestRecord(SharedState &state, const RecordConvention &convention, RecordBytesSink *sink);
 
-/// Whether records are swept with the copy of the sweep built for AVX2 and
-/// POPCNT where the processor has them (the default), or with the copy for
-/// any x86-64 processor; both give the same results, which tests check.
-void useWideSweep(bool use);
-
 } // namespace kov

@@ -17,41 +17,6 @@ namespace kov {
 /// that the checked accesses, which run once per step, inline.
 [[noreturn, gnu::cold, gnu::noinline]] void failOutOfRange();
 
-/// Has the kernel map the whole pages of bytes at p at once, where it can:
-/// one call for many pages instead of a page fault for each as they are
-/// first written, which on some virtual machines costs ten times as much.
-/// Memory that is mapped already stays as it is.
-void prefaultPages(void *p, std::size_t bytes) noexcept;
-
-/// Allocates as std::allocator does, and maps the pages of an allocation of
-/// 16 KiB or more at once (prefaultPages): the arrays of a long record.
-template <typename T>
-struct PrefaultAllocator {
-    using value_type = T;
-    static constexpr std::size_t PrefaultFrom = 16 * 1024;
-
-    PrefaultAllocator() = default;
-    template <typename U>
-    PrefaultAllocator(const PrefaultAllocator<U> &) noexcept
-    {
-    }
-
-    T *allocate(std::size_t n)
-    {
-        T *p = std::allocator<T>().allocate(n);
-        if (n * sizeof(T) >= PrefaultFrom)
-            prefaultPages(p, n * sizeof(T));
-        return p;
-    }
-    void deallocate(T *p, std::size_t n) noexcept { std::allocator<T>().deallocate(p, n); }
-
-    template <typename U>
-    bool operator==(const PrefaultAllocator<U> &) const noexcept
-    {
-        return true;
-    }
-};
-
 /// Values indexed from First up to a last index that the state's limits set
 /// (see Limits). The storage grows in blocks of fixed length as higher
 /// indices are written, so an array costs what the record uses, not what the
@@ -61,7 +26,7 @@ template <typename T, int First>
 class CheckedArray {
 public:
     /// The storage of BlockLength values.
-    using Block = std::vector<T, PrefaultAllocator<T>>;
+    using Block = std::vector<T>;
 
     explicit CheckedArray(long long last) : m_last(last) {}
 

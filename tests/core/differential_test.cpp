@@ -93,20 +93,13 @@ private:
     std::mt19937 m_random;
 };
 
-/// Every case with each copy of the sweep: the one built for AVX2 and POPCNT
-/// (where the processor has them) and the one for any x86-64 processor.
-class ReaderDifferential : public ::testing::TestWithParam<bool> {
+class ReaderDifferential : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        kov::useWideSweep(GetParam());
         m_path = fs::temp_directory_path() / ("kov-reader-diff-" + std::to_string(::getpid()) + ".prn");
     }
-    void TearDown() override
-    {
-        kov::useWideSweep(true);
-        fs::remove(m_path);
-    }
+    void TearDown() override { fs::remove(m_path); }
 
     void check(const std::string &bytes, const LoadSettings &s)
     {
@@ -123,7 +116,7 @@ protected:
     fs::path m_path;
 };
 
-TEST_P(ReaderDifferential, SmallRecords)
+TEST_F(ReaderDifferential, SmallRecords)
 {
     RecordMaker make(16);
     for (int k = 0; k < 3000; ++k) {
@@ -135,7 +128,7 @@ TEST_P(ReaderDifferential, SmallRecords)
     }
 }
 
-TEST_P(ReaderDifferential, RecordsAroundTwoThousandRows)
+TEST_F(ReaderDifferential, RecordsAroundTwoThousandRows)
 {
     RecordMaker make(2001);
     for (int k = 0; k < 60; ++k) {
@@ -151,7 +144,7 @@ TEST_P(ReaderDifferential, RecordsAroundTwoThousandRows)
     }
 }
 
-TEST_P(ReaderDifferential, LongRecordsAcrossBlocksOfRows)
+TEST_F(ReaderDifferential, LongRecordsAcrossBlocksOfRows)
 {
     // Rows are stored a block of 8192 at a time; a field that is not a
     // number, overflows or is missing in a later block must fail there.
@@ -184,7 +177,7 @@ TEST_P(ReaderDifferential, LongRecordsAcrossBlocksOfRows)
     }
 }
 
-TEST_P(ReaderDifferential, LineEndsAndFieldsAcrossTheReadBuffer)
+TEST_F(ReaderDifferential, LineEndsAndFieldsAcrossTheReadBuffer)
 {
     // Records just over 64 KiB whose first line (a header line or a row) is
     // padded so that its line end, a field or a blank run straddles the end
@@ -204,8 +197,5 @@ TEST_P(ReaderDifferential, LineEndsAndFieldsAcrossTheReadBuffer)
                         return;
                 }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sweeps, ReaderDifferential, ::testing::Values(true, false),
-                         [](const auto &sweep) { return sweep.param ? "wide" : "narrow"; });
 
 } // namespace

@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, NumberScan, ::testing::Values(
     ScanCase{"9007199254740993" + std::string(1000, '0') + "e-1000", 9007199254740992.0, 9007199254740992.0,
              9007199254740992.0},
     ScanCase{"2.4703282292062328e-324", 0x1p-1074, 0x1p-1074, 0x1p-1074},
-    // Around the quick path's word of digits: 7 and 8 before and after the point.
+    // 7 and 8 digits before and after the point.
     ScanCase{"1234567.7654321", 1234567.7654321, 1234567.7654321, 1234567.7654321},
     ScanCase{"-12345678.5", -12345678.5, -12345678.5, -12345678.5},
     ScanCase{"0.12345678", 0.12345678, 0.12345678, 0.12345678},

@@ -85,20 +85,6 @@ TEST(SharedStateTest, ArraysGrowInPartsAndTakeBlocksWhole)
     EXPECT_EQ(c(16'384), 0.0f);
 }
 
-TEST(SharedStateTest, MappingPagesAtOnceKeepsWhatTheyHold)
-{
-    // Memory reused from an earlier allocation holds data, and a range of
-    // any alignment shares its first and last pages with other allocations.
-    std::vector<unsigned char> bytes(5 * 4096 + 123);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<unsigned char>(i * 7 + 1);
-    for (const std::size_t offset : {0u, 1u, 4095u, 4097u})
-        prefaultPages(bytes.data() + offset, bytes.size() - offset - 5);
-    prefaultPages(bytes.data() + 10, 100); // within one page: nothing to map
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7 + 1)) << i;
-}
-
 TEST(FailureTest, ErrnoValuesMapToErrorNumbers)
 {
     EXPECT_EQ(errorNumberOfErrno(ENOENT, 75), 53);
