@@ -538,7 +538,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, ::testing::Values(
     Hostile{"inspect_a_line_of_256_mib", {{"r.prn", "<sparse>268435456"}}, {"--inspect", "r.prn"}, 0, "", {},
             "  data rows: 2\n  first row: 1 2\n  last row:  " + std::string(1024, '?') + "... (cut: 268435456 bytes)\n",
             false, "ulimit -v 100000"},
-    Hostile{"record_beyond_the_memory_left", {{"big.prn", "<rows>3000000"}, {"r.prn", crossingRecord(2, 0)}},
+    Hostile{"record_beyond_the_memory_left", {{"big.prn", "<rows>6000000"}, {"r.prn", crossingRecord(2, 0)}},
             {"--json", "--skip-lines=0", "--x-column=1", "--y-column=1", "big.prn", "r.prn"}, 1,
             "big\\.prn: Out of memory \\(7\\)\n", {{"big-kov.json", "-"}, {"r-kov.prn", "results"}}, "", false,
             "ulimit -v 60000"}),
