@@ -47,6 +47,12 @@ constexpr bool AddressLimitsBind = false;
 constexpr bool AddressLimitsBind = true;
 #endif
 
+/// The sanitizers test whether memory can be read through a pipe of their
+/// own: with the few descriptors that many jobs leave, their checks fail and
+/// report a fault of their own ("invalid vptr"), so the tightest descriptor
+/// limit with many jobs runs in the plain build only.
+constexpr bool FewDescriptorsWithManyJobs = AddressLimitsBind;
+
 bool limitsAddressSpace(const std::string &limits)
 {
     return limits.find("ulimit -v") != std::string::npos;
@@ -736,6 +742,8 @@ TEST_F(BatchRun, AnyNumberOfJobsPrintsAndWritesTheSame)
          {std::tuple{"1", 0, ""}, {"2", 0, ""}, {"8", 0, ""}, {"2", 60, ""}, {"8", 40, ""}, {"1", 12, ""},
           {"8", 12, ""}, {"8", 0, oneThread.c_str()}}) {
         if (!AddressLimitsBind && limitsAddressSpace(limits))
+            continue;
+        if (!FewDescriptorsWithManyJobs && openFiles > 0 && openFiles <= 12 && std::string(jobs) != "1")
             continue;
         const std::vector<std::string> calls[] = {
             {"--summary", "a.prn", "a.prn"}, // a clash of the plan
