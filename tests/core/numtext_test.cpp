@@ -130,6 +130,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, NumberScan, ::testing::Values(
     ScanCase{"-12345678.5", -12345678.5, -12345678.5, -12345678.5},
     ScanCase{"0.12345678", 0.12345678, 0.12345678, 0.12345678},
     ScanCase{"-0000000.0000000", -0.0, -0.0, -0.0}, ScanCase{"-.0000001", -1e-7, -1e-7, -1e-7},
+    // The short decimals' bounds: 19 digits, 2^53, 20 digits.
+    ScanCase{"-.0000000000000000001", -1e-19, -1e-19, -1e-19},
+    ScanCase{"1234567890123456789", 1234567890123456789.0, 1234567890123456789.0, 1234567890123456789.0},
+    ScanCase{"12345678901234567890.5", 12345678901234567890.5, 12345678901234567890.5, 12345678901234567890.5},
     ScanCase{"1.2.3", std::nullopt, std::nullopt, 1.2}, ScanCase{"+-1", std::nullopt, std::nullopt, 0.0}));
 
 /// Sets a locale with a decimal comma for the test's duration, building one
