@@ -13,11 +13,16 @@ section and the number of record pages beside it. The goal for 1,000
 records of 33,000 rows: compare at most 3 s on two cores and 1.2 x plain,
 the main page at most 2 MB. The machine must be idle for figures that mean
 anything.
+Each figure is the wall time and, in brackets, the CPU time (user and
+system, all threads). --program NAME=PATH (again for more) times other
+kov-batch builds in the same interleaved runs, e.g. a build before a change.
 Usage: bench/campaign.py [--build DIR] [--records 1000] [--rows 33000]
                          [--runs 3] [--folder DIR (kept; default a scratch one)]
+                         [--program NAME=PATH ...]
 """
 import argparse
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -59,8 +64,13 @@ def main():
     parser.add_argument("--rows", type=int, default=33000)
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--folder")
+    parser.add_argument("--program", action="append", default=[])
     args = parser.parse_args()
     exe = os.path.abspath(os.path.join(args.build, "batch", "kov-batch"))
+    programs = {"": exe}
+    for given in args.program:
+        name, _, path = given.partition("=")
+        programs[name + " "] = os.path.abspath(path)
     folder = args.folder or tempfile.mkdtemp(prefix="kov-campaign-")
     os.makedirs(folder, exist_ok=True)
     try:
@@ -76,23 +86,32 @@ def main():
             given = ["--campaign", "campaign.csv", "--reference-group", "A"]
         else:
             given = names
-        calls = {"compare": common + ["--compare", "c.csv"] + given, "plain": common + given}
-        best = {}
+        calls = {}
+        for label, program in programs.items():
+            calls[label + "compare"] = [program] + common[1:] + ["--compare", "c.csv"] + given
+            calls[label + "plain"] = [program] + common[1:] + given
+        best, cpu = {}, {}
         for _ in range(args.runs):
             for name, argv in calls.items():
+                used = resource.getrusage(resource.RUSAGE_CHILDREN)
                 start = time.perf_counter()
                 subprocess.run(argv, cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
                 took = time.perf_counter() - start
+                after = resource.getrusage(resource.RUSAGE_CHILDREN)
+                spent = after.ru_utime - used.ru_utime + after.ru_stime - used.ru_stime
                 best[name] = min(best.get(name, took), took)
+                cpu[name] = min(cpu.get(name, spent), spent)
         page = open(os.path.join(folder, "r.html"), encoding="utf-8").read()
         at = page.find('<section id="comparison">')
         comparison = page[at:page.find("</section>", at)] if at >= 0 else ""
         pages = os.path.join(folder, "r-records")
         count = len(os.listdir(pages)) if os.path.isdir(pages) else 0
         print("%d records of %d rows, best of %d, interleaved" % (args.records, args.rows, args.runs))
-        print("  compare  %.2f s" % best["compare"])
-        print("  plain    %.2f s" % best["plain"])
-        print("  ratio    %.2f" % (best["compare"] / best["plain"]))
+        for label in programs:
+            for kind in ("compare", "plain"):
+                name = label + kind
+                print("  %-16s %.2f s (CPU %.2f s)" % (name, best[name], cpu[name]))
+            print("  %-16s %.2f" % (label + "ratio", best[label + "compare"] / best[label + "plain"]))
         print("  page     %.2f MB (comparison %.2f MB), %d record pages" %
               (len(page.encode()) / 1e6, len(comparison.encode()) / 1e6, count))
     finally:
