@@ -38,8 +38,8 @@ def run_once(argv, env):
     return took, usage.ru_utime + usage.ru_stime
 
 
-def program(spec):
-    label, _, rest = spec.partition("=")
+def program(argument):
+    label, _, rest = argument.partition("=")
     exe, _, settings = rest.partition("@")
     env = dict(os.environ)
     for setting in filter(None, settings.split(",")):
