@@ -430,10 +430,12 @@ namespace {
 
 TEST(RecordDigestTest, AnyLengthInAnyPiecesGivesTheWholeDigest)
 {
-    // Lengths around the digest's chunk of 512 KiB and past its ring of
-    // four, fed in pieces of odd sizes, against one Nettle call on the whole.
-    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{524288}, std::size_t{524289},
-                                     std::size_t{5 * 524288 + 7}}) {
+    // Lengths around the 4 MiB hashed as they come, the chunk of 512 KiB
+    // past them and the ring of four, fed in pieces of odd sizes, against one
+    // Nettle call on the whole.
+    constexpr std::size_t Inline = 4 * 1024 * 1024, Chunk = 524288;
+    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, Chunk + 1, Inline, Inline + 1, Inline + Chunk,
+                                     Inline + 5 * Chunk + 7}) {
         std::vector<unsigned char> bytes(length);
         for (std::size_t i = 0; i < length; ++i)
             bytes[i] = static_cast<unsigned char>((i * 131) ^ (i >> 9));
